@@ -1,0 +1,33 @@
+// Errors raised by the drawing core and the generator. Callers that run "statement by
+// statement" catch DrawError and go on; everything else lets it propagate.
+#pragma once
+
+#include <stdexcept>
+#include <string>
+
+namespace zovex {
+
+struct DrawError : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+// A property was given a value outside its range; the old value stays.
+struct InvalidPropertyValue : DrawError {
+    using DrawError::DrawError;
+};
+
+// An integer conversion left the 16- or 32-bit range, or the value was not a number.
+struct OverflowError : DrawError {
+    using DrawError::DrawError;
+};
+
+// A text that should hold a number does not.
+struct TypeMismatch : DrawError {
+    using DrawError::DrawError;
+};
+
+struct DivisionByZero : DrawError {
+    using DrawError::DrawError;
+};
+
+} // namespace zovex

@@ -1,0 +1,18 @@
+// Writing pictures to files whole or not at all: the image goes to a temporary file beside the
+// target, which replaces the target only once everything was written. A failed write leaves
+// any existing file exactly as it was and no temporary file behind.
+#pragma once
+
+#include <QImage>
+#include <QString>
+
+namespace zovex {
+
+enum class ImageFormat { Bmp, Png };
+
+// Writes `image` to `path` (the name used exactly as given). BMP is a standard uncompressed
+// Windows bitmap (24 bits per pixel). On failure returns false and says why in *why.
+bool writeImageAtomically(const QImage& image, const QString& path, ImageFormat format,
+                          QString* why = nullptr);
+
+} // namespace zovex

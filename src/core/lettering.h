@@ -1,0 +1,47 @@
+// Lettering on a canvas: DrawRotatedText prints a string turned counter-clockwise about the
+// top-left corner of its first character cell; DrawTextOnCircle centres a string on the top
+// of a circle and prints it one character at a time, each turned to follow the curve.
+// Both leave the canvas font, ForeColor and DrawMode as they were (only CurrentX/Y change);
+// text is printed in ForeColor, never combined by the draw mode. Errors propagate.
+#pragma once
+
+#include "canvas.h"
+
+#include <QFont>
+#include <QString>
+
+#include <cstdint>
+
+namespace zovex {
+
+// The logical font the rotated text asks for.
+struct RotatedFontRequest {
+    std::int32_t height = 0;     // negative: character height in pixels
+    std::int16_t escapement = 0; // tenths of a degree, counter-clockwise
+    int weight = 400;
+    QString face;
+};
+
+// Step 1 of DrawRotatedText: height round(size * -20 / TwipsPerPixelY), escapement angle * 10
+// (OverflowError beyond the 16-bit range), weight 800 if FontBold else 400.
+RotatedFontRequest rotatedFontRequest(const Canvas& canvas, std::int16_t angle, const QString& face,
+                                      float size);
+
+// The font used both to measure and to print with a request (unrotated).
+QFont fontFor(const RotatedFontRequest& req);
+
+// TextWidth of the canvas font, in twips: the same font object that printing uses.
+float TextWidth(const Canvas& canvas, const QString& text);
+
+void DrawRotatedText(std::int16_t angle, Canvas& canvas, const QString& face, float size,
+                     std::int16_t x, std::int16_t y, const QString& text);
+
+// Angle arithmetic of DrawTextOnCircle, exposed for tests.
+std::int32_t arcScale(std::int32_t r); // d = round(r * 3.14159 * 2 / 360)
+// start for the sentinel -1: floor(360 - (width / d) / 2); DivisionByZero when d is 0.
+double centredStartAngle(float textWidthTwips, std::int32_t d);
+
+void DrawTextOnCircle(Canvas& canvas, const QString& text, std::int32_t cx, std::int32_t cy,
+                      std::int32_t r, double start);
+
+} // namespace zovex

@@ -1,0 +1,60 @@
+// The sixteen binary raster operations (ROP2), numbered 1..16 as the canvas's DrawMode.
+// Each combines pen P and destination D bit by bit over the 24 colour bits; the alpha byte
+// of an RGB32 pixel is kept at 0xFF. Bitwise operations do not care about channel order, so
+// they work directly on RGB32 pixels.
+#pragma once
+
+#include <cstdint>
+#include <utility>
+
+namespace zovex {
+
+enum class Rop2 : int {
+    Black = 1,
+    NotMergePen = 2,
+    MaskNotPen = 3,
+    NotCopyPen = 4,
+    MaskPenNot = 5,
+    Not = 6,
+    XorPen = 7,
+    NotMaskPen = 8,
+    MaskPen = 9,
+    NotXorPen = 10,
+    Nop = 11,
+    MergeNotPen = 12,
+    CopyPen = 13,
+    MergePenNot = 14,
+    MergePen = 15,
+    White = 16,
+};
+
+template <Rop2 Op>
+constexpr std::uint32_t rop2Apply(std::uint32_t p, std::uint32_t d)
+{
+    std::uint32_t r = 0;
+    if constexpr (Op == Rop2::Black) r = 0;
+    else if constexpr (Op == Rop2::NotMergePen) r = ~(p | d);
+    else if constexpr (Op == Rop2::MaskNotPen) r = ~p & d;
+    else if constexpr (Op == Rop2::NotCopyPen) r = ~p;
+    else if constexpr (Op == Rop2::MaskPenNot) r = p & ~d;
+    else if constexpr (Op == Rop2::Not) r = ~d;
+    else if constexpr (Op == Rop2::XorPen) r = p ^ d;
+    else if constexpr (Op == Rop2::NotMaskPen) r = ~(p & d);
+    else if constexpr (Op == Rop2::MaskPen) r = p & d;
+    else if constexpr (Op == Rop2::NotXorPen) r = ~(p ^ d);
+    else if constexpr (Op == Rop2::Nop) r = d;
+    else if constexpr (Op == Rop2::MergeNotPen) r = ~p | d;
+    else if constexpr (Op == Rop2::CopyPen) r = p;
+    else if constexpr (Op == Rop2::MergePenNot) r = p | ~d;
+    else if constexpr (Op == Rop2::MergePen) r = p | d;
+    else r = 0xFFFFFFFFu;
+    return r | 0xFF000000u;
+}
+
+// One pixel, for tests and slow paths. `op` must be 1..16.
+std::uint32_t rop2Pixel(Rop2 op, std::uint32_t pen, std::uint32_t dst);
+
+// Combines dst[0..n) with the pen in place.
+void rop2Span(Rop2 op, std::uint32_t pen, std::uint32_t* dst, int n);
+
+} // namespace zovex

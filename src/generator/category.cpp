@@ -1,0 +1,44 @@
+#include "category.h"
+
+#include <stdexcept>
+
+namespace zovex {
+
+namespace {
+constexpr std::int32_t kRings1[] = {10000, 8000, 6000, 4000, 2000, 1000, 500};
+constexpr std::int32_t kRings2[] = {10000, 8000, 1000, 500};
+constexpr std::int32_t kRings3[] = {10000, 6000, 1000, 500};
+constexpr std::int32_t kRings4[] = {10000, 4000, 1000, 500};
+constexpr std::int32_t kRings5[] = {10000, 2000, 1000, 500};
+constexpr std::int32_t kRings6[] = {8000, 6000, 4000, 2000, 1000, 500};
+constexpr std::int32_t kRings7[] = {6000, 4000, 2000, 1000, 500};
+constexpr std::int32_t kRings8[] = {4000, 2000, 1000, 500};
+constexpr std::int32_t kRings9[] = {2000, 1000, 500};
+constexpr std::int32_t kRings10[] = {10000, 1000, 500};
+} // namespace
+
+const std::array<Category, 10>& categories()
+{
+    static const std::array<Category, 10> table = {{
+        {1, kRings1, 30.0f, "Label14", "90", "8"},
+        {2, kRings2, 20.0f, "Label7", "90", "5"},
+        {3, kRings3, 20.0f, "Label7", "90", "5"},
+        {4, kRings4, 20.0f, "Label7", "90", "5"},
+        {5, kRings5, 20.0f, "Label7", "90", "5"},
+        {6, kRings6, 20.0f, "Label7", "90", "5"},
+        {7, kRings7, 20.0f, "Label7", "90", "5"},
+        {8, kRings8, 20.0f, "Label7", "90", "5"},
+        {9, kRings9, 20.0f, "Label7", "20", "5"},
+        {10, kRings10, 20.0f, "Label7", "12", "5"},
+    }};
+    return table;
+}
+
+const Category& category(int k)
+{
+    if (k < 1 || k > 10)
+        throw std::out_of_range("category must be 1 to 10");
+    return categories()[static_cast<std::size_t>(k - 1)];
+}
+
+} // namespace zovex

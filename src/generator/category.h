@@ -1,0 +1,32 @@
+// The ten pattern categories (大类) as data: which concentric rings a pattern stacks, the size
+// of its circle lettering, the control that holds its category number and the initial texts
+// of its two scheme combos. Category k is categories()[k - 1].
+#pragma once
+
+#include <QString>
+
+#include <array>
+#include <cstdint>
+#include <span>
+
+namespace zovex {
+
+struct Category {
+    int number = 0;
+    std::span<const std::int32_t> ringSizes; // twips, largest first, drawn in this order
+    float letteringSize = 20.0f;             // points
+    const char* categoryLabel = "Label7";    // the hidden label holding the number
+    const char* lineWidthDefault = "90";     // Combo1
+    const char* colourSchemeDefault = "5";   // Combo2
+
+    int drawsPerTick() const { return 10 + 4 * static_cast<int>(ringSizes.size()); }
+};
+
+// All rings share the centre (6450, 6450) twips: the square of size S has left = top = 6450 - S/2.
+inline constexpr std::int32_t kRingCentre = 6450;
+
+const std::array<Category, 10>& categories();
+// k in 1..10; throws std::out_of_range otherwise.
+const Category& category(int k);
+
+} // namespace zovex

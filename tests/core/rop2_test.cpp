@@ -1,0 +1,58 @@
+#include "colour.h"
+#include "rop2.h"
+
+#include <gtest/gtest.h>
+
+using namespace zovex;
+
+TEST(Rop2, EveryModeIsItsBitwiseFunctionOver24BitsWithAlphaKept)
+{
+    const std::uint32_t P = 0xFF00FF0Fu & 0x00FFFFFFu, D = 0x00F0F0F0u;
+    struct Case {
+        Rop2 op;
+        std::uint32_t expect; // 24-bit
+    };
+    const Case cases[] = {
+        {Rop2::Black, 0},
+        {Rop2::NotMergePen, ~(P | D)},
+        {Rop2::MaskNotPen, ~P & D},
+        {Rop2::NotCopyPen, ~P},
+        {Rop2::MaskPenNot, P & ~D},
+        {Rop2::Not, ~D},
+        {Rop2::XorPen, P ^ D},
+        {Rop2::NotMaskPen, ~(P & D)},
+        {Rop2::MaskPen, P & D},
+        {Rop2::NotXorPen, ~(P ^ D)},
+        {Rop2::Nop, D},
+        {Rop2::MergeNotPen, ~P | D},
+        {Rop2::CopyPen, P},
+        {Rop2::MergePenNot, P | ~D},
+        {Rop2::MergePen, P | D},
+        {Rop2::White, 0xFFFFFF},
+    };
+    for (const auto& c : cases) {
+        const std::uint32_t got = rop2Pixel(c.op, 0xFF000000u | P, 0xFF000000u | D);
+        EXPECT_EQ(got, 0xFF000000u | (c.expect & 0xFFFFFFu)) << "mode " << static_cast<int>(c.op);
+    }
+}
+
+TEST(Rop2, SpanMatchesPixelForAllModes)
+{
+    std::uint32_t row[37];
+    for (int op = 1; op <= 16; ++op) {
+        for (int i = 0; i < 37; ++i)
+            row[i] = 0xFF000000u | (0x010203u * static_cast<std::uint32_t>(i * 7 + 1));
+        rop2Span(static_cast<Rop2>(op), 0xFF5A3C96u, row, 37);
+        for (int i = 0; i < 37; ++i) {
+            const std::uint32_t d = 0xFF000000u | (0x010203u * static_cast<std::uint32_t>(i * 7 + 1));
+            ASSERT_EQ(row[i], rop2Pixel(static_cast<Rop2>(op), 0xFF5A3C96u, d)) << op << " " << i;
+        }
+    }
+}
+
+TEST(Colour, PacksRedGreenBlueAndConvertsToPixels)
+{
+    EXPECT_EQ(RGB(52, 160, 225), 14786612u);
+    EXPECT_EQ(toPixel(RGB(1, 2, 3)), 0xFF010203u);
+    EXPECT_EQ(fromPixel(0xFF010203u), RGB(1, 2, 3));
+}

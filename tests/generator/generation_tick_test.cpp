@@ -1,0 +1,159 @@
+#include "generation_tick.h"
+#include "int_conv.h"
+#include "star_ring.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <optional>
+
+using namespace zovex;
+
+namespace {
+
+// The state after which the next draw yields u (u a multiple of 2^-24): the inverse step.
+std::uint32_t stateBefore(double u)
+{
+    const std::uint64_t target = static_cast<std::uint64_t>(u * 16777216.0);
+    // x' = (a x + c) mod 2^24 with a odd: x = a^-1 (x' - c) mod 2^24.
+    const std::uint32_t a = 1140671485u, c = 12820163u % 16777216u;
+    std::uint32_t inv = a; // Newton's iteration for the inverse of an odd number mod 2^32
+    for (int i = 0; i < 5; ++i)
+        inv *= 2u - a * inv;
+    const std::uint64_t x = (static_cast<std::uint64_t>(inv % 16777216u) *
+                             ((target + 16777216u - c) % 16777216u)) % 16777216u;
+    return static_cast<std::uint32_t>(x);
+}
+
+struct RingDraw {
+    int points;
+    Colour colour;
+};
+
+} // namespace
+
+TEST(GenerationTick, FirstTickOfCategoryOneMatchesTheKnownPattern)
+{
+    RandomSource rnd;
+    Canvas canvas(kDesignerCanvasPx, kDesignerCanvasPx, RGB(0, 0, 64));
+    std::int32_t count = 0;
+
+    // Replay the draws on a copy of the source to check the background and ring choices.
+    RandomSource replay = rnd;
+    EXPECT_EQ(randomColour(replay), RGB(162, 123, 133));
+    const RingDraw expected[] = {{29, RGB(69, 178, 3)},    {75, RGB(187, 163, 10)}, {41, RGB(198, 182, 86)},
+                                 {95, RGB(200, 13, 218)},  {36, RGB(121, 176, 12)}, {59, RGB(108, 69, 143)},
+                                 {64, RGB(61, 64, 191)}};
+    for (const auto& ring : expected) {
+        EXPECT_EQ(toInt16(99.0 * replay.next()), ring.points);
+        EXPECT_EQ(randomColour(replay), ring.colour);
+    }
+    EXPECT_EQ(randomColour(replay), RGB(190, 136, 227)); // text colour
+
+    const TickOutput out = runGenerationTick(canvas, rnd, category(1), count, defaultTickInputs(category(1)));
+    EXPECT_EQ(count, 1);
+    EXPECT_EQ(out.countCaption, QStringLiteral("1"));
+    EXPECT_EQ(out.labelText, QStringLiteral("NO: WVK190835090.1854614786612"));
+    EXPECT_EQ(canvas.pixel(0, kDesignerCanvasPx - 1), RGB(162, 123, 133));
+    EXPECT_EQ(out.preview, canvas.image());
+    EXPECT_EQ(canvas.DrawWidth(), 90);
+    EXPECT_EQ(canvas.DrawMode(), 8);
+    EXPECT_EQ(canvas.ForeColor(), RGB(190, 136, 227));
+}
+
+TEST(GenerationTick, EveryCategoryMakesTenPlusFourDrawsPerRing)
+{
+    for (const Category& cat : categories()) {
+        RandomSource rnd, counter;
+        Canvas canvas(kDesignerCanvasPx, kDesignerCanvasPx, RGB(0, 0, 64));
+        std::int32_t count = 0;
+        runGenerationTick(canvas, rnd, cat, count, defaultTickInputs(cat));
+        int draws = 0;
+        while (counter.state() != rnd.state()) {
+            counter.next();
+            ++draws;
+        }
+        EXPECT_EQ(draws, cat.drawsPerTick()) << "category " << cat.number;
+    }
+    EXPECT_EQ(category(1).drawsPerTick(), 38);
+    EXPECT_EQ(category(2).drawsPerTick(), 26);
+    EXPECT_EQ(category(9).drawsPerTick(), 22);
+    EXPECT_EQ(category(10).drawsPerTick(), 22);
+    EXPECT_EQ(category(9).ringSizes.front(), 2000);
+    EXPECT_EQ(category(1).letteringSize, 30.0f);
+    for (const Category& cat : categories())
+        EXPECT_EQ(cat.ringSizes.back(), 500);
+}
+
+TEST(GenerationTick, TiesAtHalfAndQuartersRoundToEven)
+{
+    struct Case {
+        double u;
+        double factor;
+        int expect;
+    };
+    const Case cases[] = {{0.5, 99, 50}, {0.25, 230, 58}, {0.75, 230, 172}};
+    for (const auto& c : cases) {
+        RandomSource r;
+        r.setState(stateBefore(c.u));
+        const float u = r.next();
+        EXPECT_EQ(static_cast<double>(u), c.u);
+        EXPECT_EQ(toInt16(c.factor * u), c.expect);
+    }
+}
+
+TEST(GenerationTick, LettersInTheWidthComboKeepThePreviousWidthAndEnterTheLabel)
+{
+    RandomSource rnd;
+    Canvas canvas(kDesignerCanvasPx, kDesignerCanvasPx, RGB(0, 0, 64));
+    std::int32_t count = 0;
+    TickInputs in = defaultTickInputs(category(2));
+    runGenerationTick(canvas, rnd, category(2), count, in);
+    EXPECT_EQ(canvas.DrawWidth(), 90);
+    in.combo1 = QStringLiteral("abc");
+    in.combo2 = QStringLiteral("0");
+    const TickOutput out = runGenerationTick(canvas, rnd, category(2), count, in);
+    EXPECT_EQ(canvas.DrawWidth(), 90);
+    EXPECT_EQ(canvas.DrawMode(), 5);
+    EXPECT_TRUE(out.labelText.startsWith(QStringLiteral("NO: WVK2abc0350"))) << out.labelText.toStdString();
+    EXPECT_EQ(out.countCaption, QStringLiteral("2"));
+    in.combo1 = QStringLiteral("-3");
+    in.combo2 = QStringLiteral("7");
+    runGenerationTick(canvas, rnd, category(2), count, in);
+    EXPECT_EQ(canvas.DrawWidth(), 90);
+    EXPECT_EQ(canvas.DrawMode(), 7);
+}
+
+TEST(GenerationTick, CountStopsAtTheLargestValueAndTheTickGoesOn)
+{
+    RandomSource rnd;
+    Canvas canvas(kDesignerCanvasPx, kDesignerCanvasPx, RGB(0, 0, 64));
+    std::int32_t count = 2147483647;
+    const auto out = runGenerationTick(canvas, rnd, category(9), count, defaultTickInputs(category(9)));
+    EXPECT_EQ(count, 2147483647);
+    EXPECT_EQ(out.countCaption, QStringLiteral("2147483647"));
+    EXPECT_FALSE(out.labelText.isEmpty());
+}
+
+TEST(GenerationTick, SameStartGivesTheSamePatterns)
+{
+    auto render = [](std::uint32_t state) {
+        RandomSource rnd;
+        rnd.setState(state);
+        Canvas canvas(kDesignerCanvasPx, kDesignerCanvasPx, RGB(0, 0, 64));
+        std::int32_t count = 0;
+        runGenerationTick(canvas, rnd, category(3), count, defaultTickInputs(category(3)));
+        return canvas.Image();
+    };
+    EXPECT_EQ(render(12345), render(12345));
+    EXPECT_NE(render(12345), render(54321));
+}
+
+TEST(GenerationTick, SingleTextHasSevenSignificantDigits)
+{
+    EXPECT_EQ(singleToText(90.1854629516602f), QStringLiteral("90.18546"));
+    EXPECT_EQ(singleToText(49.5f), QStringLiteral("49.5"));
+    EXPECT_EQ(singleToText(3.0f), QStringLiteral("3"));
+    EXPECT_EQ(singleToText(0.0f), QStringLiteral("0"));
+    EXPECT_EQ(singleToText(98.99999f), QStringLiteral("98.99999"));
+}
