@@ -1,0 +1,75 @@
+// Scripted stand-ins for the desktop's message boxes and file dialogs: tests queue the user's
+// answers and read back what was asked.
+#pragma once
+
+#include "common_dialog.h"
+#include "message_box.h"
+
+#include <deque>
+#include <functional>
+#include <optional>
+#include <vector>
+
+namespace zovex::test {
+
+class ScriptedMessageBoxes final : public MessageBoxes {
+public:
+    std::vector<MessageRequest> shown;
+    std::deque<MsgAnswer> answers; // popped per box; when empty, the default button
+    std::function<void()> whileOpen; // runs while a box is "open" (e.g. drive a tick)
+
+    MsgAnswer show(QWidget*, const MessageRequest& request) override
+    {
+        shown.push_back(request);
+        if (whileOpen)
+            whileOpen();
+        if (answers.empty())
+            return request.defaultAnswer;
+        const MsgAnswer a = answers.front();
+        answers.pop_front();
+        return a;
+    }
+};
+
+class ScriptedFileDialog final : public FileDialogBackend {
+public:
+    std::vector<DialogRequest> requests;
+    std::deque<QString> answers; // a null QString (kCancel) = the user cancels; empty queue: cancel
+    std::function<void()> whileOpen;
+
+    std::optional<QString> run(QWidget*, const DialogRequest& request) override
+    {
+        requests.push_back(request);
+        if (whileOpen)
+            whileOpen();
+        if (answers.empty())
+            return std::nullopt;
+        const QString a = answers.front();
+        answers.pop_front();
+        if (a.isNull())
+            return std::nullopt;
+        return std::optional<QString>(std::in_place, a);
+    }
+};
+
+inline const QString kCancel;
+
+// Installs scripted boxes and dialogs as the program's for the lifetime of the object.
+struct ScriptedPlatform {
+    ScriptedMessageBoxes boxes;
+    ScriptedFileDialog dialogs;
+    ScriptedPlatform()
+    {
+        setMessageBoxes(&boxes);
+        setFileDialogBackend(&dialogs);
+    }
+    ~ScriptedPlatform()
+    {
+        setMessageBoxes(nullptr);
+        setFileDialogBackend(nullptr);
+    }
+    ScriptedPlatform(const ScriptedPlatform&) = delete;
+    ScriptedPlatform& operator=(const ScriptedPlatform&) = delete;
+};
+
+} // namespace zovex::test
