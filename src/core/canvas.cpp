@@ -13,12 +13,12 @@ Canvas::Canvas(int widthPx, int heightPx, Colour back)
 void Canvas::setBackColor(Colour c)
 {
     m_backColor = c;
-    m_image.fill(toPixel(c));
+    m_fillPending = true;
 }
 
 void Canvas::Cls()
 {
-    m_image.fill(toPixel(m_backColor));
+    m_fillPending = true;
     m_currentX = 0;
     m_currentY = 0;
 }
@@ -46,13 +46,13 @@ void Canvas::setFontSize(float s)
 
 std::int64_t Canvas::Polygon(std::span<const PixelPoint> pts)
 {
-    return strokeClosedPolygon(m_image, pts, m_drawWidth, static_cast<Rop2>(m_drawMode),
+    return strokeClosedPolygon(image(), pts, m_drawWidth, static_cast<Rop2>(m_drawMode),
                                toPixel(m_foreColor));
 }
 
 Colour Canvas::pixel(int x, int y) const
 {
-    return fromPixel(static_cast<std::uint32_t>(m_image.pixel(x, y)));
+    return fromPixel(static_cast<std::uint32_t>(image().pixel(x, y)));
 }
 
 } // namespace zovex

@@ -63,14 +63,33 @@ public:
     std::int64_t Polygon(std::span<const PixelPoint> pts);
 
     // The persistent image itself (the window paints from it) and a snapshot copy of it.
-    const QImage& image() const { return m_image; }
-    QImage& image() { return m_image; }
-    QImage Image() const { return m_image.copy(); }
+    const QImage& image() const
+    {
+        settleFill();
+        return m_image;
+    }
+    QImage& image()
+    {
+        settleFill();
+        return m_image;
+    }
+    QImage Image() const { return image().copy(); }
 
     Colour pixel(int x, int y) const;
 
 private:
-    QImage m_image;
+    // Cls followed by a new BackColor is the start of every pattern: the fill is deferred until
+    // the pixels are next used, so that only the last colour is written.
+    void settleFill() const
+    {
+        if (m_fillPending) {
+            m_image.fill(toPixel(m_backColor));
+            m_fillPending = false;
+        }
+    }
+
+    mutable QImage m_image;
+    mutable bool m_fillPending = false;
     Colour m_backColor;
     Colour m_foreColor = RGB(0, 0, 0);
     int m_drawWidth = 1;

@@ -143,8 +143,19 @@ std::int64_t strokeClosedPolygon(QImage& image, std::span<const PixelPoint> pts,
         }
         if (spans.empty())
             continue;
-        std::sort(spans.begin(), spans.end(),
-                  [](const Span& p, const Span& q) { return p.first < q.first; });
+        if (spans.size() <= 24) {
+            // Few spans per row is the common case: insertion sort beats the general one.
+            for (std::size_t i = 1; i < spans.size(); ++i) {
+                const Span s = spans[i];
+                std::size_t j = i;
+                for (; j > 0 && spans[j - 1].first > s.first; --j)
+                    spans[j] = spans[j - 1];
+                spans[j] = s;
+            }
+        } else {
+            std::sort(spans.begin(), spans.end(),
+                      [](const Span& p, const Span& q) { return p.first < q.first; });
+        }
         std::uint32_t* row = bits + stride * y;
         Span cur = spans.front();
         for (std::size_t i = 1; i < spans.size(); ++i) {
