@@ -102,30 +102,43 @@ double centredStartAngle(float textWidthTwips, std::int32_t d)
     return std::floor(360.0 - (static_cast<double>(textWidthTwips) / d) / 2.0);
 }
 
-void DrawTextOnCircle(Canvas& canvas, const QString& text, std::int32_t cx, std::int32_t cy,
-                      std::int32_t r, double start)
+double forEachCirclePlacement(const Canvas& canvas, const QString& text, std::int32_t cx,
+                              std::int32_t cy, std::int32_t r, double start,
+                              const std::function<void(const CirclePlacement&)>& visit)
 {
     const std::int32_t d = arcScale(r);
     if (start == -1)
         start = centredStartAngle(TextWidth(canvas, text), d);
-    if (d == 0)
+    if (d == 0 && !text.isEmpty())
         throw DivisionByZero("division by zero: circle too small for text");
-    const QString face = canvas.FontName();
-    const float size = canvas.FontSize();
     QString prefix;
     prefix.reserve(text.size());
+    CirclePlacement p;
     for (const QChar ch : text) {
-        const QString c(ch);
+        p.character = QString(ch);
         const float prefixWidth = TextWidth(canvas, prefix);
-        const double a = start + prefixWidth / static_cast<double>(d);
+        p.cellAngle = start + prefixWidth / static_cast<double>(d);
         std::int32_t x = 0, y = 0;
-        PolarPoint(cx, cy, a, r, r, x, y);
-        const double m =
-            start + (prefixWidth + static_cast<double>(TextWidth(canvas, c)) * 0.5) / d;
-        const std::int16_t rotation = toInt16(360.0 - m);
-        DrawRotatedText(rotation, canvas, face, size, toInt16(x), toInt16(y), c);
+        PolarPoint(cx, cy, p.cellAngle, r, r, x, y);
+        p.middleAngle =
+            start + (prefixWidth + static_cast<double>(TextWidth(canvas, p.character)) * 0.5) / d;
+        p.rotation = toInt16(360.0 - p.middleAngle);
+        p.x = toInt16(x);
+        p.y = toInt16(y);
+        visit(p);
         prefix += ch;
     }
+    return start;
+}
+
+void DrawTextOnCircle(Canvas& canvas, const QString& text, std::int32_t cx, std::int32_t cy,
+                      std::int32_t r, double start)
+{
+    const QString face = canvas.FontName();
+    const float size = canvas.FontSize();
+    forEachCirclePlacement(canvas, text, cx, cy, r, start, [&](const CirclePlacement& p) {
+        DrawRotatedText(p.rotation, canvas, face, size, p.x, p.y, p.character);
+    });
 }
 
 } // namespace zovex

@@ -11,6 +11,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 
 namespace zovex {
 
@@ -40,6 +41,23 @@ void DrawRotatedText(std::int16_t angle, Canvas& canvas, const QString& face, fl
 std::int32_t arcScale(std::int32_t r); // d = round(r * 3.14159 * 2 / 360)
 // start for the sentinel -1: floor(360 - (width / d) / 2); DivisionByZero when d is 0.
 double centredStartAngle(float textWidthTwips, std::int32_t d);
+
+// Where DrawTextOnCircle puts each character, in order: the cell's start angle, the point on
+// the circle (twips, 16-bit), the angle of the character's middle and its rotation.
+struct CirclePlacement {
+    QString character;
+    double cellAngle = 0;
+    std::int16_t x = 0, y = 0;
+    double middleAngle = 0;
+    std::int16_t rotation = 0;
+};
+
+// Visits the placements one by one, as printing does: an overflow ends the walk at that
+// character (the ones visited stay visited); DivisionByZero for r <= 28 before any visit.
+// Returns the start angle used.
+double forEachCirclePlacement(const Canvas& canvas, const QString& text, std::int32_t cx,
+                              std::int32_t cy, std::int32_t r, double start,
+                              const std::function<void(const CirclePlacement&)>& visit);
 
 void DrawTextOnCircle(Canvas& canvas, const QString& text, std::int32_t cx, std::int32_t cy,
                       std::int32_t r, double start);

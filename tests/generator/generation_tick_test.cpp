@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <optional>
+#include <QRect>
 
 using namespace zovex;
 
@@ -156,4 +157,36 @@ TEST(GenerationTick, SingleTextHasSevenSignificantDigits)
     EXPECT_EQ(singleToText(3.0f), QStringLiteral("3"));
     EXPECT_EQ(singleToText(0.0f), QStringLiteral("0"));
     EXPECT_EQ(singleToText(98.99999f), QStringLiteral("98.99999"));
+}
+
+TEST(GenerationTick, FirstTickLettersTheLabelAndTheCirclesInTheTextColour)
+{
+    RandomSource rnd;
+    Canvas canvas(kDesignerCanvasPx, kDesignerCanvasPx, RGB(0, 0, 64));
+    std::int32_t count = 0;
+    runGenerationTick(canvas, rnd, category(1), count, defaultTickInputs(category(1)));
+    const Colour text = RGB(190, 136, 227);
+    auto countIn = [&](QRect r, int* topRow = nullptr) {
+        int n = 0, top = 1 << 30;
+        for (int y = r.top(); y <= r.bottom(); ++y)
+            for (int x = r.left(); x <= r.right(); ++x)
+                if (canvas.pixel(x, y) == text) {
+                    ++n;
+                    top = std::min(top, y);
+                }
+        if (topRow)
+            *topRow = top;
+        return n;
+    };
+    // The label starts at (643, 0) twips: pixel column 43, top row.
+    EXPECT_GT(countIn(QRect(43, 0, 120, 30)), 100);
+    EXPECT_EQ(countIn(QRect(0, 0, 40, 30)), 0);
+    // Text4's circle has its top at y = 3857 twips (pixel 257): the letters hang from it.
+    int top = 0;
+    EXPECT_GT(countIn(QRect(378, 240, 100, 60), &top), 50);
+    EXPECT_GE(top, 3857 / 15 - 2);
+    EXPECT_LE(top, 3857 / 15 + 8);
+    // Text2's circle top at y = 7713 twips (pixel 514).
+    EXPECT_GT(countIn(QRect(378, 505, 100, 60), &top), 50);
+    EXPECT_GE(top, 7713 / 15 - 2);
 }
