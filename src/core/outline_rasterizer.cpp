@@ -81,6 +81,15 @@ inline int clampToInt(double v, int lo, int hi)
 
 } // namespace
 
+// Built twice: for the x86-64 baseline and for AVX2 machines (rounding instructions, wider
+// vectors in the span loops); the loader picks one at start-up.
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__SANITIZE_ADDRESS__)
+#define ZOVEX_CLONES __attribute__((target_clones("avx2", "default")))
+#else
+#define ZOVEX_CLONES
+#endif
+
+ZOVEX_CLONES
 std::int64_t strokeClosedPolygon(QImage& image, std::span<const PixelPoint> pts, int width,
                                  Rop2 op, std::uint32_t penPixel)
 {

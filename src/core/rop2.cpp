@@ -30,6 +30,9 @@ void dispatch(Rop2 op, std::uint32_t pen, std::uint32_t* dst, int n,
 
 } // namespace
 
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__SANITIZE_ADDRESS__)
+__attribute__((target_clones("avx2", "default")))
+#endif
 void rop2Span(Rop2 op, std::uint32_t pen, std::uint32_t* dst, int n)
 {
     dispatch(op, pen, dst, n, std::make_integer_sequence<int, 16>{});
