@@ -9,6 +9,8 @@
 #include <QGuiApplication>
 
 #include <cstdio>
+#include <cerrno>
+#include <sys/stat.h>
 #include <unistd.h>
 
 int main(int argc, char** argv)
@@ -28,6 +30,12 @@ int main(int argc, char** argv)
     }
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Headless sessions often have no runtime folder; give Qt a private one instead of a warning.
+    if (!qEnvironmentVariableIsSet("XDG_RUNTIME_DIR")) {
+        const QByteArray dir = "/tmp/zovex-runtime-" + QByteArray::number(getuid());
+        if (mkdir(dir.constData(), 0700) == 0 || errno == EEXIST)
+            qputenv("XDG_RUNTIME_DIR", dir);
+    }
     QGuiApplication app(argc, argv);
     if (!prepareOutputFolder(opt.outDir, error)) {
         std::fprintf(stderr, "zovex-render: %s\n", error.c_str());
