@@ -1,0 +1,175 @@
+#include "password_file.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSaveFile>
+
+#include <cerrno>
+#include <cstring>
+#include <memory>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace zovex {
+
+namespace {
+
+QString systemError(int err) { return QString::fromLocal8Bit(std::strerror(err)); }
+
+QString defectReason(PasswordFileDefect d)
+{
+    switch (d) {
+    case PasswordFileDefect::None: break;
+    case PasswordFileDefect::Empty: return QStringLiteral("文件是空的");
+    case PasswordFileDefect::NoQuotedField: return QStringLiteral("没有用双引号括起的密码");
+    case PasswordFileDefect::TooLong: return QStringLiteral("密码超过31个字符");
+    case PasswordFileDefect::Undecodable: return QStringLiteral("含有无法还原的字符");
+    case PasswordFileDefect::TrailingData: return QStringLiteral("密码后面还有其他内容");
+    }
+    return {};
+}
+
+struct DirCloser {
+    void operator()(DIR* d) const { ::closedir(d); }
+};
+
+class Fd {
+public:
+    explicit Fd(int fd) : m_fd(fd) {}
+    ~Fd()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    int get() const { return m_fd; }
+
+private:
+    int m_fd;
+};
+
+PasswordFileRead damaged(QString reason) { return {PasswordFileState::Damaged, {}, std::move(reason)}; }
+PasswordFileRead unreadable(QString reason) { return {PasswordFileState::Unreadable, {}, std::move(reason)}; }
+
+enum class Lookup { Found, Absent, DirUnreadable };
+
+Lookup lookUp(const QString& dir, int* err)
+{
+    const QByteArray name = QFile::encodeName(kPasswordFileName);
+    std::unique_ptr<DIR, DirCloser> d(::opendir(QFile::encodeName(dir).constData()));
+    if (!d) {
+        *err = errno;
+        return Lookup::DirUnreadable;
+    }
+    while (const dirent* e = ::readdir(d.get())) {
+        if (std::strcmp(e->d_name, name.constData()) == 0)
+            return Lookup::Found;
+    }
+    return Lookup::Absent;
+}
+
+} // namespace
+
+bool hasPasswordFileEntry(const QString& dir)
+{
+    int err = 0;
+    return lookUp(dir, &err) == Lookup::Found;
+}
+
+PasswordFileRead readPasswordFile(const QString& dir)
+{
+    int err = 0;
+    switch (lookUp(dir, &err)) {
+    case Lookup::Found: break;
+    case Lookup::Absent: return {PasswordFileState::Missing, {}, {}};
+    case Lookup::DirUnreadable:
+        // A folder that does not exist holds no password file; one we may not list is unreadable.
+        if (err == ENOENT || err == ENOTDIR)
+            return {PasswordFileState::Missing, {}, {}};
+        return unreadable(QStringLiteral("无法查看程序所在的文件夹（%1）").arg(systemError(err)));
+    }
+
+    const QByteArray path = QFile::encodeName(QDir(dir).filePath(kPasswordFileName));
+    struct stat st {};
+    if (::lstat(path.constData(), &st) != 0)
+        return {PasswordFileState::Missing, {}, {}}; // gone between the listing and now
+    if (S_ISLNK(st.st_mode))
+        return damaged(QStringLiteral("它是一个链接，不是文件"));
+    if (S_ISDIR(st.st_mode))
+        return damaged(QStringLiteral("它是一个文件夹，不是文件"));
+    if (!S_ISREG(st.st_mode))
+        return damaged(QStringLiteral("它不是普通文件"));
+
+    // O_NOFOLLOW and O_NONBLOCK: whatever replaced the file since the check cannot make us
+    // follow a link or wait on a pipe.
+    Fd fd(::open(path.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    if (fd.get() < 0) {
+        if (errno == ELOOP)
+            return damaged(QStringLiteral("它是一个链接，不是文件"));
+        return unreadable(systemError(errno));
+    }
+    if (::fstat(fd.get(), &st) != 0)
+        return unreadable(systemError(errno));
+    if (!S_ISREG(st.st_mode))
+        return damaged(QStringLiteral("它不是普通文件"));
+    const QString tooLong = QStringLiteral("文件超过%1字节").arg(kMaxPasswordFileBytes);
+    if (st.st_size > kMaxPasswordFileBytes)
+        return damaged(tooLong);
+
+    QByteArray content(kMaxPasswordFileBytes + 1, Qt::Uninitialized);
+    qsizetype got = 0;
+    while (got < content.size()) {
+        const ssize_t n = ::read(fd.get(), content.data() + got, static_cast<size_t>(content.size() - got));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return unreadable(systemError(errno));
+        }
+        if (n == 0)
+            break;
+        got += n;
+    }
+    if (got > kMaxPasswordFileBytes)
+        return damaged(tooLong); // grew after the size check
+    content.truncate(got);
+
+    const PasswordFileContent parsed = parsePasswordFile(content);
+    if (parsed.defect != PasswordFileDefect::None)
+        return damaged(defectReason(parsed.defect));
+    return {PasswordFileState::Ok, parsed.storedPassword, {}};
+}
+
+PasswordFileWrite writePasswordFile(const QString& dir, QByteArrayView encoded)
+{
+    QSaveFile file(QDir(dir).filePath(kPasswordFileName));
+    if (!file.open(QIODevice::WriteOnly))
+        return {false, file.errorString()};
+    // The temporary file gets owner-only permissions before any byte is written to it.
+    if (!file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner))
+        return {false, file.errorString()};
+    const QByteArray line = passwordFileLine(encoded);
+    if (file.write(line) != line.size())
+        return {false, file.errorString()};
+    // commit() does not see a failed flush of the last buffered bytes (it would rename an
+    // empty file into place), and without fsync a crash could leave an empty file behind the
+    // rename: both would lock every user out at the next start.
+    if (!file.flush()) {
+        const QString why = file.errorString();
+        file.cancelWriting();
+        return {false, why};
+    }
+    if (::fsync(file.handle()) != 0) {
+        const QString why = systemError(errno);
+        file.cancelWriting();
+        return {false, why};
+    }
+    if (!file.commit())
+        return {false, file.errorString()};
+    return {true, {}};
+}
+
+} // namespace zovex

@@ -1,0 +1,125 @@
+#include "password_file.h"
+
+#include "access_test_support.h"
+
+#include <QDir>
+
+#include <csignal>
+#include <functional>
+#include <vector>
+
+#include <sys/resource.h>
+#include <unistd.h>
+
+using namespace zovex;
+using zovex::test::ProgramFolder;
+
+namespace {
+
+// With a file-size limit of 0 every byte written to a new file fails, even for root.
+PasswordFileWrite writeWithNoRoomForBytes(const QString& dir, const QByteArray& encoded)
+{
+    struct rlimit saved {};
+    ::getrlimit(RLIMIT_FSIZE, &saved);
+    auto* oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit none = saved;
+    none.rlim_cur = 0;
+    ::setrlimit(RLIMIT_FSIZE, &none);
+    PasswordFileWrite w = writePasswordFile(dir, encoded);
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, oldHandler);
+    return w;
+}
+
+enum class Limit { None, NoRoomForBytes };
+
+} // namespace
+
+TEST(PasswordFile, WritesTheLineAtomicallyWithOwnerOnlyPermissions)
+{
+    ProgramFolder folder;
+    folder.put("\"\"\r\n");
+    ASSERT_TRUE(QFile::setPermissions(folder.file(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                                         QFileDevice::ReadGroup | QFileDevice::ReadOther));
+
+    const PasswordFileWrite w = writePasswordFile(folder.path(), *encodePassword("0123456789"));
+    ASSERT_TRUE(w.ok) << w.error.toStdString();
+    EXPECT_EQ(folder.content(), passwordFileLine(*encodePassword("0123456789")));
+    EXPECT_EQ(test::modeOf(folder.file()), 0600u);
+    EXPECT_EQ(QDir(folder.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+              QStringList{kPasswordFileName}); // no temporary file left behind
+
+    const PasswordFileRead r = readPasswordFile(folder.path());
+    EXPECT_EQ(r.state, PasswordFileState::Ok);
+    EXPECT_EQ(r.storedPassword, QStringLiteral("01234567"));
+}
+
+TEST(PasswordFile, AFailedWriteLeavesWhatWasThereAndSaysWhy)
+{
+    struct Case {
+        const char* name;
+        std::function<QString(ProgramFolder&)> setUp; // returns the folder to write into
+        std::function<void(ProgramFolder&)> check;
+        Limit limit = Limit::None;
+    };
+    const QByteArray old = passwordFileLine(*encodePassword("old"));
+    const std::vector<Case> cases = {
+        {"the disk refuses the bytes",
+         [&](ProgramFolder& f) {
+             f.put(old);
+             return f.path();
+         },
+         [&](ProgramFolder& f) {
+             EXPECT_EQ(f.content(), old);
+             EXPECT_EQ(QDir(f.path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
+         },
+         Limit::NoRoomForBytes},
+        {"a folder stands in the file's place",
+         [](ProgramFolder& f) {
+             QDir(f.path()).mkpath(QStringLiteral("wvkcom.cct/inside"));
+             return f.path();
+         },
+         [](ProgramFolder& f) { EXPECT_TRUE(QFileInfo(f.file(QStringLiteral("wvkcom.cct/inside"))).isDir()); }},
+        {"the program folder is gone", [](ProgramFolder& f) { return f.dir.filePath(QStringLiteral("gone")); },
+         [](ProgramFolder&) {}},
+        {"a folder nobody may write into", [](ProgramFolder&) { return QStringLiteral("/proc/self"); },
+         [](ProgramFolder&) {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ProgramFolder folder;
+        const QString dir = c.setUp(folder);
+        const QByteArray encoded = *encodePassword("new");
+        const PasswordFileWrite w = c.limit == Limit::NoRoomForBytes ? writeWithNoRoomForBytes(dir, encoded)
+                                                                     : writePasswordFile(dir, encoded);
+        EXPECT_FALSE(w.ok);
+        EXPECT_FALSE(w.error.isEmpty());
+        c.check(folder);
+    }
+}
+
+TEST(PasswordFile, OnlyTheExactLowerCaseNameCounts)
+{
+    ProgramFolder folder;
+    folder.put("\"\"\r\n", QStringLiteral("WVKCOM.CCT"));
+    folder.put("\"\"\r\n", QStringLiteral("Wvkcom.cct"));
+    folder.put("\"\"\r\n", QStringLiteral("wvkcom.cct.bak"));
+    EXPECT_FALSE(hasPasswordFileEntry(folder.path()));
+    EXPECT_EQ(readPasswordFile(folder.path()).state, PasswordFileState::Missing);
+
+    folder.put("\"\"\r\n");
+    EXPECT_TRUE(hasPasswordFileEntry(folder.path()));
+    EXPECT_EQ(readPasswordFile(folder.path()).state, PasswordFileState::Ok);
+}
+
+TEST(PasswordFile, ReadsFromAReadOnlyFolder)
+{
+    ProgramFolder folder;
+    folder.put(passwordFileLine(*encodePassword("abc")));
+    ASSERT_TRUE(QFile::setPermissions(folder.file(), QFileDevice::ReadOwner));
+    ASSERT_TRUE(QFile::setPermissions(folder.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+    const PasswordFileRead r = readPasswordFile(folder.path());
+    QFile::setPermissions(folder.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    EXPECT_EQ(r.state, PasswordFileState::Ok);
+    EXPECT_EQ(r.storedPassword, QStringLiteral("abc"));
+}
