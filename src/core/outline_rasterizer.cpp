@@ -79,6 +79,62 @@ inline int clampToInt(double v, int lo, int hi)
     return static_cast<int>(v);
 }
 
+// Many spans in one row (stars with many points): union them in a bit mask of the row instead
+// of sorting, then combine each run of set bits once. Leaves the mask cleared.
+std::int64_t combineByMask(std::uint32_t* row, const std::vector<Span>& spans, Rop2 op,
+                           std::uint32_t pen, std::vector<std::uint64_t>& mask)
+{
+    std::size_t lo = mask.size(), hi = 0;
+    for (const Span& sp : spans) {
+        const std::size_t a = static_cast<std::size_t>(sp.first), b = static_cast<std::size_t>(sp.end);
+        const std::size_t wa = a >> 6, wb = (b - 1) >> 6;
+        const std::uint64_t headMask = ~0ull << (a & 63);
+        const std::uint64_t tailMask = ~0ull >> (63 - ((b - 1) & 63));
+        if (wa == wb) {
+            mask[wa] |= headMask & tailMask;
+        } else {
+            mask[wa] |= headMask;
+            for (std::size_t w = wa + 1; w < wb; ++w)
+                mask[w] = ~0ull;
+            mask[wb] |= tailMask;
+        }
+        lo = std::min(lo, wa);
+        hi = std::max(hi, wb);
+    }
+    std::int64_t combined = 0;
+    int runStart = -1;
+    for (std::size_t w = lo; w <= hi; ++w) {
+        std::uint64_t bitsLeft = mask[w];
+        mask[w] = 0;
+        int base = static_cast<int>(w << 6);
+        int pos = 0;
+        while (pos < 64) {
+            if (runStart < 0) {
+                const std::uint64_t rest = bitsLeft >> pos;
+                if (rest == 0)
+                    break;
+                pos += __builtin_ctzll(rest);
+                runStart = base + pos;
+            } else {
+                const std::uint64_t rest = ~bitsLeft >> pos;
+                if (rest == 0)
+                    break;
+                pos += __builtin_ctzll(rest);
+                const int runEnd = base + pos;
+                rop2Span(op, pen, row + runStart, runEnd - runStart);
+                combined += runEnd - runStart;
+                runStart = -1;
+            }
+        }
+    }
+    if (runStart >= 0) {
+        const int runEnd = static_cast<int>((hi + 1) << 6);
+        rop2Span(op, pen, row + runStart, runEnd - runStart);
+        combined += runEnd - runStart;
+    }
+    return combined;
+}
+
 } // namespace
 
 // Built twice: for the x86-64 baseline and for AVX2 machines (rounding instructions, wider
@@ -100,7 +156,9 @@ std::int64_t strokeClosedPolygon(QImage& image, std::span<const PixelPoint> pts,
 
     thread_local std::vector<Edge> edges;
     thread_local std::vector<Span> spans;
+    thread_local std::vector<std::uint64_t> mask;
     edges.clear();
+    mask.assign(static_cast<std::size_t>(W / 64 + 1), 0);
 
     const double w = width;
     const double w2 = w * w;
@@ -152,20 +210,19 @@ std::int64_t strokeClosedPolygon(QImage& image, std::span<const PixelPoint> pts,
         }
         if (spans.empty())
             continue;
-        if (spans.size() <= 24) {
-            // Few spans per row is the common case: insertion sort beats the general one.
-            for (std::size_t i = 1; i < spans.size(); ++i) {
-                const Span s = spans[i];
-                std::size_t j = i;
-                for (; j > 0 && spans[j - 1].first > s.first; --j)
-                    spans[j] = spans[j - 1];
-                spans[j] = s;
-            }
-        } else {
-            std::sort(spans.begin(), spans.end(),
-                      [](const Span& p, const Span& q) { return p.first < q.first; });
-        }
         std::uint32_t* row = bits + stride * y;
+        if (spans.size() > 8) {
+            combined += combineByMask(row, spans, op, penPixel, mask);
+            continue;
+        }
+        // Few spans per row is the common case: insertion sort, then merge.
+        for (std::size_t i = 1; i < spans.size(); ++i) {
+            const Span s = spans[i];
+            std::size_t j = i;
+            for (; j > 0 && spans[j - 1].first > s.first; --j)
+                spans[j] = spans[j - 1];
+            spans[j] = s;
+        }
         Span cur = spans.front();
         for (std::size_t i = 1; i < spans.size(); ++i) {
             if (spans[i].first <= cur.end) {

@@ -54,7 +54,7 @@ TEST(OutlineRasterizer, MatchesTheExactReferenceOnRandomPolygons)
     std::mt19937 gen(20110101);
     const int W = 96, H = 80;
     std::uniform_int_distribution<int> coord(-30, 125);
-    std::uniform_int_distribution<int> count(2, 9);
+    std::uniform_int_distribution<int> count(2, 30); // past 8 spans a row takes the mask path
     std::uniform_int_distribution<int> width(1, 40);
     for (int iter = 0; iter < 150; ++iter) {
         std::vector<PixelPoint> pts(static_cast<std::size_t>(count(gen)));
