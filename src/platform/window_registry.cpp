@@ -1,22 +1,53 @@
 #include "window_registry.h"
 
+#include <QCoreApplication>
+#include <QTimer>
+
 #include <stdexcept>
 
 namespace zovex {
 
 Form::~Form()
 {
-    if (m_widget)
+    QObject::disconnect(m_destroyedConnection);
+    // After the application object is gone a widget can no longer be destroyed safely; the
+    // process is ending then and the memory goes with it.
+    if (m_widget && QCoreApplication::instance())
         delete m_widget.data();
+}
+
+bool Form::isLoaded() const
+{
+    // Qt takes WA_DeleteOnClose away from a widget whose close was accepted, just before it
+    // schedules its deletion: such a widget is closed even though it still exists.
+    return m_widget && m_widget->testAttribute(Qt::WA_DeleteOnClose);
+}
+
+void Form::forgetWidget()
+{
+    QObject::disconnect(m_destroyedConnection);
+    QWidget* old = m_widget.data();
+    m_widget = nullptr;
+    if (old) {
+        // A closed window must not tick between its close and its deletion.
+        for (QTimer* t : old->findChildren<QTimer*>())
+            t->stop();
+    }
+    widgetDestroyed();
 }
 
 QWidget& Form::widget()
 {
+    if (m_widget && !isLoaded())
+        forgetWidget();
     if (!m_widget) {
         std::unique_ptr<QWidget> w = createWidget();
         w->setAttribute(Qt::WA_DeleteOnClose, true);
         m_widget = w.release();
-        QObject::connect(m_widget.data(), &QObject::destroyed, [this] { widgetDestroyed(); });
+        m_destroyedConnection = QObject::connect(m_widget.data(), &QObject::destroyed, [this] {
+            QObject::disconnect(m_destroyedConnection);
+            widgetDestroyed();
+        });
     }
     return *m_widget;
 }
@@ -24,18 +55,14 @@ QWidget& Form::widget()
 void Form::Show(QWidget* owner)
 {
     QWidget& w = widget();
-    if (owner && w.parentWidget() != owner) {
-        const Qt::WindowFlags flags = w.windowFlags();
-        w.setParent(owner, flags | Qt::Window);
-    }
-    if (w.isVisible() && !w.isMinimized()) {
-        w.raise();
-        w.activateWindow();
-        return;
+    if (owner && owner != &w && w.parentWidget() != owner) {
+        // Re-parenting hides the window; it is shown again below.
+        w.setParent(owner, w.windowFlags() | Qt::Window);
     }
     if (w.isMinimized())
-        w.showNormal();
-    w.show();
+        w.setWindowState(w.windowState() & ~Qt::WindowMinimized);
+    if (!w.isVisible())
+        w.show();
     w.raise();
     w.activateWindow();
 }
@@ -44,8 +71,13 @@ void Form::Hide() { widget().hide(); }
 
 void Form::Unload()
 {
-    if (m_widget)
-        delete m_widget.data();
+    if (!m_widget)
+        return;
+    QWidget* w = m_widget.data();
+    forgetWidget();
+    w->hide();
+    // Later, so that a window may unload itself from one of its own handlers.
+    w->deleteLater();
 }
 
 WindowRegistry& WindowRegistry::instance()
@@ -78,7 +110,10 @@ bool WindowRegistry::isLoaded(WindowKind kind) const
 
 void WindowRegistry::reset()
 {
-    m_forms.clear();
+    // Destroy one at a time, so a window destroyed with its owner is already gone (its Form
+    // holds a QPointer) when its own entry goes.
+    while (!m_forms.empty())
+        m_forms.erase(m_forms.begin());
 }
 
 } // namespace zovex

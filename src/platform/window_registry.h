@@ -4,10 +4,13 @@
 // for the whole run, so the window's own variables (a designer window's DesignCount) survive.
 // The form's widget is built on the first reference that needs it (showing, hiding, touching a
 // control): createWidget() builds the controls from their description and runs Form_Load.
-// Closing the widget (the close box) destroys it with its controls and timers; the next
-// reference builds it anew.
+// Closing the widget (the close box) unloads it: from that moment the window counts as not
+// loaded, and the next reference builds it anew, even before the closed widget is deleted.
+// Hidden windows do not keep the program alive: Qt's quit-on-last-window-closed counts visible
+// windows only.
 #pragma once
 
+#include <QMetaObject>
 #include <QPointer>
 #include <QWidget>
 
@@ -26,33 +29,42 @@ enum class WindowKind {
     frmpass, // administrator login
 };
 
+// The designer window of category 1..10.
 inline WindowKind designerKind(int category) { return static_cast<WindowKind>(category); }
 
 class Form {
 public:
+    Form() = default;
+    Form(const Form&) = delete;
+    Form& operator=(const Form&) = delete;
     virtual ~Form();
 
     // The widget, built (with Form_Load) if the window is not loaded.
     QWidget& widget();
-    bool isLoaded() const { return !m_widget.isNull(); }
+    // Loaded: built and not closed since.
+    bool isLoaded() const;
 
-    // Shows the window modeless, above `owner` if one is given; brings it to the front if it is
-    // already visible.
+    // Shows the window modeless, above `owner` if one is given (it then stays above its owner
+    // and is minimised with it); brings it to the front if it is already visible.
     void Show(QWidget* owner = nullptr);
-    // Loads the window if need be, then hides it.
+    // Loads the window if need be, then hides it. Nothing else changes.
     void Hide();
-    // Unloads the window as its close box does (without asking it).
+    // Unloads the window as its close box does, without asking it; its timers stop at once.
     void Unload();
 
 protected:
     // Builds the window and its controls and runs Form_Load. The widget must be a top-level
     // window; the registry gives it WA_DeleteOnClose.
     virtual std::unique_ptr<QWidget> createWidget() = 0;
-    // Called after the widget was destroyed (closed or unloaded).
+    // Called once per loading, when the widget is closed, unloaded or destroyed.
     virtual void widgetDestroyed() {}
 
 private:
+    // Lets go of the current widget: it is on its way out and is no longer this window.
+    void forgetWidget();
+
     QPointer<QWidget> m_widget;
+    QMetaObject::Connection m_destroyedConnection;
 };
 
 class WindowRegistry {
@@ -65,14 +77,18 @@ public:
     void registerKind(WindowKind kind, Factory factory);
     bool hasKind(WindowKind kind) const { return m_factories.count(kind) != 0; }
 
-    // The kind's window object, made on first reference.
+    // The kind's window object, made on first reference. Throws std::logic_error for a kind
+    // that was never registered.
     Form& form(WindowKind kind);
     template <class T>
     T& as(WindowKind kind) { return static_cast<T&>(form(kind)); }
     // Whether the entry holds an object whose widget is loaded, without creating anything.
     bool isLoaded(WindowKind kind) const;
+    // Whether the entry holds its window object, without creating anything.
+    bool hasForm(WindowKind kind) const { return m_forms.count(kind) != 0; }
 
-    // Destroys every window and object (end of the program, or between tests).
+    // Destroys every window and object (end of the program, or between tests). Must run while
+    // the QApplication still exists.
     void reset();
 
 private:

@@ -1,0 +1,33 @@
+// zovex: the desktop program. It starts into the category-1 designer window; the ten designer
+// windows and the picture tools are obtained through the window registry only. The program
+// ends when its last visible window is closed; hidden designer windows do not keep it alive.
+#include "designer_window.h"
+#include "font_faces.h"
+#include "window_registry.h"
+
+#include <QApplication>
+
+int main(int argc, char** argv)
+{
+    using namespace zovex;
+    // Wayland does not let a program place its windows (they open centred on the screen) nor
+    // read the screen; a Wayland desktop with an X server runs the program through that.
+    if (qEnvironmentVariableIsSet("WAYLAND_DISPLAY") && qEnvironmentVariableIsSet("DISPLAY") &&
+        !qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "xcb");
+
+    QApplication app(argc, argv);
+    app.setQuitOnLastWindowClosed(true);
+    installFontSubstitutions();
+    registerDesignerWindows();
+
+    const auto showForm1 = [] { WindowRegistry::instance().form(WindowKind::Form1).Show(); };
+
+    // Start-up: Form1 is shown through the registry (the login gate goes in front of it here).
+    showForm1();
+
+    const int rc = QApplication::exec();
+    // Windows are widgets: they must go while the application object still exists.
+    WindowRegistry::instance().reset();
+    return rc;
+}

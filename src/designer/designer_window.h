@@ -1,0 +1,170 @@
+// The designer windows Form1..Form10: one design, built from Form2's layout and the row of the
+// window's category (designer_description.h).
+//
+// A DesignerForm is the registry's persistent object of one category: it holds DesignCount,
+// which survives closing the window. Its widget, the DesignerWindow, holds the controls, the
+// canvas Picture1 and the generation timer Timer1, and is built anew (Form_Load included) by
+// the next reference after a close. Every handler is a public member named after its control
+// and event; handlers never let an exception out, and tests call them directly (Timer1_Timer
+// included) instead of waiting for the timer.
+#pragma once
+
+#include "common_dialog.h"
+#include "designer_description.h"
+#include "generation_tick.h"
+#include "image_box.h"
+#include "picture_box.h"
+#include "window_registry.h"
+
+#include <QRect>
+#include <QWidget>
+
+#include <array>
+#include <cstdint>
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTimer;
+
+namespace zovex {
+
+// Intervals of Timer1, in milliseconds: the start value and the four speed buttons.
+inline constexpr int kNormalIntervalMs = 3000; // 正常, and every new window
+inline constexpr int kFastIntervalMs = 1000;   // 快速
+inline constexpr int kHighIntervalMs = 1;      // 高速
+inline constexpr int kSlowIntervalMs = 6000;   // 慢速
+
+// A control's place in twips (from the client area's top-left corner) as pixels, 15 twips each.
+QRect twipsToPixels(int left, int top, int width, int height);
+
+class DesignerWindow;
+
+class DesignerForm final : public Form {
+public:
+    explicit DesignerForm(int category);
+
+    int category() const { return m_category; }
+    const DesignerDescription& description() const;
+
+    // Patterns composed in this window since the program started, across closes.
+    std::int32_t DesignCount = 0;
+
+    // The window, loaded if need be.
+    DesignerWindow& window();
+
+protected:
+    std::unique_ptr<QWidget> createWidget() override;
+
+private:
+    int m_category;
+};
+
+class DesignerWindow final : public QWidget {
+public:
+    explicit DesignerWindow(DesignerForm& form);
+    ~DesignerWindow() override;
+
+    DesignerForm& form() { return m_form; }
+    const DesignerDescription& description() const { return m_form.description(); }
+    Canvas& canvas() { return Picture1->canvas(); }
+
+    // What the next tick reads from the controls.
+    TickInputs tickInputs() const;
+    // The category button with caption j (Command8 is "1", ..., Command17 is "10").
+    QPushButton* categoryButton(int j) const;
+
+    // The demonstration strip, under the canvas.
+    QLineEdit* Text1 = nullptr;
+    std::array<QPushButton*, 3> Command1{}; // 0 "Color", 1 "Polygon Star", 2 "Polygon"
+
+    PictureBox* Picture1 = nullptr;
+    std::array<ImageBox*, 5> Image{}; // Image1..Image5
+    QLabel* Label2 = nullptr;
+    QCheckBox* Check2 = nullptr;
+    QPushButton* Command2 = nullptr; // 保存图案
+    QPushButton* Command3 = nullptr; // 打印图案
+    QLabel* Label3 = nullptr;
+    QComboBox* Combo1 = nullptr;
+    QLabel* Label4 = nullptr;
+    QComboBox* Combo2 = nullptr;
+    QLabel* Label6 = nullptr;
+    QLabel* Label8 = nullptr;
+    QPushButton* Command8 = nullptr;
+    QPushButton* Command9 = nullptr;
+    QPushButton* Command10 = nullptr;
+    QPushButton* Command11 = nullptr;
+    QPushButton* Command12 = nullptr;
+    QPushButton* Command13 = nullptr;
+    QPushButton* Command14 = nullptr;
+    QPushButton* Command15 = nullptr;
+    QPushButton* Command16 = nullptr;
+    QPushButton* Command17 = nullptr;
+    QLabel* Label10 = nullptr;
+    QLabel* Label9 = nullptr;
+    QLabel* Label11 = nullptr;
+    QPushButton* Command4 = nullptr; // 正常
+    QPushButton* Command5 = nullptr; // 快速
+    QPushButton* Command6 = nullptr; // 高速
+    QPushButton* Command7 = nullptr; // 慢速
+    QLineEdit* Text2 = nullptr;
+    QLineEdit* Text3 = nullptr;
+    QLineEdit* Text4 = nullptr;
+    QLabel* informationLabel = nullptr; // Label15 in Form1, Label12 elsewhere
+    QPushButton* Command18 = nullptr;   // 剪裁保存
+    QPushButton* Command19 = nullptr;   // 高速排版: Form1 only, never visible
+    QLabel* categoryLabel = nullptr;    // Label14 in Form1, Label7 elsewhere; hidden
+    QTimer* Timer1 = nullptr;
+
+    // The window's file dialog, kept for the window's life (its FileName above all).
+    CommonDialog cdlg;
+
+    void Form_Load();
+    void Timer1_Timer();
+    void Command1_Click(int index);
+    void Command8_Click();
+    void Command9_Click();
+    void Command10_Click();
+    void Command11_Click();
+    void Command12_Click();
+    void Command13_Click();
+    void Command14_Click();
+    void Command15_Click();
+    void Command16_Click();
+    void Command17_Click();
+    void Check2_Click();
+    void Command4_Click();
+    void Command5_Click();
+    void Command6_Click();
+    void Command7_Click();
+    void Command2_Click();
+    void Command3_Click();
+    void Command18_Click();
+    void Command19_Click();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildControls();
+    void setFocusOrder();
+    // Shows category j's window and hides the nine others, creating those that do not exist.
+    static void showCategory(int j);
+
+    DesignerForm& m_form;
+};
+
+// Registers Form1..Form10 with the window registry; later calls change nothing.
+void registerDesignerWindows();
+
+// The registry's object of category k (1..10), made if need be; registerDesignerWindows first.
+DesignerForm& designerForm(int k);
+
+// Shows a picture tool modeless with Form1 as its owner, whichever designer window asks; a
+// tool that is not part of this program (not registered) is not shown.
+void showToolWindow(WindowKind tool);
+
+} // namespace zovex

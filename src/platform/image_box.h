@@ -1,0 +1,26 @@
+// ImageBox: the stretching image control. It holds a picture (an implicitly shared QImage, so
+// several boxes showing one snapshot share its pixels) and stretches it to its own size when
+// it paints: setting a picture costs no scaling, and a hidden box costs nothing at all.
+#pragma once
+
+#include <QImage>
+#include <QWidget>
+
+namespace zovex {
+
+class ImageBox final : public QWidget {
+public:
+    explicit ImageBox(QWidget* parent = nullptr);
+
+    // A null image means "no picture": the box shows what lies beneath it.
+    void setPicture(const QImage& picture);
+    const QImage& picture() const { return m_picture; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    QImage m_picture;
+};
+
+} // namespace zovex
