@@ -61,9 +61,11 @@ void Form::Show(QWidget* owner)
     }
     if (w.isMinimized())
         w.setWindowState(w.windowState() & ~Qt::WindowMinimized);
-    if (!w.isVisible())
+    if (w.isVisible()) {
+        w.raise(); // a window being shown comes up in front anyway
+    } else {
         w.show();
-    w.raise();
+    }
     w.activateWindow();
 }
 
