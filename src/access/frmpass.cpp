@@ -123,9 +123,13 @@ frmpass::frmpass(Module5& module, FrmpassState& state, MessageBoxes* boxes, QWid
     Text2 = makePasswordBox(this, twips(2100, 630, 1575, 285), 0);
     Label4 = makeLabel(new QLabel(this), QStringLiteral("确认密码："), twips(870, 1080, 1035, 225), kOrange);
     Text3 = makePasswordBox(this, twips(2100, 1050, 1575, 285), 0);
-    Label2 = static_cast<ClickableLabel*>(
-        makeLabel(new ClickableLabel(this), QStringLiteral("请记好密码初始密码为空有效密码8位!"),
-                  twips(3690, 720, 1185, 645), kNoteGreen));
+    // The note wraps to three lines in its box; the CJK face's generous line spacing is
+    // tightened so all three fit, as they do with the desktop's bitmap 宋体.
+    Label2 = static_cast<ClickableLabel*>(makeLabel(
+        new ClickableLabel(this),
+        QStringLiteral("<p style=\"line-height:75%\">请记好密码初始密码为空有效密码8位!</p>"),
+        twips(3690, 720, 1185, 645), kNoteGreen));
+    Label2->setTextFormat(Qt::RichText);
     Label2->setWordWrap(true);
     Label2->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     Command1 = makeButton(this, QStringLiteral("更改密码"), twips(810, 1470, 1065, 315));

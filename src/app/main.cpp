@@ -4,6 +4,7 @@
 #include "designer_window.h"
 #include "font_faces.h"
 #include "window_registry.h"
+#include "zvtdy.h"
 
 #include <QApplication>
 
@@ -20,6 +21,7 @@ int main(int argc, char** argv)
     app.setQuitOnLastWindowClosed(true);
     installFontSubstitutions();
     registerDesignerWindows();
+    registerPrintWindow();
 
     const auto showForm1 = [] { WindowRegistry::instance().form(WindowKind::Form1).Show(); };
 

@@ -4,6 +4,7 @@
 #include "font_faces.h"
 #include "int_conv.h"
 #include "random_source.h"
+#include "save_canvas_image.h"
 #include "star_ring.h"
 
 #include <QCheckBox>
@@ -448,10 +449,7 @@ void DesignerWindow::Command5_Click() { Timer1->setInterval(kFastIntervalMs); }
 void DesignerWindow::Command6_Click() { Timer1->setInterval(kHighIntervalMs); }
 void DesignerWindow::Command7_Click() { Timer1->setInterval(kSlowIntervalMs); }
 
-void DesignerWindow::Command2_Click()
-{
-    // 保存图案: saves Picture1's persistent image through cdlg.
-}
+void DesignerWindow::Command2_Click() { SaveCanvasImage(cdlg, canvas(), this); }
 
 void DesignerWindow::Command3_Click() { showToolWindow(WindowKind::zvtdy); }
 void DesignerWindow::Command18_Click() { showToolWindow(WindowKind::Form20); }

@@ -10,6 +10,7 @@
 #include <QMouseEvent>
 #include <QPointer>
 #include <QPushButton>
+#include <QTextDocument>
 
 #include <deque>
 #include <functional>
@@ -124,7 +125,9 @@ TEST(Frmpass, LoadsInLoginModeWithTheDescribedControls)
         EXPECT_EQ(c.widget->geometry(), c.geometry);
         EXPECT_EQ(c.widget->isVisible(), c.visible);
         if (auto* label = qobject_cast<QLabel*>(c.widget)) {
-            EXPECT_EQ(label->text(), c.text);
+            QTextDocument shown;
+            shown.setHtml(label->text());
+            EXPECT_EQ(shown.toPlainText(), c.text);
             EXPECT_EQ(label->font().family(), QStringLiteral("宋体"));
             EXPECT_TRUE(label->font().bold());
             EXPECT_EQ(label->font().pixelSize(), 12); // 9 points at 96 dpi
@@ -140,6 +143,7 @@ TEST(Frmpass, LoadsInLoginModeWithTheDescribedControls)
     EXPECT_EQ(colourOf(f.Label4, QPalette::WindowText), QColor(255, 128, 0));
     EXPECT_EQ(colourOf(f.Label2, QPalette::WindowText), QColor(0, 192, 0));
     EXPECT_TRUE(f.Label2->wordWrap());
+    EXPECT_LE(f.Label2->heightForWidth(f.Label2->width()), f.Label2->height()); // the whole note shows
     EXPECT_TRUE(f.Comok->isDefault());
 }
 

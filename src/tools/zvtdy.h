@@ -1,0 +1,57 @@
+// zvtdy, the print window: the user loads a picture file with "取图" and prints it with "打印"
+// on the desktop's default printer, one page per press, at the picture's own size at the
+// top-left of the printable area. Closing the window shows Form1.
+//
+// Loading fails silently (cancel, not a picture, unreadable, larger than the program reads):
+// the window keeps what it showed. Printing fails silently too, except when the desktop has no
+// printer at all, which a notice says. The window's only state is its picture; closing it
+// destroys the picture, the next opening starts empty.
+#pragma once
+
+#include "auto_size_picture_box.h"
+#include "common_dialog.h"
+#include "window_registry.h"
+
+#include <QWidget>
+
+class QPushButton;
+
+namespace zovex {
+
+inline const QString kOpenPictureFilter = QStringLiteral(
+    "All Files (*.*)|*.*|JPG Files (*.jpg)|*.jpg|GIF Files (*.gif)|*.gif|BMP Files (*.bmp)|*.bmp");
+inline const QString kNoPrinterText = QStringLiteral("无法打印：系统中没有安装任何打印机。");
+
+class zvtdy final : public QWidget {
+public:
+    zvtdy();
+
+    AutoSizePictureBox* Picture1 = nullptr;
+    QPushButton* Command4 = nullptr; // 取图
+    QPushButton* Command2 = nullptr; // 打印
+    // Created with the window and gone with it.
+    CommonDialog CommonDialog1;
+
+    void Command4_Click();
+    void Command2_Click();
+    void Form_Resize();
+    void Form_Unload();
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+};
+
+class ZvtdyForm final : public Form {
+public:
+    // The window, loaded if need be.
+    zvtdy& window() { return static_cast<zvtdy&>(widget()); }
+
+protected:
+    std::unique_ptr<QWidget> createWidget() override;
+};
+
+// Registers the print window with the window registry; later calls change nothing.
+void registerPrintWindow();
+
+} // namespace zovex
