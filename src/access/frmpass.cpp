@@ -6,9 +6,11 @@
 #include "password_codec.h"
 #include "password_file.h"
 
+#include <QEventLoop>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QPointer>
 #include <QProxyStyle>
 #include <QPushButton>
 
@@ -258,7 +260,18 @@ AttemptEnd FrmpassForm::showModal()
 {
     Unload(); // every attempt starts from a freshly loaded dialog in login mode
     m_state.end = AttemptEnd::Closed;
-    dialog().exec();
+    frmpass& d = dialog();
+    // Our own modal loop rather than QDialog::exec(), which takes WA_DeleteOnClose away while
+    // it runs: the registry would then count the dialog on screen as not loaded.
+    QPointer<frmpass> shown(&d);
+    QEventLoop loop;
+    QObject::connect(&d, &QDialog::finished, &loop, &QEventLoop::quit);
+    QObject::connect(&d, &QObject::destroyed, &loop, &QEventLoop::quit);
+    d.setWindowModality(Qt::ApplicationModal);
+    d.show();
+    loop.exec(QEventLoop::DialogExec);
+    // Closing scheduled the deletion; done now, so no closed dialog outlives the attempt.
+    delete shown.data();
     return m_state.end;
 }
 

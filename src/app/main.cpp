@@ -3,6 +3,7 @@
 // ends when its last visible window is closed; hidden designer windows do not keep it alive.
 #include "designer_window.h"
 #include "font_faces.h"
+#include "module5.h"
 #include "window_registry.h"
 #include "zvtdy.h"
 
@@ -25,8 +26,12 @@ int main(int argc, char** argv)
 
     const auto showForm1 = [] { WindowRegistry::instance().form(WindowKind::Form1).Show(); };
 
-    // Start-up: Form1 is shown through the registry (the login gate goes in front of it here).
-    showForm1();
+    // Start-up: the administrator login shows Form1 through the registry, or ends the program
+    // before its event loop.
+    if (endsProgram(runAdminGate(app, showForm1))) {
+        WindowRegistry::instance().reset();
+        return 1;
+    }
 
     const int rc = QApplication::exec();
     // Windows are widgets: they must go while the application object still exists.

@@ -395,7 +395,11 @@ TEST(FrmpassForm, EachShowingLoadsAFreshDialogAndGrzbpassCarriesOver)
     FrmpassForm form(module, &boxes);
     DialogDriver driver;
     driver.actions = {
-        [](frmpass& f) {
+        [&](frmpass& f) {
+            EXPECT_TRUE(form.isLoaded());
+            EXPECT_EQ(&form.dialog(), &f); // the registry's window is the one on screen
+            EXPECT_TRUE(f.isModal());
+            EXPECT_EQ(QApplication::activeModalWidget(), &f);
             f.Text1->setText(QStringLiteral("abc"));
             f.Command1_Click();
             f.Text2->setText(QStringLiteral("half"));

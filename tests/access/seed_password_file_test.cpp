@@ -17,6 +17,11 @@ int runSeed(const QString& dir)
     return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
 }
 
+QStringList entries(const ProgramFolder& f)
+{
+    return QDir(f.path()).entryList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot);
+}
+
 } // namespace
 
 TEST(SeedPasswordFile, PutsTheEmptyPasswordWhereNoneIsAndNeverOverwrites)
@@ -25,6 +30,7 @@ TEST(SeedPasswordFile, PutsTheEmptyPasswordWhereNoneIsAndNeverOverwrites)
     ASSERT_EQ(runSeed(folder.path()), 0);
     EXPECT_EQ(folder.content(), QByteArray("\"\"\r\n"));
     EXPECT_EQ(zovex::test::modeOf(folder.file()), 0600u);
+    EXPECT_EQ(entries(folder), QStringList{QStringLiteral("wvkcom.cct")}); // nothing left beside it
 
     const QByteArray chosen("\"\x95\x98\x9b\"\r\n");
     folder.put(chosen);
@@ -35,6 +41,5 @@ TEST(SeedPasswordFile, PutsTheEmptyPasswordWhereNoneIsAndNeverOverwrites)
     ASSERT_TRUE(QFile::link(linked.file(QStringLiteral("elsewhere")), linked.file()));
     ASSERT_EQ(runSeed(linked.path()), 0);
     EXPECT_FALSE(QFile::exists(linked.file(QStringLiteral("elsewhere")))); // the link was not followed
-    EXPECT_EQ(QDir(linked.path()).entryList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot),
-              QStringList{QStringLiteral("wvkcom.cct")}); // nothing left beside it
+    EXPECT_EQ(entries(linked), QStringList{QStringLiteral("wvkcom.cct")});
 }
