@@ -1,0 +1,88 @@
+// "保存图案" and "打印图案" as the designer windows reach them: each window saves its own canvas
+// through its own dialog, and the print window opens owned by Form1 from any designer window.
+#include "designer_window.h"
+#include "random_source.h"
+#include "scripted_platform.h"
+#include "window_registry.h"
+#include "zvtdy.h"
+
+#include <QCoreApplication>
+#include <QImage>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+using namespace zovex;
+using test::kCancel;
+
+namespace {
+
+class ToolButtonsTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        WindowRegistry::instance().reset();
+        registerDesignerWindows();
+        registerPrintWindow();
+        RandomSource::shared().setState(RandomSource::kStartState);
+    }
+    void TearDown() override
+    {
+        WindowRegistry::instance().reset();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+    static DesignerWindow& window(int k) { return designerForm(k).window(); }
+
+    QTemporaryDir dir;
+    test::ScriptedPlatform platform;
+};
+
+TEST_F(ToolButtonsTest, EachDesignerWindowSavesItsOwnCanvasThroughItsOwnDialog)
+{
+    DesignerWindow& form3 = window(3);
+    form3.Timer1_Timer(); // a pattern on Form3's canvas
+    const QString saved = dir.filePath(QStringLiteral("form3.bmp"));
+    platform.dialogs.answers = {saved, kCancel};
+    form3.Command2_Click();
+    EXPECT_EQ(QImage(saved).convertToFormat(QImage::Format_RGB32), form3.canvas().image());
+    EXPECT_TRUE(form3.Timer1->isActive()); // saving does not pause the window
+
+    window(2).Command2_Click();
+    ASSERT_EQ(platform.dialogs.requests.size(), 2u);
+    EXPECT_TRUE(platform.dialogs.requests[1].fileName.isEmpty()); // Form3's name stays in Form3
+
+    // A closed window comes back with a new dialog.
+    form3.close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    platform.dialogs.answers = {kCancel};
+    window(3).Command2_Click();
+    ASSERT_EQ(platform.dialogs.requests.size(), 3u);
+    EXPECT_TRUE(platform.dialogs.requests[2].fileName.isEmpty());
+}
+
+TEST_F(ToolButtonsTest, PrintWindowOpensOwnedByForm1AndClosingItShowsForm1)
+{
+    WindowRegistry& registry = WindowRegistry::instance();
+    designerForm(1).Show();
+    window(1).Command12_Click(); // to category 5: Form1 is hidden
+    DesignerWindow& form5 = window(5);
+    ASSERT_FALSE(window(1).isVisible());
+
+    form5.Command3_Click();
+    ASSERT_TRUE(registry.isLoaded(WindowKind::zvtdy));
+    zvtdy& print = registry.as<ZvtdyForm>(WindowKind::zvtdy).window();
+    EXPECT_TRUE(print.isVisible());
+    EXPECT_TRUE(print.isWindow());
+    EXPECT_EQ(print.parentWidget(), &window(1));
+    EXPECT_TRUE(form5.isVisible());
+    EXPECT_TRUE(form5.Timer1->isActive());
+
+    print.close();
+    EXPECT_TRUE(window(1).isVisible());
+    EXPECT_TRUE(form5.isVisible());
+    EXPECT_FALSE(registry.isLoaded(WindowKind::zvtdy));
+}
+
+} // namespace
