@@ -3,6 +3,7 @@
 // ends when its last visible window is closed; hidden designer windows do not keep it alive.
 #include "designer_window.h"
 #include "font_faces.h"
+#include "form20.h"
 #include "module5.h"
 #include "window_registry.h"
 #include "zvtdy.h"
@@ -23,6 +24,7 @@ int main(int argc, char** argv)
     installFontSubstitutions();
     registerDesignerWindows();
     registerPrintWindow();
+    registerCaptureWindow();
 
     const auto showForm1 = [] { WindowRegistry::instance().form(WindowKind::Form1).Show(); };
 

@@ -1,0 +1,33 @@
+#include "clipboard.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+
+namespace zovex {
+
+void QtClipboard::setImage(const QImage& image)
+{
+    if (QClipboard* c = QGuiApplication::clipboard())
+        c->setImage(image, QClipboard::Clipboard);
+}
+
+QImage QtClipboard::image() const
+{
+    if (QClipboard* c = QGuiApplication::clipboard())
+        return c->image(QClipboard::Clipboard);
+    return {};
+}
+
+namespace {
+Clipboard* g_override = nullptr;
+}
+
+Clipboard& systemClipboard()
+{
+    static QtClipboard qt;
+    return g_override ? *g_override : qt;
+}
+
+void setSystemClipboard(Clipboard* clipboard) { g_override = clipboard; }
+
+} // namespace zovex

@@ -1,0 +1,110 @@
+#include "selection_session.h"
+
+#include <QApplication>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPaintEvent>
+
+namespace zovex {
+
+SelectionOverlay::SelectionOverlay(const ScreenImage& screen)
+    : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
+                           Qt::X11BypassWindowManagerHint | Qt::NoDropShadowWindowHint),
+      m_screen(screen)
+{
+    setAttribute(Qt::WA_OpaquePaintEvent, true);
+    setAttribute(Qt::WA_NoSystemBackground, true);
+    setAttribute(Qt::WA_ShowWithoutActivating, true);
+    setAttribute(Qt::WA_QuitOnClose, false);
+    setFocusPolicy(Qt::NoFocus);
+    setCursor(Qt::CrossCursor);
+    setGeometry(screen.geometry());
+}
+
+void SelectionOverlay::paintEvent(QPaintEvent* event)
+{
+    QPainter p(this);
+    for (const QRect& r : event->region())
+        p.drawImage(r.topLeft(), m_screen.pixels, r);
+}
+
+SelectionSession::SelectionSession(QWidget& window, QPoint anchor, Screen& screen, const QFont& font,
+                                   Finished finished)
+    : m_window(&window), m_screen(screen), m_image(screen.grab(anchor)), m_finished(std::move(finished))
+{
+    m_tracker = std::make_unique<SelectionTracker>(m_image, font, anchor);
+    m_ticksHeld.emplace();
+    qApp->installEventFilter(this);
+    if (!m_image.pixels.isNull()) {
+        m_overlay = std::make_unique<SelectionOverlay>(m_image);
+        m_overlay->show();
+        m_overlay->raise();
+    }
+}
+
+SelectionSession::~SelectionSession()
+{
+    if (QCoreApplication* app = QCoreApplication::instance())
+        app->removeEventFilter(this);
+}
+
+bool SelectionSession::eventFilter(QObject* watched, QEvent* event)
+{
+    if (!m_active)
+        return false;
+    switch (event->type()) {
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+    case QEvent::ShortcutOverride:
+        return true;
+    case QEvent::MouseMove:
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick: {
+        // Widgets only: the same event passes the window object first, and is taken once,
+        // where a widget receives it.
+        if (!watched->isWidgetType())
+            return false;
+        auto& mouse = static_cast<QMouseEvent&>(*event);
+        const QRegion changed = m_tracker->mouseMessage(mouse.globalPosition().toPoint());
+        if (m_overlay)
+            m_overlay->update(changed);
+        if (event->type() == QEvent::MouseButtonRelease && mouse.button() == Qt::LeftButton)
+            end(mouse);
+        return true;
+    }
+    default:
+        return false;
+    }
+}
+
+void SelectionSession::end(const QMouseEvent& release)
+{
+    m_active = false;
+    const ScreenRect rect = m_tracker->finish();
+    if (m_overlay)
+        m_overlay->hide();
+    qApp->removeEventFilter(this);
+    m_ticksHeld.reset();
+    m_screen.releaseCapture();
+    if (m_window) {
+        const QPointF global = release.globalPosition();
+        // Posted, so the window handles it after the capture, as the system's own release.
+        QCoreApplication::postEvent(m_window.data(),
+                                    new QMouseEvent(QEvent::MouseButtonRelease, m_window->mapFromGlobal(global),
+                                                    global, Qt::LeftButton, release.buttons(),
+                                                    release.modifiers()));
+    }
+    if (m_finished)
+        m_finished(m_image, rect);
+}
+
+std::unique_ptr<SelectionSession> TrackSelectionRect(QWidget& window, const QWidget& client, QPoint clientPoint,
+                                                     Screen& screen, SelectionSession::Finished finished,
+                                                     const QFont& font)
+{
+    const QPoint anchor = client.mapToGlobal(clientPoint);
+    return std::make_unique<SelectionSession>(window, anchor, screen, font, std::move(finished));
+}
+
+} // namespace zovex

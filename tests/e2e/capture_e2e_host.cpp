@@ -1,0 +1,160 @@
+// A small program that hosts the capture window on a real X server for the end-to-end test:
+// a frameless window with the known picture, Form20 through the window registry, and a line
+// protocol on stdin/stdout through which the test asks where things are and what state the
+// window is in. The user's actions (menu clicks, the drag) come from xdotool, as a person's
+// would; only the save dialog is scripted (its answer comes through the protocol).
+#include "capture_e2e_pattern.h"
+#include "form20.h"
+#include "scripted_platform.h"
+#include "tick_gate.h"
+#include "window_registry.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPainter>
+#include <QSocketNotifier>
+#include <QTimer>
+#include <QWindow>
+
+#include <cstdio>
+#include <iostream>
+#include <string>
+
+using namespace zovex;
+
+namespace {
+
+class PatternWindow final : public QWidget {
+public:
+    PatternWindow() : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint | Qt::X11BypassWindowManagerHint)
+    {
+        m_pattern = test::capturePattern();
+        setAttribute(Qt::WA_OpaquePaintEvent, true);
+        setGeometry(QRect(test::kPatternAt, test::kPatternSize));
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter p(this);
+        p.drawImage(0, 0, m_pattern);
+    }
+
+private:
+    QImage m_pattern;
+};
+
+class StubForm1 final : public Form {
+protected:
+    std::unique_ptr<QWidget> createWidget() override
+    {
+        auto w = std::make_unique<QWidget>();
+        w->setWindowTitle(QStringLiteral("Form1 stand-in"));
+        w->setGeometry(700, 500, 200, 100);
+        return w;
+    }
+};
+
+void reply(const QString& line)
+{
+    std::cout << line.toStdString() << std::endl;
+}
+
+QString centreOf(const QRect& globalRect)
+{
+    return QStringLiteral("%1 %2").arg(globalRect.center().x()).arg(globalRect.center().y());
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    app.setQuitOnLastWindowClosed(false);
+    test::ScriptedFileDialog dialogs;
+    setFileDialogBackend(&dialogs);
+
+    WindowRegistry& registry = WindowRegistry::instance();
+    registry.registerKind(WindowKind::Form1, [] { return std::make_unique<StubForm1>(); });
+    registerCaptureWindow();
+
+    PatternWindow pattern;
+    pattern.show();
+    Form20& form = registry.as<CaptureForm>(WindowKind::Form20).window();
+    form.move(560, 60);
+    registry.form(WindowKind::Form20).Show();
+
+    auto handle = [&](const QString& line) {
+        const QString command = line.section(QLatin1Char(' '), 0, 0);
+        const QString argument = line.section(QLatin1Char(' '), 1);
+        if (command == QLatin1String("menu")) {
+            const QRect title = form.menuBar()->actionGeometry(form.mnuFile->menuAction());
+            reply(QStringLiteral("menu ") + centreOf(title.translated(form.menuBar()->mapToGlobal(QPoint(0, 0)))));
+        } else if (command == QLatin1String("item")) {
+            QAction* action = argument == QLatin1String("save") ? form.mnuFileSave
+                              : argument == QLatin1String("exit") ? form.mnuFileExit
+                                                                  : form.mnuFileSnap;
+            if (!form.mnuFile->isVisible()) {
+                reply(QStringLiteral("item none"));
+                return;
+            }
+            const QRect r = form.mnuFile->actionGeometry(action);
+            reply(QStringLiteral("item ") + centreOf(r.translated(form.mnuFile->mapToGlobal(QPoint(0, 0)))));
+        } else if (command == QLatin1String("state")) {
+            Form20& f = registry.as<CaptureForm>(WindowKind::Form20).window();
+            const SelectionSession* s = f.selection();
+            const bool selecting = s && s->isActive();
+            const ScreenRect r = s ? s->rect() : ScreenRect{};
+            reply(QStringLiteral("state armed=%1 pointer=%2 selecting=%3 overlay=%4 save=%5 picture=%6x%7 "
+                                 "held=%8 grabber=%9 rect=%10,%11,%12,%13 visible=%14")
+                      .arg(f.captureArmed())
+                      .arg(static_cast<int>(desktopScreen().mousePointer()))
+                      .arg(selecting)
+                      .arg(s && s->overlay() && s->overlay()->isVisible())
+                      .arg(f.mnuFileSave->isEnabled())
+                      .arg(f.Picture1->picture().width())
+                      .arg(f.Picture1->picture().height())
+                      .arg(TickGate::isHeld())
+                      .arg(QWidget::mouseGrabber() == &f)
+                      .arg(r.left)
+                      .arg(r.top)
+                      .arg(r.right)
+                      .arg(r.bottom)
+                      .arg(f.isVisible()));
+        } else if (command == QLatin1String("exposed")) {
+            const bool exposed = pattern.windowHandle() && pattern.windowHandle()->isExposed() &&
+                                 form.windowHandle() && form.windowHandle()->isExposed();
+            reply(QStringLiteral("exposed %1").arg(exposed));
+        } else if (command == QLatin1String("dialog")) {
+            dialogs.answers.push_back(argument);
+            reply(QStringLiteral("dialog queued"));
+        } else if (command == QLatin1String("quit")) {
+            reply(QStringLiteral("bye"));
+            QCoreApplication::quit();
+        } else {
+            reply(QStringLiteral("unknown ") + command);
+        }
+    };
+
+    QSocketNotifier input(fileno(stdin), QSocketNotifier::Read);
+    QObject::connect(&input, &QSocketNotifier::activated, &app, [&] {
+        // Lines that arrived together wait in cin's buffer, not in the pipe.
+        do {
+            std::string line;
+            if (!std::getline(std::cin, line)) {
+                input.setEnabled(false);
+                QCoreApplication::quit();
+                return;
+            }
+            handle(QString::fromStdString(line).trimmed());
+        } while (std::cin.rdbuf()->in_avail() > 0);
+    });
+    reply(QStringLiteral("ready"));
+
+    const int rc = QApplication::exec();
+    registry.reset();
+    setFileDialogBackend(nullptr);
+    return rc;
+}

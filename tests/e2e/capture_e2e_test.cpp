@@ -1,0 +1,313 @@
+// The capture window on a real X server (Xvfb, started here on a display number the server
+// picks itself): a known picture on the screen, "剪裁抓图" chosen in the real menu, a drag by
+// xdotool from bottom-right to top-left, then the clipboard read by xclip from another
+// process and compared pixel for pixel with the same block of a screenshot taken before the
+// drag; the picture saved through the menu and the BMP compared; a drag of zero size leaves
+// the clipboard as it was. Everything started here is stopped at the end.
+#include "capture_e2e_pattern.h"
+
+#include <QByteArray>
+#include <QDeadlineTimer>
+#include <QFile>
+#include <QImage>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+
+using namespace zovex;
+
+namespace {
+
+constexpr int kWaitMs = 20000;
+
+// Stops a started process when it goes out of scope, whatever the test's outcome.
+struct ProcessGuard {
+    std::unique_ptr<QProcess> process = std::make_unique<QProcess>();
+    ProcessGuard() = default;
+    ProcessGuard(const ProcessGuard&) = delete;
+    ProcessGuard& operator=(const ProcessGuard&) = delete;
+    ~ProcessGuard()
+    {
+        if (process->state() == QProcess::NotRunning)
+            return;
+        process->terminate();
+        if (!process->waitForFinished(5000)) {
+            process->kill();
+            process->waitForFinished(5000);
+        }
+    }
+};
+
+struct XServer {
+    ProcessGuard xvfb;
+    QString display;
+
+    bool start()
+    {
+        xvfb.process->start(QStringLiteral("Xvfb"),
+                            {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
+                             QStringLiteral("0"), QStringLiteral("1024x768x24"), QStringLiteral("-nolisten"),
+                             QStringLiteral("tcp")});
+        if (!xvfb.process->waitForStarted(kWaitMs))
+            return false;
+        QByteArray out;
+        while (!out.contains('\n')) {
+            if (!xvfb.process->waitForReadyRead(kWaitMs))
+                return false;
+            out += xvfb.process->readAllStandardOutput();
+        }
+        display = QLatin1Char(':') + QString::fromLatin1(out.trimmed());
+        return true;
+    }
+};
+
+struct Run {
+    int exitCode = -1;
+    QByteArray out;
+};
+
+Run run(const QProcessEnvironment& env, const QString& program, const QStringList& args)
+{
+    ProcessGuard p;
+    p.process->setProcessEnvironment(env);
+    p.process->start(program, args);
+    Run r;
+    if (p.process->waitForFinished(kWaitMs) && p.process->exitStatus() == QProcess::NormalExit)
+        r.exitCode = p.process->exitCode();
+    r.out = p.process->readAllStandardOutput();
+    return r;
+}
+
+// The program hosting Form20, spoken to one line at a time.
+class Host {
+public:
+    bool start(const QProcessEnvironment& env)
+    {
+        m_guard.process->setProcessEnvironment(env);
+        m_guard.process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        m_guard.process->start(QStringLiteral(ZOVEX_CAPTURE_HOST));
+        return m_guard.process->waitForStarted(kWaitMs) && readLine() == "ready";
+    }
+    QByteArray ask(const QByteArray& command)
+    {
+        m_guard.process->write(command + '\n');
+        m_guard.process->waitForBytesWritten(kWaitMs);
+        return readLine();
+    }
+    // The value of `key=` in the window's state.
+    QString state(const QString& key)
+    {
+        const QString s = QString::fromUtf8(ask("state"));
+        const QRegularExpressionMatch m = QRegularExpression(QStringLiteral("\\b%1=(\\S+)").arg(key)).match(s);
+        return m.hasMatch() ? m.captured(1) : QString();
+    }
+    QProcess& process() { return *m_guard.process; }
+
+private:
+    QByteArray readLine()
+    {
+        QDeadlineTimer deadline(kWaitMs);
+        while (!m_guard.process->canReadLine()) {
+            if (deadline.hasExpired() || !m_guard.process->waitForReadyRead(static_cast<int>(deadline.remainingTime())))
+                return {};
+        }
+        return m_guard.process->readLine().trimmed();
+    }
+    ProcessGuard m_guard;
+};
+
+// Asks until the condition holds; every question is a round trip through the host's event
+// loop, so X events sent before it have had their chance to arrive.
+bool eventually(const std::function<bool()>& condition)
+{
+    QDeadlineTimer deadline(kWaitMs);
+    while (!deadline.hasExpired()) {
+        if (condition())
+            return true;
+    }
+    return false;
+}
+
+QPoint pointIn(const QByteArray& reply)
+{
+    const QList<QByteArray> parts = reply.split(' ');
+    if (parts.size() != 3)
+        return {-1, -1};
+    return {parts[1].toInt(), parts[2].toInt()};
+}
+
+QImage rgb32(const QImage& img) { return img.convertToFormat(QImage::Format_RGB32); }
+
+// Pixel for pixel, whatever colour space or format the reader attached.
+bool samePixels(const QImage& a, const QImage& b)
+{
+    if (a.isNull() || b.isNull() || a.size() != b.size())
+        return false;
+    const QImage x = rgb32(a);
+    const QImage y = rgb32(b);
+    for (int row = 0; row < x.height(); ++row)
+        for (int col = 0; col < x.width(); ++col)
+            if ((x.pixel(col, row) & 0xFFFFFFu) != (y.pixel(col, row) & 0xFFFFFFu))
+                return false;
+    return true;
+}
+
+} // namespace
+
+TEST(CaptureEndToEnd, DraggedBlockReachesTheClipboardTheWindowAndTheFile)
+{
+    QTemporaryDir runtimeDir;
+    QTemporaryDir outDir;
+    ASSERT_TRUE(runtimeDir.isValid() && outDir.isValid());
+    QFile::setPermissions(runtimeDir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+
+    XServer x;
+    ASSERT_TRUE(x.start()) << "Xvfb did not start";
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("DISPLAY"), x.display);
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtimeDir.path());
+    env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+
+    Host host;
+    ASSERT_TRUE(host.start(env)) << "the capture host did not start";
+    ASSERT_TRUE(eventually([&] { return host.ask("exposed") == "exposed 1"; }));
+
+    auto xdotool = [&](const QStringList& args) { return run(env, QStringLiteral("xdotool"), args).exitCode; };
+    auto screenshot = [&] {
+        return rgb32(QImage::fromData(
+            run(env, QStringLiteral("import"), {QStringLiteral("-window"), QStringLiteral("root"), QStringLiteral("png:-")})
+                .out,
+            "PNG"));
+    };
+    auto clipboard = [&](const QString& target) {
+        return run(env, QStringLiteral("xclip"),
+                   {QStringLiteral("-selection"), QStringLiteral("clipboard"), QStringLiteral("-t"), target,
+                    QStringLiteral("-o")})
+            .out;
+    };
+    auto click = [&](QPoint p) {
+        return xdotool({QStringLiteral("mousemove"), QString::number(p.x()), QString::number(p.y()),
+                        QStringLiteral("click"), QStringLiteral("1")});
+    };
+    // Opens "文件" and chooses one of its items, as a person would.
+    auto choose = [&](const QByteArray& item) {
+        const QPoint menu = pointIn(host.ask("menu"));
+        if (click(menu) != 0)
+            return false;
+        QByteArray where;
+        if (!eventually([&] { return (where = host.ask("item " + item)) != "item none"; }))
+            return false;
+        return click(pointIn(where)) == 0;
+    };
+
+    // The known picture is on the screen.
+    const QImage pattern = test::capturePattern();
+    QImage before;
+    ASSERT_TRUE(eventually([&] {
+        before = screenshot();
+        return samePixels(before.copy(QRect(test::kPatternAt, test::kPatternSize)), pattern);
+    })) << "the known picture never showed";
+
+    // Arm through the menu.
+    ASSERT_TRUE(choose("snap"));
+    ASSERT_TRUE(eventually([&] { return host.state(QStringLiteral("armed")) == QLatin1String("1"); }));
+    EXPECT_EQ(host.state(QStringLiteral("pointer")), QStringLiteral("2"));
+    EXPECT_EQ(host.state(QStringLiteral("grabber")), QStringLiteral("1"));
+    before = screenshot();
+    ASSERT_TRUE(samePixels(before.copy(QRect(test::kPatternAt, test::kPatternSize)), pattern));
+
+    // Press at the bottom-right corner over the picture (another window than the capture
+    // window), drag to the top-left.
+    const QPoint from(460, 380);
+    const QPoint to(120, 110);
+    const QRect expectedRect(to.x(), to.y(), from.x() - to.x(), from.y() - to.y());
+    ASSERT_EQ(xdotool({QStringLiteral("mousemove"), QString::number(from.x()), QString::number(from.y()),
+                       QStringLiteral("mousedown"), QStringLiteral("1")}),
+              0);
+    ASSERT_TRUE(eventually([&] { return host.state(QStringLiteral("selecting")) == QLatin1String("1"); }));
+    EXPECT_EQ(host.state(QStringLiteral("overlay")), QStringLiteral("1"));
+    EXPECT_EQ(host.state(QStringLiteral("held")), QStringLiteral("1"));
+    ASSERT_EQ(xdotool({QStringLiteral("mousemove"), QStringLiteral("300"), QStringLiteral("250"),
+                       QStringLiteral("mousemove"), QString::number(to.x()), QString::number(to.y())}),
+              0);
+    const QString rectText = QStringLiteral("%1,%2,%3,%4").arg(to.x()).arg(to.y()).arg(from.x()).arg(from.y());
+    ASSERT_TRUE(eventually([&] { return host.state(QStringLiteral("rect")) == rectText; }));
+
+    // The inverted frame is on the screen while dragging: strips inverted, corners not.
+    auto inverted = [&](const QImage& now, QPoint p) { return now.pixel(p) == (before.pixel(p) ^ 0x00FFFFFFu); };
+    QImage during;
+    EXPECT_TRUE(eventually([&] {
+        during = screenshot();
+        return !during.isNull() && inverted(during, {to.x() + 5, to.y()}) && inverted(during, {from.x() - 1, to.y() + 5});
+    })) << "no frame on the screen during the drag";
+    if (!during.isNull()) {
+        EXPECT_EQ(during.pixel(to), before.pixel(to));
+        EXPECT_EQ(during.pixel(from - QPoint(1, 1)), before.pixel(from - QPoint(1, 1)));
+        EXPECT_EQ(during.pixel(to - QPoint(1, 0)), before.pixel(to - QPoint(1, 0)));
+        EXPECT_FALSE(samePixels(during.copy(expectedRect.adjusted(1, 1, -1, -1)), before.copy(expectedRect.adjusted(1, 1, -1, -1))))
+            << "the label shows inside the frame";
+    }
+
+    ASSERT_EQ(xdotool({QStringLiteral("mouseup"), QStringLiteral("1")}), 0);
+    ASSERT_TRUE(eventually([&] { return host.state(QStringLiteral("pointer")) == QLatin1String("0"); }));
+    EXPECT_EQ(host.state(QStringLiteral("save")), QStringLiteral("1"));
+    EXPECT_EQ(host.state(QStringLiteral("held")), QStringLiteral("0"));
+    EXPECT_EQ(host.state(QStringLiteral("grabber")), QStringLiteral("0"));
+    EXPECT_EQ(host.state(QStringLiteral("picture")),
+              QStringLiteral("%1x%2").arg(expectedRect.width()).arg(expectedRect.height()));
+    EXPECT_TRUE(eventually([&] {
+        const QRect picture(test::kPatternAt, test::kPatternSize);
+        return samePixels(screenshot().copy(picture), before.copy(picture));
+    })) << "the overlay is gone, the picture on the screen as it was";
+
+    // Another program reads the block from the clipboard, as PNG and as BMP.
+    const QByteArray targets = clipboard(QStringLiteral("TARGETS"));
+    EXPECT_TRUE(targets.contains("image/png")) << targets.toStdString();
+    EXPECT_TRUE(targets.contains("image/bmp")) << targets.toStdString();
+    const QImage expected = before.copy(expectedRect);
+    const QImage pasted = rgb32(QImage::fromData(clipboard(QStringLiteral("image/png")), "PNG"));
+    ASSERT_EQ(pasted.size(), expectedRect.size());
+    EXPECT_TRUE(samePixels(pasted, expected));
+    EXPECT_TRUE(samePixels(pasted, pattern.copy(expectedRect.translated(-test::kPatternAt))));
+    EXPECT_TRUE(samePixels(QImage::fromData(clipboard(QStringLiteral("image/bmp")), "BMP"), expected));
+
+    // "保存图像" through the menu; the dialog's answer is scripted.
+    const QString path = outDir.filePath(QStringLiteral("capture.bmp"));
+    ASSERT_EQ(host.ask("dialog " + path.toUtf8()), "dialog queued");
+    ASSERT_TRUE(choose("save"));
+    ASSERT_TRUE(eventually([&] { return QFile::exists(path); }));
+    host.ask("state"); // the write is done once the host answers again
+    {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        EXPECT_EQ(f.read(2), QByteArray("BM"));
+    }
+    EXPECT_TRUE(samePixels(QImage(path, "BMP"), expected));
+
+    // A click while armed (zero width and height) captures nothing. It lands on the bare
+    // desktop, outside every window of the program: the mouse capture brings it to Form20.
+    ASSERT_TRUE(choose("snap"));
+    ASSERT_TRUE(eventually([&] { return host.state(QStringLiteral("armed")) == QLatin1String("1"); }));
+    ASSERT_EQ(xdotool({QStringLiteral("mousemove"), QStringLiteral("900"), QStringLiteral("700"),
+                       QStringLiteral("mousedown"), QStringLiteral("1"), QStringLiteral("mouseup"), QStringLiteral("1")}),
+              0);
+    ASSERT_TRUE(eventually([&] {
+        return host.state(QStringLiteral("armed")) == QLatin1String("0") &&
+               host.state(QStringLiteral("selecting")) == QLatin1String("0") &&
+               host.state(QStringLiteral("pointer")) == QLatin1String("0");
+    }));
+    EXPECT_TRUE(samePixels(QImage::fromData(clipboard(QStringLiteral("image/png")), "PNG"), expected));
+    EXPECT_EQ(host.state(QStringLiteral("picture")),
+              QStringLiteral("%1x%2").arg(expectedRect.width()).arg(expectedRect.height()));
+    EXPECT_EQ(host.state(QStringLiteral("save")), QStringLiteral("1"));
+
+    EXPECT_EQ(host.ask("quit"), "bye");
+    EXPECT_TRUE(host.process().waitForFinished(kWaitMs));
+}
