@@ -4,6 +4,7 @@
 #include "password_file.h"
 #include "scripted_platform.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 
@@ -223,4 +224,24 @@ TEST(CheckAdminPassword, LoginWorksFromAReadOnlyProgramFolder)
     QFile::setPermissions(g.folder.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     EXPECT_EQ(o, GateOutcome::Granted);
     EXPECT_EQ(g.form1Shown, 1);
+}
+
+TEST(RunAdminGate, UsesTheProgramsFolderAndKeepsTheProgramAliveWhileItsBoxesClose)
+{
+    auto* app = qobject_cast<QApplication*>(QCoreApplication::instance());
+    ASSERT_NE(app, nullptr);
+    ASSERT_FALSE(hasPasswordFileEntry(QCoreApplication::applicationDirPath()));
+    test::ScriptedPlatform platform;
+    std::vector<bool> quitOnLastWhileOpen;
+    platform.boxes.whileOpen = [&] { quitOnLastWhileOpen.push_back(app->quitOnLastWindowClosed()); };
+    app->setQuitOnLastWindowClosed(true);
+    int form1 = 0;
+
+    EXPECT_EQ(runAdminGate(*app, [&] { ++form1; }), GateOutcome::MissingFile);
+    EXPECT_EQ(module5().programDir, QCoreApplication::applicationDirPath());
+    ASSERT_EQ(platform.boxes.shown.size(), 1u);
+    EXPECT_EQ(platform.boxes.shown[0].text, kMissingFileText);
+    EXPECT_EQ(quitOnLastWhileOpen, std::vector<bool>{false});
+    EXPECT_TRUE(app->quitOnLastWindowClosed());
+    EXPECT_EQ(form1, 0);
 }
