@@ -6,6 +6,7 @@
 #include "random_source.h"
 #include "save_canvas_image.h"
 #include "star_ring.h"
+#include "tick_queue.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -142,11 +143,14 @@ DesignerWindow::DesignerWindow(DesignerForm& form) : QWidget(nullptr), m_form(fo
     // Precise: the 3000 ms of a new window is 3000 ms, and 高速 is as fast as ticks can follow.
     Timer1->setTimerType(Qt::PreciseTimer);
     Timer1->setInterval(kNormalIntervalMs);
-    connect(Timer1, &QTimer::timeout, this, [this] { Timer1_Timer(); });
+    // The tick itself waits its turn in the program's tick queue, so that input waiting is
+    // served between any two ticks of all windows.
+    connect(Timer1, &QTimer::timeout, this,
+            [this] { TickQueue::instance().request(this, [this] { Timer1_Timer(); }); });
     Timer1->start();
 }
 
-DesignerWindow::~DesignerWindow() = default;
+DesignerWindow::~DesignerWindow() { TickQueue::instance().cancel(this); }
 
 void DesignerWindow::buildControls()
 {
@@ -350,7 +354,7 @@ void DesignerWindow::paintEvent(QPaintEvent*)
 void DesignerWindow::closeEvent(QCloseEvent* event)
 {
     // Closing unloads the window at once, without a question: no further pattern from it.
-    Timer1->stop();
+    stopTimer1();
     event->accept();
 }
 
@@ -432,22 +436,35 @@ void DesignerWindow::Command15_Click() { showCategory(8); }
 void DesignerWindow::Command16_Click() { showCategory(9); }
 void DesignerWindow::Command17_Click() { showCategory(10); }
 
+void DesignerWindow::stopTimer1()
+{
+    Timer1->stop();
+    TickQueue::instance().cancel(this);
+}
+
+void DesignerWindow::setTimer1Interval(int ms)
+{
+    // A running timer counts the new interval afresh from now, a stopped one stays stopped;
+    // a tick that was already due belongs to the old interval and is dropped.
+    Timer1->setInterval(ms);
+    TickQueue::instance().cancel(this);
+}
+
 void DesignerWindow::Check2_Click()
 {
     if (Check2->isChecked()) {
         Timer1->start();
         Check2->setText(QStringLiteral("暂停"));
     } else {
-        Timer1->stop();
+        stopTimer1();
         Check2->setText(QStringLiteral("播放"));
     }
 }
 
-// Setting the interval restarts the count of a running timer and leaves a stopped one stopped.
-void DesignerWindow::Command4_Click() { Timer1->setInterval(kNormalIntervalMs); }
-void DesignerWindow::Command5_Click() { Timer1->setInterval(kFastIntervalMs); }
-void DesignerWindow::Command6_Click() { Timer1->setInterval(kHighIntervalMs); }
-void DesignerWindow::Command7_Click() { Timer1->setInterval(kSlowIntervalMs); }
+void DesignerWindow::Command4_Click() { setTimer1Interval(kNormalIntervalMs); }
+void DesignerWindow::Command5_Click() { setTimer1Interval(kFastIntervalMs); }
+void DesignerWindow::Command6_Click() { setTimer1Interval(kHighIntervalMs); }
+void DesignerWindow::Command7_Click() { setTimer1Interval(kSlowIntervalMs); }
 
 void DesignerWindow::Command2_Click() { SaveCanvasImage(cdlg, canvas(), this); }
 

@@ -6,7 +6,8 @@
 // canvas Picture1 and the generation timer Timer1, and is built anew (Form_Load included) by
 // the next reference after a close. Every handler is a public member named after its control
 // and event; handlers never let an exception out, and tests call them directly (Timer1_Timer
-// included) instead of waiting for the timer.
+// included) instead of waiting for the timer. When Timer1 fires, the tick waits its turn in
+// the TickQueue, which runs one tick of any window per pass of the event loop.
 #pragma once
 
 #include "common_dialog.h"
@@ -151,6 +152,9 @@ protected:
 private:
     void buildControls();
     void setFocusOrder();
+    // Timer1 stopped or given a new interval, with any tick it had waiting dropped.
+    void stopTimer1();
+    void setTimer1Interval(int ms);
     // Shows category j's window and hides the nine others, creating those that do not exist.
     static void showCategory(int j);
 

@@ -1,5 +1,7 @@
 #include "window_registry.h"
 
+#include "tick_queue.h"
+
 #include <QCoreApplication>
 #include <QTimer>
 
@@ -32,6 +34,7 @@ void Form::forgetWidget()
         // A closed window must not tick between its close and its deletion.
         for (QTimer* t : old->findChildren<QTimer*>())
             t->stop();
+        TickQueue::instance().cancel(old);
     }
     widgetDestroyed();
 }

@@ -5,6 +5,7 @@
 
 #include "designer_window.h"
 #include "random_source.h"
+#include "tick_queue.h"
 #include "window_registry.h"
 
 #include <QCoreApplication>
@@ -26,6 +27,8 @@ protected:
     {
         WindowRegistry::instance() = WindowRegistry(); // windows and kinds both go
         flushDeletes();
+        while (TickQueue::instance().runOne()) {
+        }
     }
 
     static DesignerWindow& window(int k) { return designerForm(k).window(); }

@@ -3,10 +3,12 @@
 #include "designer_fixture.h"
 
 #include "category.h"
+#include "tick_queue.h"
 
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMetaObject>
 #include <QPushButton>
 #include <QTimer>
 
@@ -75,6 +77,40 @@ TEST_F(DesignerTest, SpeedButtonsSetTheIntervalAndNeverTheRunState)
         EXPECT_EQ(w.Timer1->interval(), s.intervalMs);
     }
     EXPECT_TRUE(w.Label11->text().isEmpty()) << "no button ran a tick";
+}
+
+// Timer1 firing: the tick waits in the program's queue until the event loop comes round.
+static void fire(DesignerWindow& w) { ASSERT_TRUE(QMetaObject::invokeMethod(w.Timer1, "timeout")); }
+
+TEST_F(DesignerTest, ADueTickWaitsItsTurnAndIsDroppedByPauseSpeedOrClose)
+{
+    TickQueue& queue = TickQueue::instance();
+    start().Command9->click(); // Form2 shown, the others created
+    DesignerWindow& f1 = window(1);
+    DesignerWindow& f2 = window(2);
+    DesignerWindow& f3 = window(3);
+
+    fire(f1);
+    fire(f2);
+    fire(f1); // still waiting: not twice
+    EXPECT_EQ(queue.waiting(), 2u);
+    EXPECT_TRUE(f1.Label11->text().isEmpty()) << "firing only asks for the tick";
+    EXPECT_TRUE(queue.runOne());
+    EXPECT_EQ(f1.Label11->text(), QStringLiteral("1"));
+    EXPECT_TRUE(f2.Label11->text().isEmpty()) << "one tick per turn";
+    EXPECT_TRUE(queue.runOne());
+    EXPECT_EQ(f2.Label11->text(), QStringLiteral("1"));
+
+    fire(f1);
+    f1.Check2->click(); // pause: no call after the timer is disabled
+    fire(f2);
+    f2.Command5->click(); // a new interval counts afresh
+    fire(f3);
+    f3.close();
+    EXPECT_FALSE(queue.runOne());
+    EXPECT_EQ(designerForm(1).DesignCount, 1);
+    EXPECT_EQ(designerForm(2).DesignCount, 1);
+    EXPECT_EQ(designerForm(3).DesignCount, 0);
 }
 
 TEST_F(DesignerTest, RunStateAndTextsBelongToEachWindow)

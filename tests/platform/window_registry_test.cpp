@@ -1,5 +1,6 @@
 // The window registry: one object per kind for the whole run, its widget built on first
 // reference and gone on close; owners; unloading from inside a handler.
+#include "tick_queue.h"
 #include "window_registry.h"
 
 #include <QCloseEvent>
@@ -176,6 +177,18 @@ TEST_F(WindowRegistryTest, AMinimisedWindowIsRestoredByShow)
     f.Show();
     EXPECT_FALSE(f.window().windowState() & Qt::WindowMinimized);
     EXPECT_TRUE(f.window().windowState() & Qt::WindowMaximized) << "restored to what it was";
+}
+
+TEST_F(WindowRegistryTest, UnloadingDropsTheWindowsWaitingTick)
+{
+    CountingForm& f = tool();
+    f.Show();
+    int ticks = 0;
+    TickQueue::instance().request(&f.window(), [&] { ++ticks; });
+    f.Unload();
+    while (TickQueue::instance().runOne()) {
+    }
+    EXPECT_EQ(ticks, 0);
 }
 
 TEST_F(WindowRegistryTest, AWindowCanUnloadItselfFromItsOwnHandler)

@@ -1,0 +1,178 @@
+// Window/<n>: n real designer windows (offscreen) at 高速 under the event loop, Form1 shown and
+// the others hidden, as after pressing "1". Reports the patterns per second of all windows
+// together and of Form1, and how long a mouse press posted at random moments waits before the
+// window gets it (click_wait_ms mean and max), i.e. how long input can be held up by ticks.
+// WindowTick/1: one Form1 tick through its handler plus the repaint of the canvas and the five
+// previews, against Tick/1 (the tick alone) for the cost of showing it.
+#include "designer_window.h"
+#include "random_source.h"
+#include "window_registry.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPointer>
+#include <QTimer>
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <deque>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+using namespace zovex;
+
+namespace {
+
+// Posts mouse presses to a control from another thread, as input arrives from the window
+// system at moments of its own, and notes how long each waited before the control got it.
+class ClickProbe final : public QObject {
+public:
+    explicit ClickProbe(QWidget* target) : m_target(target)
+    {
+        m_clock.start();
+        target->installEventFilter(this);
+    }
+    ~ClickProbe() override
+    {
+        stop();
+        if (m_target)
+            m_target->removeEventFilter(this);
+    }
+
+    // Presses every `periodMs` until stop().
+    void start(int periodMs)
+    {
+        m_running = true;
+        m_thread = std::thread([this, periodMs] {
+            while (m_running) {
+                {
+                    std::lock_guard<std::mutex> lock(m_mutex);
+                    m_posted.push_back(m_clock.nsecsElapsed());
+                }
+                QCoreApplication::postEvent(m_target, new QMouseEvent(QEvent::MouseButtonPress, QPointF(3, 3), QPointF(3, 3),
+                                                                       Qt::LeftButton, Qt::LeftButton, Qt::NoModifier));
+                std::this_thread::sleep_for(std::chrono::milliseconds(periodMs));
+            }
+        });
+    }
+    void stop()
+    {
+        m_running = false;
+        if (m_thread.joinable())
+            m_thread.join();
+    }
+    const std::vector<double>& waitsMs() const { return m_waits; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (watched == m_target && event->type() == QEvent::MouseButtonPress) {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            if (!m_posted.empty()) {
+                m_waits.push_back(static_cast<double>(m_clock.nsecsElapsed() - m_posted.front()) / 1e6);
+                m_posted.pop_front();
+            }
+            return true;
+        }
+        return false;
+    }
+
+private:
+    QPointer<QWidget> m_target;
+    QElapsedTimer m_clock;
+    std::mutex m_mutex;
+    std::deque<qint64> m_posted;
+    std::vector<double> m_waits;
+    std::atomic<bool> m_running{false};
+    std::thread m_thread;
+};
+
+void freshProgram()
+{
+    WindowRegistry::instance().reset();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    registerDesignerWindows();
+    RandomSource::shared().setState(RandomSource::kStartState);
+}
+
+std::int64_t totalCount(int windows)
+{
+    std::int64_t n = 0;
+    for (int k = 1; k <= windows; ++k)
+        n += designerForm(k).DesignCount;
+    return n;
+}
+
+void BM_Window(benchmark::State& state)
+{
+    const int windows = static_cast<int>(state.range(0));
+    freshProgram();
+    DesignerWindow& form1 = designerForm(1).window();
+    designerForm(1).Show();
+    if (windows > 1)
+        form1.Command8_Click(); // "1": every other window is created, hidden
+    for (int k = 1; k <= windows; ++k)
+        designerForm(k).window().Command6_Click(); // 高速
+    QCoreApplication::processEvents();
+
+    ClickProbe probe(form1.Label11);
+
+    const std::int64_t startAll = totalCount(windows);
+    const std::int64_t startForm1 = designerForm(1).DesignCount;
+    double seconds = 0;
+    for (auto _ : state) {
+        QEventLoop loop;
+        QTimer::singleShot(500, Qt::PreciseTimer, &loop, &QEventLoop::quit);
+        QElapsedTimer t;
+        t.start();
+        probe.start(7); // presses every 7 ms, out of step with the ticks
+        loop.exec();
+        probe.stop();
+        const double s = static_cast<double>(t.nsecsElapsed()) / 1e9;
+        seconds += s;
+        state.SetIterationTime(s);
+    }
+    QCoreApplication::sendPostedEvents(); // deliver the last presses, so every one is counted
+
+    const std::vector<double>& waits = probe.waitsMs();
+    double sum = 0, worst = 0;
+    for (double w : waits) {
+        sum += w;
+        worst = std::max(worst, w);
+    }
+    state.counters["ticks_per_s"] = static_cast<double>(totalCount(windows) - startAll) / seconds;
+    state.counters["form1_ticks_per_s"] = static_cast<double>(designerForm(1).DesignCount - startForm1) / seconds;
+    state.counters["click_wait_ms_mean"] = waits.empty() ? 0.0 : sum / static_cast<double>(waits.size());
+    state.counters["click_wait_ms_max"] = worst;
+    state.counters["clicks"] = static_cast<double>(waits.size());
+    for (int k = 1; k <= windows; ++k)
+        designerForm(k).window().Check2->click(); // paused: nothing ticks after the measurement
+    freshProgram();
+}
+
+void BM_WindowTick(benchmark::State& state)
+{
+    freshProgram();
+    designerForm(1).Show();
+    DesignerWindow& form1 = designerForm(1).window();
+    form1.Check2->click(); // paused: only the ticks below run
+    for (auto _ : state) {
+        form1.Timer1_Timer();
+        form1.repaint(); // the canvas and the five previews, stretched
+    }
+    state.SetItemsProcessed(state.iterations());
+    freshProgram();
+}
+
+} // namespace
+
+BENCHMARK(BM_Window)->Name("Window")->Arg(1)->Arg(10)->UseManualTime()->Iterations(6)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_WindowTick)->Name("WindowTick")->Arg(1)->Unit(benchmark::kMicrosecond);
