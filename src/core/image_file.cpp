@@ -28,6 +28,13 @@ bool writeImageAtomically(const QImage& image, const QString& path, ImageFormat 
         file.cancelWriting();
         return fail(reason);
     }
+    // commit() does not report a failed flush of the last buffered bytes (a full disk would
+    // leave a short file in place of the old one), so flush and check first.
+    if (!file.flush() || file.error() != QFileDevice::NoError) {
+        const QString reason = file.errorString();
+        file.cancelWriting();
+        return fail(reason);
+    }
     if (!file.commit())
         return fail(file.errorString());
     return true;
