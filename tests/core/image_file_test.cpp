@@ -70,20 +70,24 @@ TEST(ImageFile, AFullDiskLeavesTheOldFileAsItWasAndNoTemporaryFile)
     ASSERT_TRUE(writeImageAtomically(sample(10, 10), path, ImageFormat::Bmp));
     const QByteArray before = contents(path);
 
-    // A child process whose files may not grow past 2000 bytes stands in for a full disk.
-    const pid_t pid = fork();
-    ASSERT_GE(pid, 0);
-    if (pid == 0) {
-        std::signal(SIGXFSZ, SIG_IGN);
-        rlimit lim{2000, 2000};
-        setrlimit(RLIMIT_FSIZE, &lim);
-        const bool ok = writeImageAtomically(sample(200, 200), path, ImageFormat::Bmp);
-        _exit(ok ? 1 : 0);
+    // A child process whose files may not grow past a limit stands in for a full disk. The
+    // limits cut the file early, and just before its end (only the last buffered bytes fail).
+    const QImage big = sample(200, 200); // 120054 bytes as a bitmap
+    for (rlim_t limit : {rlim_t(2000), rlim_t(118000), rlim_t(120053)}) {
+        const pid_t pid = fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            std::signal(SIGXFSZ, SIG_IGN);
+            rlimit lim{limit, limit};
+            setrlimit(RLIMIT_FSIZE, &lim);
+            const bool ok = writeImageAtomically(big, path, ImageFormat::Bmp);
+            _exit(ok ? 1 : 0);
+        }
+        int status = 0;
+        waitpid(pid, &status, 0);
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), 0) << "a cut write was reported as done, limit " << limit;
+        EXPECT_EQ(contents(path), before) << limit;
+        EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("keep.bmp")});
     }
-    int status = 0;
-    waitpid(pid, &status, 0);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0) << "the write was reported as done";
-    EXPECT_EQ(contents(path), before);
-    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("keep.bmp")});
 }
