@@ -1,6 +1,7 @@
 #include "zvtdy.h"
 
 #include "load_picture.h"
+#include "printer.h"
 #include "scripted_platform.h"
 #include "scripted_printer.h"
 #include "window_registry.h"
@@ -261,6 +262,31 @@ TEST_F(PrintWindowTest, ClosingShowsForm1AndTheNextOpeningStartsEmpty)
     EXPECT_TRUE(again.Picture1->picture().isNull());
     EXPECT_EQ(again.Picture1->size(), QSize(644, 484));
     EXPECT_TRUE(again.CommonDialog1.FileName.isEmpty()); // the dialog went with the window
+}
+
+TEST_F(PrintWindowTest, RealPrinterOnADesktopWithoutAnyPrinter)
+{
+    // Our CUPS server: a socket that does not exist, so the desktop has no printer at all
+    // (whatever the machine running the test has). Set before anything asked CUPS anything.
+    const QByteArray old = qgetenv("CUPS_SERVER");
+    qputenv("CUPS_SERVER", dir.filePath(QStringLiteral("no-cupsd.sock")).toLocal8Bit());
+    {
+        QtPrinter qt;
+        EXPECT_FALSE(qt.hasPrinter());
+        EXPECT_FALSE(qt.PaintPicture(testPicture(10, 10, qRgb(1, 1, 1))));
+        EXPECT_TRUE(qt.EndDoc()); // nothing to send
+
+        setPrinter(&qt);
+        load(write(QStringLiteral("p.png"), testPicture(10, 10, qRgb(5, 5, 5)), "png"));
+        window().Command2_Click();
+        setPrinter(&printer.printer);
+        ASSERT_EQ(platform.boxes.shown.size(), 1u);
+        EXPECT_EQ(platform.boxes.shown[0].text, kNoPrinterText);
+    }
+    if (old.isNull())
+        qunsetenv("CUPS_SERVER");
+    else
+        qputenv("CUPS_SERVER", old);
 }
 
 TEST(LoadPicture, ReadsWhatIsWithinItsLimitAndRefusesWhatIsNot)
