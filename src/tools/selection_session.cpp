@@ -53,9 +53,12 @@ bool SelectionSession::eventFilter(QObject* watched, QEvent* event)
     if (!m_active)
         return false;
     switch (event->type()) {
+    case QEvent::ShortcutOverride:
+        // Accepted, so no shortcut fires: the key then comes as a key press, dropped below.
+        event->accept();
+        return true;
     case QEvent::KeyPress:
     case QEvent::KeyRelease:
-    case QEvent::ShortcutOverride:
         return true;
     case QEvent::MouseMove:
     case QEvent::MouseButtonPress:

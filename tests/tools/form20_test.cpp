@@ -11,6 +11,7 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -253,6 +254,37 @@ TEST_F(Form20Test, WhileDraggingTheFrameFollowsTheMouseTicksAreHeldAndKeysIgnore
 
     QApplication::sendEvent(&probe, &key);
     EXPECT_EQ(probe.keys, 1);
+}
+
+TEST_F(Form20Test, NoShortcutFiresDuringASelection)
+{
+    KeyProbe other;
+    int fired = 0;
+    auto* save = new QAction(&other);
+    save->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+    other.addAction(save);
+    QObject::connect(save, &QAction::triggered, [&] { ++fired; });
+    other.show();
+    QApplication::setActiveWindow(&other);
+    other.setFocus();
+    QTest::keyClick(&other, Qt::Key_S, Qt::ControlModifier);
+    ASSERT_EQ(fired, 1) << "the shortcut works outside a selection";
+
+    Form20& f = shown();
+    f.mnuFileSnap->trigger();
+    mouse(f, QEvent::MouseButtonPress, {400, 300}, Qt::LeftButton, Qt::LeftButton);
+    ASSERT_TRUE(f.selection() && f.selection()->isActive());
+    QApplication::setActiveWindow(&other);
+    const int keysBefore = other.keys;
+    QTest::keyClick(&other, Qt::Key_S, Qt::ControlModifier);
+    QTest::keyClick(&other, Qt::Key_A);
+    EXPECT_EQ(fired, 1);
+    EXPECT_EQ(other.keys, keysBefore);
+    mouse(f, QEvent::MouseButtonRelease, {400, 300}, Qt::LeftButton, Qt::NoButton);
+    QCoreApplication::sendPostedEvents();
+    QApplication::setActiveWindow(&other);
+    QTest::keyClick(&other, Qt::Key_S, Qt::ControlModifier);
+    EXPECT_EQ(fired, 2);
 }
 
 TEST_F(Form20Test, ACaptureGoesToTheClipboardAndThePictureWithoutTheFrame)
