@@ -6,6 +6,7 @@
 #include "random_source.h"
 #include "save_canvas_image.h"
 #include "star_ring.h"
+#include "tick_gate.h"
 #include "tick_queue.h"
 
 #include <QCheckBox>
@@ -385,6 +386,10 @@ TickInputs DesignerWindow::tickInputs() const
 
 void DesignerWindow::Timer1_Timer()
 {
+    // While a screen selection is being dragged out no window ticks; a tick falling then is
+    // dropped, not made up afterwards.
+    if (TickGate::isHeld())
+        return;
     guarded([&] {
         const TickOutput out = runGenerationTick(canvas(), RandomSource::shared(), category(m_form.category()),
                                                  m_form.DesignCount, tickInputs());
