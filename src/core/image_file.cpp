@@ -1,5 +1,6 @@
 #include "image_file.h"
 
+#include <QBuffer>
 #include <QFileInfo>
 #include <QImageWriter>
 #include <QSaveFile>
@@ -17,20 +18,31 @@ bool writeImageAtomically(const QImage& image, const QString& path, ImageFormat 
         return fail(QStringLiteral("no file name"));
     if (QFileInfo(path).isDir())
         return fail(QStringLiteral("a folder of that name exists"));
+    // Encode in memory first: then the file sees one plain write, and a refusal (full disk, file
+    // too large) comes back from the file itself with its real reason.
+    QByteArray bytes;
+    {
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        QImageWriter writer(&buffer, format == ImageFormat::Png ? "png" : "bmp");
+        const QImage rgb = image.format() == QImage::Format_RGB32 ? image
+                                                                  : image.convertToFormat(QImage::Format_RGB32);
+        if (rgb.isNull() || !writer.write(rgb))
+            return fail(writer.errorString());
+    }
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return fail(file.errorString());
-    QImageWriter writer(&file, format == ImageFormat::Png ? "png" : "bmp");
-    const QImage rgb = image.format() == QImage::Format_RGB32 ? image
-                                                              : image.convertToFormat(QImage::Format_RGB32);
-    if (!writer.write(rgb)) {
-        const QString reason = file.error() != QFileDevice::NoError ? file.errorString() : writer.errorString();
-        file.cancelWriting();
-        return fail(reason);
+    // A short write says nothing; writing the rest again makes the file report why. commit()
+    // does not report a failed flush of the last buffered bytes, so flush and check first.
+    qint64 done = 0;
+    while (done < bytes.size()) {
+        const qint64 n = file.write(bytes.constData() + done, bytes.size() - done);
+        if (n <= 0)
+            break;
+        done += n;
     }
-    // commit() does not report a failed flush of the last buffered bytes (a full disk would
-    // leave a short file in place of the old one), so flush and check first.
-    if (!file.flush() || file.error() != QFileDevice::NoError) {
+    if (done != bytes.size() || !file.flush() || file.error() != QFileDevice::NoError) {
         const QString reason = file.errorString();
         file.cancelWriting();
         return fail(reason);
