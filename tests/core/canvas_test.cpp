@@ -1,21 +1,12 @@
 #include "canvas.h"
+#include "canvas_pixels.h"
 
 #include <gtest/gtest.h>
 
 #include <vector>
 
 using namespace zovex;
-
-namespace {
-int countPixels(const Canvas& c, Colour colour)
-{
-    int n = 0;
-    for (int y = 0; y < c.heightPx(); ++y)
-        for (int x = 0; x < c.widthPx(); ++x)
-            n += c.pixel(x, y) == colour;
-    return n;
-}
-} // namespace
+using test::countPixels;
 
 TEST(Canvas, BackColorFillsAndClsResetsPosition)
 {

@@ -1,4 +1,5 @@
 #include "canvas.h"
+#include "canvas_pixels.h"
 #include "font_faces.h"
 #include "lettering.h"
 #include "star_ring.h"
@@ -11,6 +12,7 @@
 #include <vector>
 
 using namespace zovex;
+using test::countPixels;
 
 namespace {
 
@@ -44,15 +46,6 @@ QRect inkBox(const Canvas& c)
             if (c.pixel(x, y) != c.BackColor())
                 box |= QRect(x, y, 1, 1);
     return box;
-}
-
-int inkCount(const Canvas& c, Colour colour)
-{
-    int n = 0;
-    for (int y = 0; y < c.heightPx(); ++y)
-        for (int x = 0; x < c.widthPx(); ++x)
-            n += c.pixel(x, y) == colour;
-    return n;
 }
 
 } // namespace
@@ -197,7 +190,7 @@ TEST(Lettering, CanvasStateIsUnchangedAndTextIgnoresTheDrawMode)
             other += p != c.BackColor() && p != RGB(190, 136, 227);
         }
     EXPECT_EQ(other, 0);
-    EXPECT_GT(inkCount(c, RGB(190, 136, 227)), 200);
+    EXPECT_GT(countPixels(c, RGB(190, 136, 227)), 200);
 }
 
 TEST(Lettering, RotatedTextTurnsCounterClockwiseAboutTheTopLeftOfItsCell)
@@ -232,5 +225,5 @@ TEST(Lettering, BoldCanvasGivesHeavierRotatedText)
     regular.setFontBold(false);
     for (Canvas* c : {&bold, &regular})
         DrawRotatedText(30, *c, QStringLiteral("arial"), 20, 1500, 3000, QStringLiteral("WVK WVK"));
-    EXPECT_GT(inkCount(bold, RGB(190, 136, 227)), inkCount(regular, RGB(190, 136, 227)) * 11 / 10);
+    EXPECT_GT(countPixels(bold, RGB(190, 136, 227)), countPixels(regular, RGB(190, 136, 227)) * 11 / 10);
 }

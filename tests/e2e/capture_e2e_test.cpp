@@ -5,20 +5,19 @@
 // drag; the picture saved through the menu and the BMP compared; a drag of zero size leaves
 // the clipboard as it was. Everything started here is stopped at the end.
 #include "capture_e2e_pattern.h"
+#include "x_session.h"
 
 #include <QByteArray>
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QImage>
 #include <QProcess>
-#include <QProcessEnvironment>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <memory>
 
 using namespace zovex;
 
@@ -26,73 +25,12 @@ namespace {
 
 constexpr int kWaitMs = 20000;
 
-// Stops a started process when it goes out of scope, whatever the test's outcome.
-struct ProcessGuard {
-    std::unique_ptr<QProcess> process = std::make_unique<QProcess>();
-    ProcessGuard() = default;
-    ProcessGuard(const ProcessGuard&) = delete;
-    ProcessGuard& operator=(const ProcessGuard&) = delete;
-    ~ProcessGuard()
-    {
-        if (process->state() == QProcess::NotRunning)
-            return;
-        process->terminate();
-        if (!process->waitForFinished(5000)) {
-            process->kill();
-            process->waitForFinished(5000);
-        }
-    }
-};
-
-struct XServer {
-    ProcessGuard xvfb;
-    QString display;
-
-    bool start()
-    {
-        xvfb.process->start(QStringLiteral("Xvfb"),
-                            {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
-                             QStringLiteral("0"), QStringLiteral("1024x768x24"), QStringLiteral("-nolisten"),
-                             QStringLiteral("tcp")});
-        if (!xvfb.process->waitForStarted(kWaitMs))
-            return false;
-        QByteArray out;
-        while (!out.contains('\n')) {
-            if (!xvfb.process->waitForReadyRead(kWaitMs))
-                return false;
-            out += xvfb.process->readAllStandardOutput();
-        }
-        display = QLatin1Char(':') + QString::fromLatin1(out.trimmed());
-        return true;
-    }
-};
-
-struct Run {
-    int exitCode = -1;
-    QByteArray out;
-};
-
-Run run(const QProcessEnvironment& env, const QString& program, const QStringList& args)
-{
-    ProcessGuard p;
-    p.process->setProcessEnvironment(env);
-    p.process->start(program, args);
-    Run r;
-    if (p.process->waitForFinished(kWaitMs) && p.process->exitStatus() == QProcess::NormalExit)
-        r.exitCode = p.process->exitCode();
-    r.out = p.process->readAllStandardOutput();
-    return r;
-}
-
 // The program hosting Form20, spoken to one line at a time.
 class Host {
 public:
-    bool start(const QProcessEnvironment& env)
+    bool start(const test::XSession& x)
     {
-        m_guard.process->setProcessEnvironment(env);
-        m_guard.process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        m_guard.process->start(QStringLiteral(ZOVEX_CAPTURE_HOST));
-        return m_guard.process->waitForStarted(kWaitMs) && readLine() == "ready";
+        return x.launch(m_guard, QStringLiteral(ZOVEX_CAPTURE_HOST)) && readLine() == "ready";
     }
     QByteArray ask(const QByteArray& command)
     {
@@ -119,7 +57,7 @@ private:
         }
         return m_guard.process->readLine().trimmed();
     }
-    ProcessGuard m_guard;
+    test::ProcessGuard m_guard;
 };
 
 // Asks until the condition holds; every question is a round trip through the host's event
@@ -162,34 +100,21 @@ bool samePixels(const QImage& a, const QImage& b)
 
 TEST(CaptureEndToEnd, DraggedBlockReachesTheClipboardTheWindowAndTheFile)
 {
-    QTemporaryDir runtimeDir;
     QTemporaryDir outDir;
-    ASSERT_TRUE(runtimeDir.isValid() && outDir.isValid());
-    QFile::setPermissions(runtimeDir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    ASSERT_TRUE(outDir.isValid());
 
-    XServer x;
-    ASSERT_TRUE(x.start()) << "Xvfb did not start";
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("DISPLAY"), x.display);
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtimeDir.path());
-    env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    test::XSession x(QStringLiteral("1024x768x24"), kWaitMs);
+    const QString started = x.start();
+    ASSERT_TRUE(started.isEmpty()) << started.toStdString();
 
     Host host;
-    ASSERT_TRUE(host.start(env)) << "the capture host did not start";
+    ASSERT_TRUE(host.start(x)) << "the capture host did not start";
     ASSERT_TRUE(eventually([&] { return host.ask("exposed") == "exposed 1"; }));
 
-    auto xdotool = [&](const QStringList& args) { return run(env, QStringLiteral("xdotool"), args).exitCode; };
-    auto screenshot = [&] {
-        return rgb32(QImage::fromData(
-            run(env, QStringLiteral("import"), {QStringLiteral("-window"), QStringLiteral("root"), QStringLiteral("png:-")})
-                .out,
-            "PNG"));
-    };
+    auto xdotool = [&](const QStringList& args) { return x.xdotool(args).exitCode; };
     auto clipboard = [&](const QString& target) {
-        return run(env, QStringLiteral("xclip"),
-                   {QStringLiteral("-selection"), QStringLiteral("clipboard"), QStringLiteral("-t"), target,
-                    QStringLiteral("-o")})
+        return x.run(QStringLiteral("xclip"), {QStringLiteral("-selection"), QStringLiteral("clipboard"),
+                                               QStringLiteral("-t"), target, QStringLiteral("-o")})
             .out;
     };
     auto click = [&](QPoint p) {
@@ -211,7 +136,7 @@ TEST(CaptureEndToEnd, DraggedBlockReachesTheClipboardTheWindowAndTheFile)
     const QImage pattern = test::capturePattern();
     QImage before;
     ASSERT_TRUE(eventually([&] {
-        before = screenshot();
+        before = x.screenshot();
         return samePixels(before.copy(QRect(test::kPatternAt, test::kPatternSize)), pattern);
     })) << "the known picture never showed";
 
@@ -220,7 +145,7 @@ TEST(CaptureEndToEnd, DraggedBlockReachesTheClipboardTheWindowAndTheFile)
     ASSERT_TRUE(eventually([&] { return host.state(QStringLiteral("armed")) == QLatin1String("1"); }));
     EXPECT_EQ(host.state(QStringLiteral("pointer")), QStringLiteral("2"));
     EXPECT_EQ(host.state(QStringLiteral("grabber")), QStringLiteral("1"));
-    before = screenshot();
+    before = x.screenshot();
     ASSERT_TRUE(samePixels(before.copy(QRect(test::kPatternAt, test::kPatternSize)), pattern));
 
     // Press at the bottom-right corner over the picture (another window than the capture
@@ -244,7 +169,7 @@ TEST(CaptureEndToEnd, DraggedBlockReachesTheClipboardTheWindowAndTheFile)
     auto inverted = [&](const QImage& now, QPoint p) { return now.pixel(p) == (before.pixel(p) ^ 0x00FFFFFFu); };
     QImage during;
     EXPECT_TRUE(eventually([&] {
-        during = screenshot();
+        during = x.screenshot();
         return !during.isNull() && inverted(during, {to.x() + 5, to.y()}) && inverted(during, {from.x() - 1, to.y() + 5});
     })) << "no frame on the screen during the drag";
     if (!during.isNull()) {
@@ -264,7 +189,7 @@ TEST(CaptureEndToEnd, DraggedBlockReachesTheClipboardTheWindowAndTheFile)
               QStringLiteral("%1x%2").arg(expectedRect.width()).arg(expectedRect.height()));
     EXPECT_TRUE(eventually([&] {
         const QRect picture(test::kPatternAt, test::kPatternSize);
-        return samePixels(screenshot().copy(picture), before.copy(picture));
+        return samePixels(x.screenshot().copy(picture), before.copy(picture));
     })) << "the overlay is gone, the picture on the screen as it was";
 
     // Another program reads the block from the clipboard, as PNG and as BMP.

@@ -3,142 +3,23 @@
 // The test starts its own Xvfb (the server picks a free display itself, -displayfd) and stops
 // it and the program afterwards, whatever the outcome. The polling below waits for a real
 // process; nothing in the program is shortened or switched for the test.
+#include "x_session.h"
+
 #include <QByteArray>
-#include <QCoreApplication>
 #include <QDeadlineTimer>
-#include <QFile>
 #include <QProcess>
-#include <QProcessEnvironment>
 #include <QRect>
-#include <QTemporaryDir>
 #include <QThread>
 
 #include <gtest/gtest.h>
 
-#include <memory>
 #include <optional>
+
+using namespace zovex::test;
 
 namespace {
 
 constexpr int kStartMs = 30000;
-
-struct ProcessGuard {
-    std::unique_ptr<QProcess> process = std::make_unique<QProcess>();
-    ~ProcessGuard()
-    {
-        if (process->state() == QProcess::NotRunning)
-            return;
-        process->terminate();
-        if (!process->waitForFinished(5000)) {
-            process->kill();
-            process->waitForFinished(5000);
-        }
-    }
-};
-
-struct XServer {
-    ProcessGuard xvfb;
-    QString display;
-
-    bool start()
-    {
-        xvfb.process->start(QStringLiteral("Xvfb"),
-                            {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"), QStringLiteral("0"),
-                             QStringLiteral("1920x1080x24"), QStringLiteral("-nolisten"), QStringLiteral("tcp")});
-        if (!xvfb.process->waitForStarted(kStartMs))
-            return false;
-        QByteArray out;
-        while (!out.contains('\n')) {
-            if (!xvfb.process->waitForReadyRead(kStartMs))
-                return false;
-            out += xvfb.process->readAllStandardOutput();
-        }
-        display = QLatin1Char(':') + QString::fromLatin1(out.trimmed());
-        return true;
-    }
-};
-
-class Desktop {
-public:
-    Desktop(const QString& display, const QString& runtimeDir)
-    {
-        m_env = QProcessEnvironment::systemEnvironment();
-        m_env.insert(QStringLiteral("DISPLAY"), display);
-        m_env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-        m_env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtimeDir);
-        m_env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8")); // UTF-8 titles for xdotool
-    }
-    const QProcessEnvironment& env() const { return m_env; }
-
-    // Runs a tool to its end; nullopt if it failed.
-    std::optional<QByteArray> run(const QString& program, const QStringList& args) const
-    {
-        ProcessGuard p;
-        p.process->setProcessEnvironment(m_env);
-        p.process->start(program, args);
-        if (!p.process->waitForFinished(kStartMs) || p.process->exitStatus() != QProcess::NormalExit ||
-            p.process->exitCode() != 0)
-            return std::nullopt;
-        return p.process->readAllStandardOutput();
-    }
-
-    // Ids of the mapped windows whose title matches, now.
-    QList<QByteArray> visibleWindows(const QString& titleRegex) const
-    {
-        const auto out = run(QStringLiteral("xdotool"),
-                             {QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"), titleRegex});
-        return out ? out->trimmed().split('\n') : QList<QByteArray>{};
-    }
-
-    QByteArray role(const QByteArray& window) const
-    {
-        const auto out = run(QStringLiteral("xprop"), {QStringLiteral("-id"), QString::fromLatin1(window),
-                                                       QStringLiteral("WM_WINDOW_ROLE")});
-        if (!out)
-            return {};
-        const int q = out->indexOf('"');
-        return q < 0 ? QByteArray() : out->mid(q + 1, out->lastIndexOf('"') - q - 1);
-    }
-
-    std::optional<QRect> geometry(const QByteArray& window) const
-    {
-        const auto out = run(QStringLiteral("xdotool"),
-                             {QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"), QString::fromLatin1(window)});
-        if (!out)
-            return std::nullopt;
-        QRect r;
-        for (const QByteArray& line : out->split('\n')) {
-            const QList<QByteArray> kv = line.split('=');
-            if (kv.size() != 2)
-                continue;
-            const int v = kv[1].toInt();
-            if (kv[0] == "X") r.moveLeft(v);
-            if (kv[0] == "Y") r.moveTop(v);
-            if (kv[0] == "WIDTH") r.setWidth(v);
-            if (kv[0] == "HEIGHT") r.setHeight(v);
-        }
-        return r;
-    }
-
-    // The screen's pixels in `r`, 3 bytes (R, G, B) each, row by row.
-    QByteArray pixels(const QRect& r) const
-    {
-        const QString crop = QStringLiteral("%1x%2+%3+%4").arg(r.width()).arg(r.height()).arg(r.x()).arg(r.y());
-        return run(QStringLiteral("import"), {QStringLiteral("-window"), QStringLiteral("root"), QStringLiteral("-crop"), crop,
-                                              QStringLiteral("-depth"), QStringLiteral("8"), QStringLiteral("rgb:-")})
-            .value_or(QByteArray());
-    }
-
-    bool click(QPoint p) const
-    {
-        return run(QStringLiteral("xdotool"), {QStringLiteral("mousemove"), QStringLiteral("--sync"), QString::number(p.x()),
-                                               QString::number(p.y()), QStringLiteral("click"), QStringLiteral("1")})
-            .has_value();
-    }
-
-private:
-    QProcessEnvironment m_env;
-};
 
 const QString kDesignerTitle = QStringLiteral("^ZovexTessaly5\\.0\\(Quenda\\)$");
 
@@ -156,10 +37,10 @@ bool within(int ms, F&& probe)
 }
 
 // The designer window whose X window role is `form`, if one is mapped.
-QByteArray mappedForm(const Desktop& desk, const QByteArray& form)
+QByteArray mappedForm(const XSession& desk, const QByteArray& form)
 {
     for (const QByteArray& w : desk.visibleWindows(kDesignerTitle)) {
-        if (desk.role(w) == form)
+        if (desk.windowRole(w) == form)
             return w;
     }
     return {};
@@ -186,30 +67,17 @@ QRect onScreen(const QRect& window, int left, int top, int width, int height)
 
 TEST(DesignerEndToEnd, Form1ComposesAndTheCategoryButtonShowsForm3)
 {
-    const QString built = QStringLiteral(ZOVEX_APP_BINARY);
-    ASSERT_TRUE(QFile::exists(built)) << built.toStdString();
     // The program runs from a folder of its own, with the initial (empty) administrator password.
-    QTemporaryDir programDir;
-    QTemporaryDir runtimeDir;
-    ASSERT_TRUE(programDir.isValid() && runtimeDir.isValid());
-    QFile::setPermissions(runtimeDir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-    const QString program = programDir.filePath(QStringLiteral("zovex"));
-    ASSERT_TRUE(QFile::copy(built, program));
-    {
-        QFile f(programDir.filePath(QStringLiteral("wvkcom.cct")));
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        ASSERT_EQ(f.write("\"\"\r\n"), 4);
-    }
+    ProgramCopy program;
+    const QString copied = program.make(QStringLiteral(ZOVEX_APP_BINARY));
+    ASSERT_TRUE(copied.isEmpty()) << copied.toStdString();
 
-    XServer x;
-    ASSERT_TRUE(x.start()) << "Xvfb did not start";
-    const Desktop desk(x.display, runtimeDir.path());
+    XSession desk(QStringLiteral("1920x1080x24"), kStartMs);
+    const QString started = desk.start();
+    ASSERT_TRUE(started.isEmpty()) << started.toStdString();
 
     ProcessGuard app;
-    app.process->setProcessEnvironment(desk.env());
-    app.process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    app.process->start(program, {});
-    ASSERT_TRUE(app.process->waitForStarted(kStartMs));
+    ASSERT_TRUE(desk.launch(app, program.path()));
 
     // Through the login dialog, if the program asks (empty password: Enter lets the user in).
     QByteArray form1;
@@ -218,8 +86,8 @@ TEST(DesignerEndToEnd, Form1ComposesAndTheCategoryButtonShowsForm3)
         if (!form1.isEmpty())
             return true;
         for (const QByteArray& login : desk.visibleWindows(QStringLiteral("^管理员登录$"))) {
-            desk.run(QStringLiteral("xdotool"), {QStringLiteral("windowfocus"), QStringLiteral("--sync"), QString::fromLatin1(login)});
-            desk.run(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("--clearmodifiers"), QStringLiteral("Return")});
+            desk.xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), QString::fromLatin1(login)});
+            desk.xdotool({QStringLiteral("key"), QStringLiteral("--clearmodifiers"), QStringLiteral("Return")});
         }
         return false;
     })) << "no window titled ZovexTessaly5.0(Quenda) was mapped";
@@ -262,11 +130,4 @@ TEST(DesignerEndToEnd, Form1ComposesAndTheCategoryButtonShowsForm3)
     })) << "Form3's Label8 is not painted";
     EXPECT_NE(label8Form3, label8Form1) << "第3大类 differs from 第1大类";
     EXPECT_EQ(app.process->state(), QProcess::Running);
-}
-
-int main(int argc, char** argv)
-{
-    QCoreApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
 }

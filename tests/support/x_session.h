@@ -1,0 +1,233 @@
+// What an end-to-end test needs to drive real programs on an X server of its own:
+// - ProcessGuard stops a started process when it goes out of scope, whatever the test's outcome
+//   (terminate, then kill if it lingers);
+// - XSession starts a private Xvfb on a display number the server picks itself (-displayfd),
+//   with a private runtime folder, and gives the environment that sends Qt programs and the X
+//   tools (xdotool, xprop, import, xclip) there; it runs those tools and reads the screen;
+// - ProgramCopy puts a copy of the built program in a folder of its own with the initial
+//   (empty) administrator password beside it, so a run never touches the build's files.
+// Every wait on an outside process is bounded by the session's limit; a tool that does not end
+// in time is stopped and counts as failed. Nothing here sleeps.
+#pragma once
+
+#include <QByteArray>
+#include <QFile>
+#include <QImage>
+#include <QList>
+#include <QPoint>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QRect>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <memory>
+#include <optional>
+#include <utility>
+
+namespace zovex::test {
+
+// Stops the started process at scope exit: terminate, then kill if it lingers.
+struct ProcessGuard {
+    std::unique_ptr<QProcess> process = std::make_unique<QProcess>();
+
+    ProcessGuard() = default;
+    ProcessGuard(const ProcessGuard&) = delete;
+    ProcessGuard& operator=(const ProcessGuard&) = delete;
+    ~ProcessGuard()
+    {
+        if (process->state() == QProcess::NotRunning)
+            return;
+        process->terminate();
+        if (!process->waitForFinished(5000)) {
+            process->kill();
+            process->waitForFinished(5000);
+        }
+    }
+};
+
+// How a tool ran: its exit code (-1 if it did not start, did not end in time or crashed) and
+// what it wrote on its standard output.
+struct ToolRun {
+    int exitCode = -1;
+    QByteArray out;
+};
+
+// A private X server and the tools that act on it like a person at the screen.
+class XSession {
+public:
+    // `screen` as Xvfb takes it (WIDTHxHEIGHTxDEPTH); `waitMs` bounds every wait on Xvfb, on a
+    // launched program's start and on each tool run.
+    XSession(QString screen, int waitMs) : m_screen(std::move(screen)), m_waitMs(waitMs) {}
+
+    // Empty once the server is up and has named its display, else what went wrong.
+    QString start()
+    {
+        if (!m_runtimeDir.isValid())
+            return QStringLiteral("no runtime folder: ") + m_runtimeDir.errorString();
+        QFile::setPermissions(m_runtimeDir.path(),
+                              QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        QProcess& xvfb = *m_xvfb.process;
+        xvfb.start(QStringLiteral("Xvfb"),
+                   {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"), QStringLiteral("0"),
+                    m_screen, QStringLiteral("-nolisten"), QStringLiteral("tcp")});
+        if (!xvfb.waitForStarted(m_waitMs))
+            return QStringLiteral("Xvfb did not start: ") + xvfb.errorString();
+        QByteArray out;
+        while (!out.contains('\n')) {
+            if (!xvfb.waitForReadyRead(m_waitMs))
+                return QStringLiteral("Xvfb did not name its display");
+            out += xvfb.readAllStandardOutput();
+        }
+        m_env = QProcessEnvironment::systemEnvironment();
+        m_env.insert(QStringLiteral("DISPLAY"), QLatin1Char(':') + QString::fromLatin1(out.trimmed()));
+        m_env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+        m_env.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_runtimeDir.path());
+        // xdotool matches UTF-8 titles.
+        m_env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
+        m_env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+        return {};
+    }
+
+    // Starts `program` on this display, its errors forwarded to the test's own; false if it did
+    // not start in time. The guard stops it.
+    bool launch(ProcessGuard& guard, const QString& program, const QStringList& args = {}) const
+    {
+        guard.process->setProcessEnvironment(m_env);
+        guard.process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        guard.process->start(program, args);
+        return guard.process->waitForStarted(m_waitMs);
+    }
+
+    // Runs a tool on this display to its end.
+    ToolRun run(const QString& program, const QStringList& args) const
+    {
+        ProcessGuard p;
+        p.process->setProcessEnvironment(m_env);
+        p.process->start(program, args);
+        ToolRun r;
+        if (p.process->waitForFinished(m_waitMs) && p.process->exitStatus() == QProcess::NormalExit)
+            r.exitCode = p.process->exitCode();
+        r.out = p.process->readAllStandardOutput();
+        return r;
+    }
+    ToolRun xdotool(const QStringList& args) const { return run(QStringLiteral("xdotool"), args); }
+
+    // Ids of the mapped windows whose title matches, now.
+    QList<QByteArray> visibleWindows(const QString& titleRegex) const
+    {
+        const ToolRun r =
+            xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"), titleRegex});
+        return r.exitCode == 0 ? r.out.trimmed().split('\n') : QList<QByteArray>{};
+    }
+
+    // The first window whose title matches, waiting for it to be mapped (xdotool polls itself);
+    // empty if none was mapped in time.
+    QByteArray waitForWindow(const QString& titleRegex) const
+    {
+        const ToolRun r = xdotool({QStringLiteral("search"), QStringLiteral("--sync"), QStringLiteral("--onlyvisible"),
+                                   QStringLiteral("--name"), titleRegex});
+        if (r.exitCode != 0)
+            return {};
+        return r.out.trimmed().split('\n').value(0);
+    }
+
+    // The window's WM_WINDOW_ROLE; empty if it has none.
+    QByteArray windowRole(const QByteArray& window) const
+    {
+        const ToolRun r = run(QStringLiteral("xprop"),
+                              {QStringLiteral("-id"), QString::fromLatin1(window), QStringLiteral("WM_WINDOW_ROLE")});
+        if (r.exitCode != 0)
+            return {};
+        const int q = r.out.indexOf('"');
+        return q < 0 ? QByteArray() : r.out.mid(q + 1, r.out.lastIndexOf('"') - q - 1);
+    }
+
+    // Where the window's client area is on the screen.
+    std::optional<QRect> geometry(const QByteArray& window) const
+    {
+        const ToolRun r =
+            xdotool({QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"), QString::fromLatin1(window)});
+        if (r.exitCode != 0)
+            return std::nullopt;
+        QRect g;
+        for (const QByteArray& line : r.out.split('\n')) {
+            const QList<QByteArray> kv = line.split('=');
+            if (kv.size() != 2)
+                continue;
+            const int v = kv[1].toInt();
+            if (kv[0] == "X")
+                g.moveLeft(v);
+            if (kv[0] == "Y")
+                g.moveTop(v);
+            if (kv[0] == "WIDTH")
+                g.setWidth(v);
+            if (kv[0] == "HEIGHT")
+                g.setHeight(v);
+        }
+        return g;
+    }
+
+    // The screen's pixels in `r`, 3 bytes (R, G, B) each, row by row; empty if unreadable.
+    QByteArray pixels(const QRect& r) const
+    {
+        const QString crop = QStringLiteral("%1x%2+%3+%4").arg(r.width()).arg(r.height()).arg(r.x()).arg(r.y());
+        const ToolRun shot = run(QStringLiteral("import"),
+                                 {QStringLiteral("-window"), QStringLiteral("root"), QStringLiteral("-crop"), crop,
+                                  QStringLiteral("-depth"), QStringLiteral("8"), QStringLiteral("rgb:-")});
+        return shot.exitCode == 0 ? shot.out : QByteArray();
+    }
+
+    // The whole screen as RGB32; null if it could not be read.
+    QImage screenshot() const
+    {
+        const ToolRun shot =
+            run(QStringLiteral("import"), {QStringLiteral("-window"), QStringLiteral("root"), QStringLiteral("png:-")});
+        return QImage::fromData(shot.out, "PNG").convertToFormat(QImage::Format_RGB32);
+    }
+
+    // Moves the pointer there, waiting until it has arrived, and clicks the left button.
+    bool click(QPoint p) const
+    {
+        return xdotool({QStringLiteral("mousemove"), QStringLiteral("--sync"), QString::number(p.x()),
+                        QString::number(p.y()), QStringLiteral("click"), QStringLiteral("1")})
+                   .exitCode == 0;
+    }
+
+private:
+    QString m_screen;
+    int m_waitMs;
+    QTemporaryDir m_runtimeDir; // outlives the server, which is stopped first
+    ProcessGuard m_xvfb;
+    QProcessEnvironment m_env;
+};
+
+// The built program, copied to a folder of its own with the initial (empty) administrator password.
+class ProgramCopy {
+public:
+    // Empty once `built` is copied and the password file written, else what went wrong.
+    QString make(const QString& built)
+    {
+        if (!QFile::exists(built))
+            return QStringLiteral("no program at ") + built;
+        if (!m_dir.isValid())
+            return QStringLiteral("no folder for the program: ") + m_dir.errorString();
+        const QString program = m_dir.filePath(QStringLiteral("zovex"));
+        if (!QFile::copy(built, program))
+            return QStringLiteral("cannot copy the program to ") + program;
+        QFile f(m_dir.filePath(QStringLiteral("wvkcom.cct")));
+        if (!f.open(QIODevice::WriteOnly) || f.write("\"\"\r\n") != 4)
+            return QStringLiteral("cannot write ") + f.fileName();
+        m_path = program;
+        return {};
+    }
+    // The copy; empty until make() succeeded.
+    const QString& path() const { return m_path; }
+
+private:
+    QTemporaryDir m_dir;
+    QString m_path;
+};
+
+} // namespace zovex::test
