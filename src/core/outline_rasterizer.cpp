@@ -80,7 +80,10 @@ inline int clampToInt(double v, int lo, int hi)
 }
 
 // Many spans in one row (stars with many points): union them in a bit mask of the row instead
-// of sorting, then combine each run of set bits once. Leaves the mask cleared.
+// of sorting, then combine each run of set bits once. Leaves the mask cleared. A span covers
+// a few words at most: a call to memset for its middle words (what the compiler would make of
+// the loop) costs more than the stores, and its wide stores stall the next span's reads.
+__attribute__((optimize("no-tree-loop-distribute-patterns")))
 std::int64_t combineByMask(std::uint32_t* row, const std::vector<Span>& spans, Rop2 op,
                            std::uint32_t pen, std::vector<std::uint64_t>& mask)
 {
