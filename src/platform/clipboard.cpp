@@ -1,4 +1,5 @@
 #include "clipboard.h"
+#include "replaceable.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
@@ -18,16 +19,10 @@ QImage QtClipboard::image() const
     return {};
 }
 
-namespace {
-Clipboard* g_override = nullptr;
-}
-
-Clipboard& systemClipboard()
+Clipboard& systemClipboard() { return Replaceable<Clipboard, QtClipboard>::get(); }
+void setSystemClipboard(Clipboard* clipboard)
 {
-    static QtClipboard qt;
-    return g_override ? *g_override : qt;
+    Replaceable<Clipboard, QtClipboard>::replace(clipboard);
 }
-
-void setSystemClipboard(Clipboard* clipboard) { g_override = clipboard; }
 
 } // namespace zovex

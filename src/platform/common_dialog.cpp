@@ -1,4 +1,5 @@
 #include "common_dialog.h"
+#include "replaceable.h"
 
 #include <QFileDialog>
 #include <QRegularExpression>
@@ -72,16 +73,13 @@ bool CommonDialog::show(QWidget* parent, DialogMode mode)
     return true;
 }
 
-namespace {
-FileDialogBackend* g_backend = nullptr;
-}
-
 FileDialogBackend& fileDialogBackend()
 {
-    static QtFileDialogBackend qt;
-    return g_backend ? *g_backend : qt;
+    return Replaceable<FileDialogBackend, QtFileDialogBackend>::get();
 }
-
-void setFileDialogBackend(FileDialogBackend* backend) { g_backend = backend; }
+void setFileDialogBackend(FileDialogBackend* backend)
+{
+    Replaceable<FileDialogBackend, QtFileDialogBackend>::replace(backend);
+}
 
 } // namespace zovex

@@ -1,4 +1,5 @@
 #include "message_box.h"
+#include "replaceable.h"
 
 #include <QMessageBox>
 
@@ -29,16 +30,10 @@ MsgAnswer QtMessageBoxes::show(QWidget* parent, const MessageRequest& r)
     return MsgAnswer::Ok;
 }
 
-namespace {
-MessageBoxes* g_override = nullptr;
-}
-
-MessageBoxes& messageBoxes()
+MessageBoxes& messageBoxes() { return Replaceable<MessageBoxes, QtMessageBoxes>::get(); }
+void setMessageBoxes(MessageBoxes* boxes)
 {
-    static QtMessageBoxes qt;
-    return g_override ? *g_override : qt;
+    Replaceable<MessageBoxes, QtMessageBoxes>::replace(boxes);
 }
-
-void setMessageBoxes(MessageBoxes* boxes) { g_override = boxes; }
 
 } // namespace zovex

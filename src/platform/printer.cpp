@@ -1,4 +1,5 @@
 #include "printer.h"
+#include "replaceable.h"
 
 #include <QPainter>
 #include <QPrinter>
@@ -79,16 +80,7 @@ bool QtPrinter::EndDoc()
     return sent;
 }
 
-namespace {
-Printer* g_printer = nullptr;
-}
-
-Printer& printer()
-{
-    static QtPrinter qt;
-    return g_printer ? *g_printer : qt;
-}
-
-void setPrinter(Printer* p) { g_printer = p; }
+Printer& printer() { return Replaceable<Printer, QtPrinter>::get(); }
+void setPrinter(Printer* p) { Replaceable<Printer, QtPrinter>::replace(p); }
 
 } // namespace zovex

@@ -1,4 +1,5 @@
 #include "screen.h"
+#include "replaceable.h"
 
 #include <QCursor>
 #include <QGuiApplication>
@@ -54,16 +55,7 @@ void QtScreen::releaseCapture()
     m_captured = nullptr;
 }
 
-namespace {
-Screen* g_override = nullptr;
-}
-
-Screen& desktopScreen()
-{
-    static QtScreen qt;
-    return g_override ? *g_override : qt;
-}
-
-void setDesktopScreen(Screen* screen) { g_override = screen; }
+Screen& desktopScreen() { return Replaceable<Screen, QtScreen>::get(); }
+void setDesktopScreen(Screen* screen) { Replaceable<Screen, QtScreen>::replace(screen); }
 
 } // namespace zovex
