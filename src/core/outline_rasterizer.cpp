@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <vector>
 
@@ -9,65 +10,207 @@ namespace zovex {
 
 namespace {
 
+// How the band of an edge (the capsule minus its end disks) meets a row.
+enum class EdgeKind { Point, Horizontal, Vertical, Slanted };
+
 struct Edge {
     double ax, ay, bx, by; // end points
     double dx, dy;         // b - a
     double L;              // |d|^2
     double R;              // width * |d| / 2: the band half-width in cross-product units
     int rowFirst, rowLast; // rows the capsule touches, clipped to the image
+    EdgeKind kind;
 };
 
 struct Span {
     int first, end; // [first, end)
 };
 
-// Row interval of one capsule at row Y, closed [lo, hi]. Returns false when the row misses it.
-// Written so that boundary values that are exact integers come out exactly: every operand is an
-// integer or half-integer, sqrt is correctly rounded, and each bound ends with one division.
-inline bool capsuleRow(const Edge& e, double Y, double w, double w2, double& lo, double& hi)
+// Half-open: pixel x is covered when lo <= x < hi. Clamped to [0, W] before the conversion; a
+// row the capsule misses (lo = inf, hi = -inf) comes out empty.
+inline void toPixels(double lo, double hi, double W, int& first, int& end)
 {
-    const double r = 0.5 * w;
-    lo = std::numeric_limits<double>::infinity();
-    hi = -lo;
-    const double dya = Y - e.ay;
-    if (std::fabs(dya) <= r) {
-        const double h = 0.5 * std::sqrt(w2 - 4.0 * dya * dya);
-        lo = std::min(lo, e.ax - h);
-        hi = std::max(hi, e.ax + h);
-    }
-    const double dyb = Y - e.by;
-    if (std::fabs(dyb) <= r) {
-        const double h = 0.5 * std::sqrt(w2 - 4.0 * dyb * dyb);
-        lo = std::min(lo, e.bx - h);
-        hi = std::max(hi, e.bx + h);
-    }
-    if (e.dy == 0.0) {
-        if (e.dx != 0.0 && std::fabs(dya) <= r) {
-            lo = std::min(lo, std::min(e.ax, e.bx));
-            hi = std::max(hi, std::max(e.ax, e.bx));
+    first = static_cast<int>(std::min(std::max(std::ceil(lo), 0.0), W));
+    end = static_cast<int>(std::min(std::max(std::ceil(hi), 0.0), W));
+}
+
+// Pixel spans of one capsule for the rows rowFirst .. rowFirst + count - 1: first[k], end[k];
+// an empty span comes out with first >= end. Every row gets the exact closed interval [lo, hi]:
+// every operand is an integer or half-integer, sqrt is correctly rounded, and each bound ends
+// with one division, so bounds that are exact integers come out exactly. Branch-free per row:
+// a bound is computed regardless and dropped when its condition fails.
+template <EdgeKind kind>
+inline void capsuleRows(const Edge& edge, int rowFirst, int count, double w, double W,
+                        int* __restrict first, int* __restrict end)
+{
+    const Edge e = edge; // a local copy: its fields stay in registers across the rows
+    const double r = 0.5 * w, w2 = w * w;
+    const double inf = std::numeric_limits<double>::infinity();
+    const double yMin = std::min(e.ay, e.by), yMax = std::max(e.ay, e.by);
+    const double xMin = std::min(e.ax, e.bx), xMax = std::max(e.ax, e.bx);
+    for (int k = 0; k < count; ++k) {
+        const double Y = rowFirst + k;
+        double lo = inf, hi = -inf;
+        const double dya = Y - e.ay;
+        const bool nearA = std::fabs(dya) <= r;
+        const double ha = 0.5 * std::sqrt(std::max(w2 - 4.0 * dya * dya, 0.0));
+        lo = nearA ? std::min(lo, e.ax - ha) : lo;
+        hi = nearA ? std::max(hi, e.ax + ha) : hi;
+        if constexpr (kind != EdgeKind::Point) {
+            const double dyb = Y - e.by;
+            const bool nearB = std::fabs(dyb) <= r;
+            const double hb = 0.5 * std::sqrt(std::max(w2 - 4.0 * dyb * dyb, 0.0));
+            lo = nearB ? std::min(lo, e.bx - hb) : lo;
+            hi = nearB ? std::max(hi, e.bx + hb) : hi;
         }
-    } else if (e.dx == 0.0) {
-        if (Y >= std::min(e.ay, e.by) && Y <= std::max(e.ay, e.by)) {
-            lo = std::min(lo, e.ax - r);
-            hi = std::max(hi, e.ax + r);
+        if constexpr (kind == EdgeKind::Horizontal) {
+            lo = nearA ? std::min(lo, xMin) : lo;
+            hi = nearA ? std::max(hi, xMax) : hi;
+        } else if constexpr (kind == EdgeKind::Vertical) {
+            const bool along = Y >= yMin && Y <= yMax;
+            lo = along ? std::min(lo, e.ax - r) : lo;
+            hi = along ? std::max(hi, e.ax + r) : hi;
+        } else if constexpr (kind == EdgeKind::Slanted) {
+            // |(X - ax) dy - (Y - ay) dx| <= R  and  0 <= (X - ax) dx + (Y - ay) dy <= L
+            const double c = dya * e.dx;
+            const double b1 = (c - e.R) / e.dy, b2 = (c + e.R) / e.dy;
+            const double t = dya * e.dy;
+            const double t1 = (-t) / e.dx, t2 = (e.L - t) / e.dx;
+            const double l = std::max(std::min(b1, b2), std::min(t1, t2));
+            const double h = std::min(std::max(b1, b2), std::max(t1, t2));
+            const bool band = l <= h;
+            lo = band ? std::min(lo, e.ax + l) : lo;
+            hi = band ? std::max(hi, e.ax + h) : hi;
         }
-    } else {
-        // |(X - ax) dy - (Y - ay) dx| <= R  and  0 <= (X - ax) dx + (Y - ay) dy <= L
+        toPixels(lo, hi, W, first[k], end[k]);
+    }
+}
+
+// The rows of a slanted edge at least r + 1 below its upper end and above its lower end: there
+// the row meets neither end disk, and the band's row interval lies at least two pixels inside
+// the lines through the ends perpendicular to the edge (far more than any rounding error, for
+// all 32-bit coordinates), so the projection bounds of capsuleRows lose every comparison and
+// its interval is the band's alone: the same values from two divisions instead of four and
+// no square roots.
+inline void bandRows(const Edge& edge, int rowFirst, int count, double W, int* __restrict first,
+                     int* __restrict end)
+{
+    const Edge e = edge;
+    for (int k = 0; k < count; ++k) {
+        const double dya = (rowFirst + k) - e.ay;
         const double c = dya * e.dx;
-        double b1 = (c - e.R) / e.dy, b2 = (c + e.R) / e.dy;
-        if (b1 > b2)
-            std::swap(b1, b2);
-        const double t = dya * e.dy;
-        double t1 = (-t) / e.dx, t2 = (e.L - t) / e.dx;
-        if (t1 > t2)
-            std::swap(t1, t2);
-        const double l = std::max(b1, t1), h = std::min(b2, t2);
-        if (l <= h) {
-            lo = std::min(lo, e.ax + l);
-            hi = std::max(hi, e.ax + h);
-        }
+        const double b1 = (c - e.R) / e.dy, b2 = (c + e.R) / e.dy;
+        toPixels(e.ax + std::min(b1, b2), e.ax + std::max(b1, b2), W, first[k], end[k]);
     }
-    return lo <= hi;
+}
+
+// Four rows at a time in vector registers (two SSE2 registers in the baseline build, one AVX2
+// register in the other): the same operations as the scalar loops above, lane by lane, so the
+// same correctly rounded values; only the divisions run four at once.
+// The helpers are internal and always inlined, so the ABI note for 32-byte vectors in the
+// baseline build does not apply (it comes at the end of the file, hence no pop).
+#pragma GCC diagnostic ignored "-Wpsabi"
+typedef double V4d __attribute__((vector_size(32)));
+typedef std::int64_t V4l __attribute__((vector_size(32)));
+typedef std::int32_t V4i __attribute__((vector_size(16)));
+
+[[gnu::always_inline]] inline V4d vmin(const V4d& a, const V4d& b) { return b < a ? b : a; } // as std::min
+[[gnu::always_inline]] inline V4d vmax(const V4d& a, const V4d& b) { return a < b ? b : a; } // as std::max
+
+// toPixels on four rows. ceil by truncation, after clamping to [-1, W + 1], which keeps the
+// clamped ceil the same and the values within int range.
+[[gnu::always_inline]] inline void toPixels4(const V4d& lo, const V4d& hi, double W, int* first, int* end)
+{
+    auto pixels = [W](const V4d& value) {
+        const V4d v = vmin(vmax(value, V4d{} - 1.0), V4d{} + (W + 1.0));
+        const V4d t = __builtin_convertvector(__builtin_convertvector(v, V4i), V4d);
+        V4d c = t < v ? t + 1.0 : t;
+        c = vmin(vmax(c, V4d{}), V4d{} + W);
+        return __builtin_convertvector(c, V4i);
+    };
+    const V4i f = pixels(lo), e = pixels(hi);
+    std::memcpy(first, &f, sizeof f);
+    std::memcpy(end, &e, sizeof e);
+}
+
+// capsuleRows<Slanted> on four rows from rowFirst. capHalf[i] is the half chord of an end disk
+// i rows from its centre, 0.5 * sqrt(w^2 - 4 i^2), the value the scalar loop computes.
+[[gnu::always_inline]] inline void slantedRows4(const Edge& e, int rowFirst, double r, const double* capHalf,
+                         int capLast, double W, int* first, int* end)
+{
+    const double inf = std::numeric_limits<double>::infinity();
+    const V4d Y = V4d{0.0, 1.0, 2.0, 3.0} + double(rowFirst);
+    const V4d dya = Y - e.ay, dyb = Y - e.by;
+    const V4d ada = dya < 0.0 ? -dya : dya, adb = dyb < 0.0 ? -dyb : dyb;
+    const V4l nearA = ada <= r, nearB = adb <= r;
+    const V4i ia = __builtin_convertvector(vmin(ada, V4d{} + capLast), V4i);
+    const V4i ib = __builtin_convertvector(vmin(adb, V4d{} + capLast), V4i);
+    const V4d ha = {capHalf[ia[0]], capHalf[ia[1]], capHalf[ia[2]], capHalf[ia[3]]};
+    const V4d hb = {capHalf[ib[0]], capHalf[ib[1]], capHalf[ib[2]], capHalf[ib[3]]};
+    V4d lo = nearA ? e.ax - ha : V4d{} + inf;
+    V4d hi = nearA ? e.ax + ha : V4d{} - inf;
+    lo = nearB ? vmin(lo, e.bx - hb) : lo;
+    hi = nearB ? vmax(hi, e.bx + hb) : hi;
+    const V4d c = dya * e.dx;
+    const V4d b1 = (c - e.R) / e.dy, b2 = (c + e.R) / e.dy;
+    const V4d t = dya * e.dy;
+    const V4d t1 = (-t) / e.dx, t2 = (e.L - t) / e.dx;
+    const V4d l = vmax(vmin(b1, b2), vmin(t1, t2));
+    const V4d h = vmin(vmax(b1, b2), vmax(t1, t2));
+    const V4l band = l <= h;
+    lo = band ? vmin(lo, e.ax + l) : lo;
+    hi = band ? vmax(hi, e.ax + h) : hi;
+    toPixels4(lo, hi, W, first, end);
+}
+
+// bandRows on four rows from rowFirst.
+[[gnu::always_inline]] inline void bandRows4(const Edge& e, int rowFirst, double W, int* first, int* end)
+{
+    const V4d dya = (V4d{0.0, 1.0, 2.0, 3.0} + double(rowFirst)) - e.ay;
+    const V4d c = dya * e.dx;
+    const V4d b1 = (c - e.R) / e.dy, b2 = (c + e.R) / e.dy;
+    toPixels4(e.ax + vmin(b1, b2), e.ax + vmax(b1, b2), W, first, end);
+}
+
+// Rows of one capsule, rowFirst .. rowLast: the rows away from both ends through bandRows (or
+// one constant span for a vertical edge), the rest through capsuleRows. Inlined, so it is built
+// into each build of strokeClosedPolygon (rounding instructions in the AVX2 one).
+[[gnu::always_inline]] inline void edgeSpans(const Edge& e, double w, double W,
+                                             const double* capHalf, int capLast, int* first,
+                                             int* end)
+{
+    const int count = e.rowLast - e.rowFirst + 1;
+    if (e.kind == EdgeKind::Point)
+        return capsuleRows<EdgeKind::Point>(e, e.rowFirst, count, w, W, first, end);
+    if (e.kind == EdgeKind::Horizontal)
+        return capsuleRows<EdgeKind::Horizontal>(e, e.rowFirst, count, w, W, first, end);
+    const double r = 0.5 * w;
+    const double midTop = std::ceil(std::min(e.ay, e.by) + r + 1.0);
+    const double midBottom = std::floor(std::max(e.ay, e.by) - r - 1.0);
+    const int midFirst = static_cast<int>(std::clamp(midTop, double(e.rowFirst), double(e.rowLast) + 1.0));
+    const int midEnd = static_cast<int>(std::clamp(midBottom + 1.0, double(midFirst), double(e.rowLast) + 1.0));
+    const int head = midFirst - e.rowFirst, mid = midEnd - midFirst, tail = e.rowLast + 1 - midEnd;
+    if (e.kind == EdgeKind::Vertical) {
+        capsuleRows<EdgeKind::Vertical>(e, e.rowFirst, head, w, W, first, end);
+        int f, en;
+        toPixels(e.ax - r, e.ax + r, W, f, en);
+        std::fill_n(first + head, mid, f);
+        std::fill_n(end + head, mid, en);
+        capsuleRows<EdgeKind::Vertical>(e, midEnd, tail, w, W, first + head + mid, end + head + mid);
+        return;
+    }
+    auto slanted = [&](int from, int rows, int* f, int* en) __attribute__((always_inline)) {
+        int k = 0;
+        for (; k + 4 <= rows; k += 4)
+            slantedRows4(e, from + k, r, capHalf, capLast, W, f + k, en + k);
+        capsuleRows<EdgeKind::Slanted>(e, from + k, rows - k, w, W, f + k, en + k);
+    };
+    slanted(e.rowFirst, head, first, end);
+    int k = 0;
+    for (; k + 4 <= mid; k += 4)
+        bandRows4(e, midFirst + k, W, first + head + k, end + head + k);
+    bandRows(e, midFirst + k, mid - k, W, first + head + k, end + head + k);
+    slanted(midEnd, tail, first + head + mid, end + head + mid);
 }
 
 inline int clampToInt(double v, int lo, int hi)
@@ -84,7 +227,7 @@ inline int clampToInt(double v, int lo, int hi)
 // a few words at most: a call to memset for its middle words (what the compiler would make of
 // the loop) costs more than the stores, and its wide stores stall the next span's reads.
 __attribute__((optimize("no-tree-loop-distribute-patterns")))
-std::int64_t combineByMask(std::uint32_t* row, const std::vector<Span>& spans, Rop2 op,
+std::int64_t combineByMask(std::uint32_t* row, std::span<const Span> spans, Rop2 op,
                            std::uint32_t pen, std::vector<std::uint64_t>& mask)
 {
     std::size_t lo = mask.size(), hi = 0;
@@ -160,11 +303,13 @@ std::int64_t strokeClosedPolygon(QImage& image, std::span<const PixelPoint> pts,
     thread_local std::vector<Edge> edges;
     thread_local std::vector<Span> spans;
     thread_local std::vector<std::uint64_t> mask;
+    thread_local std::vector<int> rowStart, rowFill, spanFirst, spanEnd;
+    thread_local std::vector<double> capHalf; // see slantedRows4; kept while the width stays
+    thread_local int capHalfWidth = 0;
     edges.clear();
     mask.assign(static_cast<std::size_t>(W / 64 + 1), 0);
 
     const double w = width;
-    const double w2 = w * w;
     const double r = 0.5 * w;
     int rowMin = H, rowMax = -1;
     for (std::size_t i = 0; i < n; ++i) {
@@ -178,6 +323,8 @@ std::int64_t strokeClosedPolygon(QImage& image, std::span<const PixelPoint> pts,
         e.dy = e.by - e.ay;
         e.L = e.dx * e.dx + e.dy * e.dy;
         e.R = w * std::sqrt(e.L) * 0.5;
+        e.kind = e.dy == 0.0 ? (e.dx == 0.0 ? EdgeKind::Point : EdgeKind::Horizontal)
+                             : (e.dx == 0.0 ? EdgeKind::Vertical : EdgeKind::Slanted);
         // Rows Y with ymin - r <= Y < ymax + r.
         const double top = std::ceil(std::min(e.ay, e.by) - r);
         const double bottom = std::ceil(std::max(e.ay, e.by) + r) - 1.0;
@@ -192,48 +339,80 @@ std::int64_t strokeClosedPolygon(QImage& image, std::span<const PixelPoint> pts,
         rowMax = std::max(rowMax, e.rowLast);
         edges.push_back(e);
     }
+    if (edges.empty())
+        return 0;
+
+    // Edge by edge, so each capsule's rows run through one straight loop; the spans land in
+    // per-row buckets, sized beforehand by counting the capsules over each row.
+    const int rows = rowMax - rowMin + 1;
+    rowFill.assign(static_cast<std::size_t>(rows + 1), 0); // first: change of the count per row
+    for (const Edge& e : edges) {
+        ++rowFill[static_cast<std::size_t>(e.rowFirst - rowMin)];
+        --rowFill[static_cast<std::size_t>(e.rowLast - rowMin + 1)];
+    }
+    rowStart.resize(static_cast<std::size_t>(rows + 1)); // bucket k starts at rowStart[k]
+    int over = 0, start = 0;
+    for (std::size_t k = 0; k < static_cast<std::size_t>(rows); ++k) {
+        over += rowFill[k];
+        rowStart[k] = start;
+        start += over;
+    }
+    rowStart[static_cast<std::size_t>(rows)] = start;
+    rowFill.assign(rowStart.begin(), rowStart.end() - 1);
+    spans.resize(static_cast<std::size_t>(rowStart.back()));
+    spanFirst.resize(static_cast<std::size_t>(H));
+    spanEnd.resize(static_cast<std::size_t>(H));
+
+    const double Wd = W;
+    const int capLast = width / 2; // the last whole row within r of a disk's centre
+    if (capHalfWidth != width) {
+        capHalf.resize(static_cast<std::size_t>(capLast + 1));
+        for (int i = 0; i <= capLast; ++i) {
+            const double dy = i;
+            capHalf[static_cast<std::size_t>(i)] = 0.5 * std::sqrt(w * w - 4.0 * dy * dy);
+        }
+        capHalfWidth = width;
+    }
+    for (const Edge& e : edges) {
+        const int count = e.rowLast - e.rowFirst + 1;
+        edgeSpans(e, w, Wd, capHalf.data(), capLast, spanFirst.data(), spanEnd.data());
+        int* fill = rowFill.data() + (e.rowFirst - rowMin);
+        for (int k = 0; k < count; ++k) {
+            const Span sp{spanFirst[static_cast<std::size_t>(k)], spanEnd[static_cast<std::size_t>(k)]};
+            spans[static_cast<std::size_t>(fill[k])] = sp;
+            fill[k] += sp.first < sp.end; // empty spans are overwritten by the next one
+        }
+    }
 
     std::int64_t combined = 0;
     auto* bits = reinterpret_cast<std::uint32_t*>(image.bits());
     const qsizetype stride = image.bytesPerLine() / 4;
-    for (int y = rowMin; y <= rowMax; ++y) {
-        spans.clear();
-        const double Y = y;
-        for (const Edge& e : edges) {
-            if (y < e.rowFirst || y > e.rowLast)
-                continue;
-            double lo, hi;
-            if (!capsuleRow(e, Y, w, w2, lo, hi))
-                continue;
-            // Half-open: pixel x is covered when lo <= x < hi.
-            const int first = clampToInt(std::ceil(lo), 0, W);
-            const int end = clampToInt(std::ceil(hi), 0, W);
-            if (first < end)
-                spans.push_back({first, end});
-        }
-        if (spans.empty())
+    for (int k = 0; k < rows; ++k) {
+        Span* const rowSpans = spans.data() + rowStart[static_cast<std::size_t>(k)];
+        const std::size_t count = static_cast<std::size_t>(rowFill[static_cast<std::size_t>(k)] - rowStart[static_cast<std::size_t>(k)]);
+        if (count == 0)
             continue;
-        std::uint32_t* row = bits + stride * y;
-        if (spans.size() > 8) {
-            combined += combineByMask(row, spans, op, penPixel, mask);
+        std::uint32_t* row = bits + stride * (rowMin + k);
+        if (count > 8) {
+            combined += combineByMask(row, std::span<const Span>(rowSpans, count), op, penPixel, mask);
             continue;
         }
         // Few spans per row is the common case: insertion sort, then merge.
-        for (std::size_t i = 1; i < spans.size(); ++i) {
-            const Span s = spans[i];
+        for (std::size_t i = 1; i < count; ++i) {
+            const Span s = rowSpans[i];
             std::size_t j = i;
-            for (; j > 0 && spans[j - 1].first > s.first; --j)
-                spans[j] = spans[j - 1];
-            spans[j] = s;
+            for (; j > 0 && rowSpans[j - 1].first > s.first; --j)
+                rowSpans[j] = rowSpans[j - 1];
+            rowSpans[j] = s;
         }
-        Span cur = spans.front();
-        for (std::size_t i = 1; i < spans.size(); ++i) {
-            if (spans[i].first <= cur.end) {
-                cur.end = std::max(cur.end, spans[i].end);
+        Span cur = rowSpans[0];
+        for (std::size_t i = 1; i < count; ++i) {
+            if (rowSpans[i].first <= cur.end) {
+                cur.end = std::max(cur.end, rowSpans[i].end);
             } else {
                 rop2Span(op, penPixel, row + cur.first, cur.end - cur.first);
                 combined += cur.end - cur.first;
-                cur = spans[i];
+                cur = rowSpans[i];
             }
         }
         rop2Span(op, penPixel, row + cur.first, cur.end - cur.first);
