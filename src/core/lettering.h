@@ -62,4 +62,8 @@ double forEachCirclePlacement(const Canvas& canvas, const QString& text, std::in
 void DrawTextOnCircle(Canvas& canvas, const QString& text, std::int32_t cx, std::int32_t cy,
                       std::int32_t r, double start);
 
+// DrawTextOnCircle keeps each character it renders (per font and rotation) and sets the same
+// pixels again instead of drawing; tests switch that off to compare the two.
+void setGlyphCacheEnabled(bool enabled);
+
 } // namespace zovex

@@ -227,3 +227,31 @@ TEST(Lettering, BoldCanvasGivesHeavierRotatedText)
         DrawRotatedText(30, *c, QStringLiteral("arial"), 20, 1500, 3000, QStringLiteral("WVK WVK"));
     EXPECT_GT(countPixels(bold, RGB(190, 136, 227)), countPixels(regular, RGB(190, 136, 227)) * 11 / 10);
 }
+
+TEST(Lettering, RenderedCharacterCacheSetsExactlyThePixelsDrawingWould)
+{
+    const QString text = QStringLiteral(" Zovex软件  祝全世界人民  幸福安康 WVKgjpqy@#");
+    struct Case {
+        int cx, cy, r;
+        double start;
+        bool bold;
+    };
+    // Many rotations and positions, partly off the canvas edges.
+    const Case cases[] = {{3000, 3000, 2571, -1, true}, {3000, 6000, 5142, -1, true},
+                          {100, 100, 2000, 0, false},   {5900, 3000, 1700, 37.5, true},
+                          {3000, 3000, 900, 200, false}};
+    for (const Case& k : cases) {
+        Canvas direct = letteringCanvas(), cached = letteringCanvas();
+        direct.setFontBold(k.bold);
+        cached.setFontBold(k.bold);
+        setGlyphCacheEnabled(false);
+        DrawTextOnCircle(direct, text, k.cx, k.cy, k.r, k.start);
+        setGlyphCacheEnabled(true);
+        DrawTextOnCircle(cached, text, k.cx, k.cy, k.r, k.start); // fills the cache
+        EXPECT_EQ(cached.image(), direct.image()) << k.cx << "," << k.cy << " r " << k.r;
+        Canvas again = letteringCanvas();
+        again.setFontBold(k.bold);
+        DrawTextOnCircle(again, text, k.cx, k.cy, k.r, k.start); // from the cache
+        EXPECT_EQ(again.image(), direct.image()) << k.cx << "," << k.cy << " r " << k.r;
+    }
+}
