@@ -14,11 +14,13 @@ void Canvas::setBackColor(Colour c)
 {
     m_backColor = c;
     m_fillPending = true;
+    m_outlines.clear(); // the fill covers them
 }
 
 void Canvas::Cls()
 {
     m_fillPending = true;
+    m_outlines.clear();
     m_currentX = 0;
     m_currentY = 0;
 }
@@ -46,8 +48,10 @@ void Canvas::setFontSize(float s)
 
 std::int64_t Canvas::Polygon(std::span<const PixelPoint> pts)
 {
-    return strokeClosedPolygon(image(), pts, m_drawWidth, static_cast<Rop2>(m_drawMode),
-                               toPixel(m_foreColor));
+    if (m_outlines.spanCount() >= kQueuedSpans)
+        settle();
+    return m_outlines.add(m_image.width(), m_image.height(), pts, m_drawWidth,
+                          static_cast<Rop2>(m_drawMode), toPixel(m_foreColor));
 }
 
 Colour Canvas::pixel(int x, int y) const

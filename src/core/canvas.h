@@ -59,18 +59,19 @@ public:
     void setCurrentY(float y) { m_currentY = y; }
 
     // Device level: the closed outline through pixel points with the current pen.
-    // Returns the number of pixels combined.
+    // Returns the number of pixels combined. The pixels are computed at once and combined
+    // together with the other outlines of the pattern when the image is next used.
     std::int64_t Polygon(std::span<const PixelPoint> pts);
 
     // The persistent image itself (the window paints from it) and a snapshot copy of it.
     const QImage& image() const
     {
-        settleFill();
+        settle();
         return m_image;
     }
     QImage& image()
     {
-        settleFill();
+        settle();
         return m_image;
     }
     QImage Image() const { return image().copy(); }
@@ -78,18 +79,23 @@ public:
     Colour pixel(int x, int y) const;
 
 private:
-    // Cls followed by a new BackColor is the start of every pattern: the fill is deferred until
-    // the pixels are next used, so that only the last colour is written.
-    void settleFill() const
+    // Cls followed by a new BackColor and the rings is the start of every pattern: the fill and
+    // the outlines wait until the pixels are next used, and are then written in one pass over
+    // the rows, the fill with the last colour only.
+    void settle() const
     {
-        if (m_fillPending) {
-            m_image.fill(toPixel(m_backColor));
+        if (m_fillPending || !m_outlines.empty()) {
+            const std::uint32_t fill = toPixel(m_backColor);
+            m_outlines.apply(m_image, m_fillPending ? &fill : nullptr);
             m_fillPending = false;
         }
     }
+    // Outlines queue up to this many spans before they are combined.
+    static constexpr std::size_t kQueuedSpans = 1u << 18;
 
     mutable QImage m_image;
     mutable bool m_fillPending = false;
+    mutable OutlineBatch m_outlines;
     Colour m_backColor;
     Colour m_foreColor = RGB(0, 0, 0);
     int m_drawWidth = 1;

@@ -1,5 +1,7 @@
 #include "outline_rasterizer.h"
 
+#include "outline_spans.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -223,12 +225,12 @@ inline int clampToInt(double v, int lo, int hi)
 }
 
 // Many spans in one row (stars with many points): union them in a bit mask of the row instead
-// of sorting, then combine each run of set bits once. Leaves the mask cleared. A span covers
+// of sorting, then emit each run of set bits once. Leaves the mask cleared. A span covers
 // a few words at most: a call to memset for its middle words (what the compiler would make of
 // the loop) costs more than the stores, and its wide stores stall the next span's reads.
 __attribute__((optimize("no-tree-loop-distribute-patterns")))
-std::int64_t combineByMask(std::uint32_t* row, std::span<const Span> spans, Rop2 op,
-                           std::uint32_t pen, std::vector<std::uint64_t>& mask)
+std::int64_t unionByMask(int y, std::span<const Span> spans, std::vector<std::uint64_t>& mask,
+                         std::vector<RowSpan>& out)
 {
     std::size_t lo = mask.size(), hi = 0;
     for (const Span& sp : spans) {
@@ -267,7 +269,7 @@ std::int64_t combineByMask(std::uint32_t* row, std::span<const Span> spans, Rop2
                     break;
                 pos += __builtin_ctzll(rest);
                 const int runEnd = base + pos;
-                rop2Span(op, pen, row + runStart, runEnd - runStart);
+                out.push_back({y, runStart, runEnd});
                 combined += runEnd - runStart;
                 runStart = -1;
             }
@@ -275,7 +277,7 @@ std::int64_t combineByMask(std::uint32_t* row, std::span<const Span> spans, Rop2
     }
     if (runStart >= 0) {
         const int runEnd = static_cast<int>((hi + 1) << 6);
-        rop2Span(op, pen, row + runStart, runEnd - runStart);
+        out.push_back({y, runStart, runEnd});
         combined += runEnd - runStart;
     }
     return combined;
@@ -291,12 +293,13 @@ std::int64_t combineByMask(std::uint32_t* row, std::span<const Span> spans, Rop2
 #define ZOVEX_CLONES
 #endif
 
+// The general builder: each capsule row by row in double precision, every bound ending in one
+// correctly rounded division, so bounds that are whole numbers come out exactly.
 ZOVEX_CLONES
-std::int64_t strokeClosedPolygon(QImage& image, std::span<const PixelPoint> pts, int width,
-                                 Rop2 op, std::uint32_t penPixel)
+std::int64_t detail::appendSpansGeneral(int W, int H, std::span<const PixelPoint> pts, int width,
+                                        std::vector<RowSpan>& out)
 {
     const std::size_t n = pts.size();
-    const int W = image.width(), H = image.height();
     if (n < 2 || width < 1 || W <= 0 || H <= 0)
         return 0;
 
@@ -385,16 +388,14 @@ std::int64_t strokeClosedPolygon(QImage& image, std::span<const PixelPoint> pts,
     }
 
     std::int64_t combined = 0;
-    auto* bits = reinterpret_cast<std::uint32_t*>(image.bits());
-    const qsizetype stride = image.bytesPerLine() / 4;
     for (int k = 0; k < rows; ++k) {
         Span* const rowSpans = spans.data() + rowStart[static_cast<std::size_t>(k)];
         const std::size_t count = static_cast<std::size_t>(rowFill[static_cast<std::size_t>(k)] - rowStart[static_cast<std::size_t>(k)]);
         if (count == 0)
             continue;
-        std::uint32_t* row = bits + stride * (rowMin + k);
+        const int y = rowMin + k;
         if (count > 8) {
-            combined += combineByMask(row, std::span<const Span>(rowSpans, count), op, penPixel, mask);
+            combined += unionByMask(y, std::span<const Span>(rowSpans, count), mask, out);
             continue;
         }
         // Few spans per row is the common case: insertion sort, then merge.
@@ -410,14 +411,77 @@ std::int64_t strokeClosedPolygon(QImage& image, std::span<const PixelPoint> pts,
             if (rowSpans[i].first <= cur.end) {
                 cur.end = std::max(cur.end, rowSpans[i].end);
             } else {
-                rop2Span(op, penPixel, row + cur.first, cur.end - cur.first);
+                out.push_back({y, cur.first, cur.end});
                 combined += cur.end - cur.first;
                 cur = rowSpans[i];
             }
         }
-        rop2Span(op, penPixel, row + cur.first, cur.end - cur.first);
+        out.push_back({y, cur.first, cur.end});
         combined += cur.end - cur.first;
     }
+    return combined;
+}
+
+std::int64_t OutlineBatch::add(int imageWidth, int imageHeight, std::span<const PixelPoint> pts,
+                               int width, Rop2 op, std::uint32_t pen)
+{
+    const std::size_t begin = m_spans.size();
+    const std::int64_t combined =
+        detail::integerBuilderTakes(pts, width, imageWidth)
+            ? detail::appendSpansInteger(imageWidth, imageHeight, pts, width, m_spans)
+            : detail::appendSpansGeneral(imageWidth, imageHeight, pts, width, m_spans);
+    if (m_spans.size() > begin)
+        m_outlines.push_back({op, pen, begin, m_spans.size(), m_spans[begin].row, m_spans.back().row});
+    return combined;
+}
+
+void OutlineBatch::clear()
+{
+    m_outlines.clear();
+    m_spans.clear();
+}
+
+void OutlineBatch::apply(QImage& image, const std::uint32_t* fill)
+{
+    const int W = image.width(), H = image.height();
+    int rowFirst = fill ? 0 : H, rowLast = fill ? H - 1 : -1;
+    for (const Outline& o : m_outlines) {
+        rowFirst = std::min(rowFirst, o.rowFirst);
+        rowLast = std::max(rowLast, o.rowLast);
+    }
+    m_cursor.resize(m_outlines.size());
+    for (std::size_t i = 0; i < m_outlines.size(); ++i)
+        m_cursor[i] = m_outlines[i].begin;
+    auto* bits = reinterpret_cast<std::uint32_t*>(image.bits());
+    const qsizetype stride = image.bytesPerLine() / 4;
+    const RowSpan* spans = m_spans.data();
+    for (int y = rowFirst; y <= rowLast; ++y) {
+        std::uint32_t* row = bits + stride * y;
+        if (fill)
+            std::fill_n(row, W, *fill);
+        for (std::size_t i = 0; i < m_outlines.size(); ++i) {
+            const Outline& o = m_outlines[i];
+            if (y < o.rowFirst || y > o.rowLast)
+                continue;
+            const std::size_t from = m_cursor[i];
+            std::size_t to = from;
+            while (to < o.end && spans[to].row == y)
+                ++to;
+            if (to > from)
+                rop2Spans(o.op, o.pen, row, spans + from, to - from);
+            m_cursor[i] = to;
+        }
+    }
+    clear();
+}
+
+std::int64_t strokeClosedPolygon(QImage& image, std::span<const PixelPoint> pts, int width,
+                                 Rop2 op, std::uint32_t penPixel)
+{
+    thread_local OutlineBatch batch;
+    batch.clear();
+    const std::int64_t combined = batch.add(image.width(), image.height(), pts, width, op, penPixel);
+    batch.apply(image, nullptr);
     return combined;
 }
 

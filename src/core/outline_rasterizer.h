@@ -16,8 +16,10 @@
 
 #include <QImage>
 
+#include <cstddef>
 #include <cstdint>
 #include <span>
+#include <vector>
 
 namespace zovex {
 
@@ -25,6 +27,36 @@ struct PixelPoint {
     std::int32_t x = 0;
     std::int32_t y = 0;
     friend bool operator==(const PixelPoint&, const PixelPoint&) = default;
+};
+
+// Outlines whose covered pixels are known but not yet combined. The canvas queues the outlines
+// of a pattern here and combines them in one pass, row by row: each row is filled (when a fill
+// is due), then every queued outline's spans on it are combined in the order the outlines came,
+// while the row is in the cache. Each pixel sees the same operations in the same order as when
+// every outline is combined at once.
+class OutlineBatch {
+public:
+    // Computes the outline's pixels on an image of imageWidth x imageHeight and queues them.
+    // Returns the number of pixels it will combine.
+    std::int64_t add(int imageWidth, int imageHeight, std::span<const PixelPoint> pts, int width,
+                     Rop2 op, std::uint32_t pen);
+    bool empty() const { return m_outlines.empty(); }
+    std::size_t spanCount() const { return m_spans.size(); }
+    void clear();
+    // Fills every row with *fill first when fill is given, then combines the queued outlines;
+    // the image must have the size given to add. Leaves the batch empty.
+    void apply(QImage& image, const std::uint32_t* fill);
+
+private:
+    struct Outline {
+        Rop2 op;
+        std::uint32_t pen;
+        std::size_t begin, end; // its spans in m_spans, row by row
+        int rowFirst, rowLast;
+    };
+    std::vector<Outline> m_outlines;
+    std::vector<RowSpan> m_spans;
+    std::vector<std::size_t> m_cursor;
 };
 
 // Strokes the closed outline pts[0] -> ... -> pts[n-1] -> pts[0] on an RGB32 image.

@@ -1,14 +1,92 @@
+// Wide vectors pass only between always-inlined helpers here: the ABI notes about passing them
+// in builds without those registers do not apply.
+#pragma GCC diagnostic ignored "-Wpsabi"
+
 #include "rop2.h"
+
+#include <cstring>
 
 namespace zovex {
 
 namespace {
 
-template <Rop2 Op>
-void spanLoop(std::uint32_t pen, std::uint32_t* dst, int n)
+// Pixels in vectors of 16, 8 and 4 (one AVX-512 register, two AVX2 or four SSE2 ones for 16).
+typedef std::uint32_t V16 __attribute__((vector_size(64)));
+typedef std::uint32_t V8 __attribute__((vector_size(32)));
+typedef std::uint32_t V4 __attribute__((vector_size(16)));
+
+template <class V>
+[[gnu::always_inline]] inline V loadV(const std::uint32_t* p)
 {
-    for (int i = 0; i < n; ++i)
-        dst[i] = rop2Apply<Op>(pen, dst[i]);
+    V v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+
+template <class V>
+[[gnu::always_inline]] inline void storeV(std::uint32_t* p, const V& v)
+{
+    std::memcpy(p, &v, sizeof v);
+}
+
+// A short span as two vectors that may overlap: both are read before either is written, so a
+// pixel in both gets the same value from each.
+template <Rop2 Op, class V>
+[[gnu::always_inline]] inline void pairOfVectors(std::uint32_t pen, std::uint32_t* dst, int n)
+{
+    constexpr int k = sizeof(V) / 4;
+    const V p = V{} + pen;
+    const V head = rop2Apply<Op>(p, loadV<V>(dst));
+    const V tail = rop2Apply<Op>(p, loadV<V>(dst + n - k));
+    storeV(dst, head);
+    storeV(dst + n - k, tail);
+}
+
+// Each pixel of dst[0..n) is combined exactly once: whole vectors of 16 from the start, and the
+// last 16 pixels, read before the loop, written after it over the pixels the loop already did
+// (with the same values).
+template <Rop2 Op>
+[[gnu::always_inline]] inline void spanLoop(std::uint32_t pen, std::uint32_t* dst, int n)
+{
+    if (n >= 16) {
+        const V16 p = V16{} + pen;
+        const V16 last = rop2Apply<Op>(p, loadV<V16>(dst + n - 16));
+        for (int i = 0; i + 16 <= n; i += 16)
+            storeV(dst + i, rop2Apply<Op>(p, loadV<V16>(dst + i)));
+        storeV(dst + n - 16, last);
+    } else if (n >= 8) {
+        pairOfVectors<Op, V8>(pen, dst, n);
+    } else if (n >= 4) {
+        pairOfVectors<Op, V4>(pen, dst, n);
+    } else {
+        for (int i = 0; i < n; ++i)
+            dst[i] = rop2Apply<Op>(pen, dst[i]);
+    }
+}
+
+template <Rop2 Op>
+void spansLoop(std::uint32_t pen, std::uint32_t* row, const RowSpan* spans, std::size_t n)
+{
+    for (std::size_t s = 0; s < n; ++s)
+        spanLoop<Op>(pen, row + spans[s].first, spans[s].end - spans[s].first);
+}
+
+template <Rop2 Op>
+void dispatchSpansOne(Rop2 op, std::uint32_t pen, std::uint32_t* row, const RowSpan* spans,
+                      std::size_t n, bool& done)
+{
+    if (!done && op == Op) {
+        spansLoop<Op>(pen, row, spans, n);
+        done = true;
+    }
+}
+
+template <int... I>
+void dispatchSpans(Rop2 op, std::uint32_t pen, std::uint32_t* row, const RowSpan* spans,
+                   std::size_t n, std::integer_sequence<int, I...>)
+{
+    bool done = false;
+    (dispatchSpansOne<static_cast<Rop2>(I + 1)>(op, pen, row, spans, n, done), ...);
 }
 
 template <Rop2 Op>
@@ -30,10 +108,21 @@ void dispatch(Rop2 op, std::uint32_t pen, std::uint32_t* dst, int n,
 
 } // namespace
 
-// flatten: the sixteen loops are inlined into each clone, so the AVX2 one really uses AVX2.
+// Built for AVX-512, AVX2 and the x86-64 baseline; the loader picks one at start-up. flatten:
+// the sixteen loops are inlined into each clone, so each really uses its vectors.
 #if defined(__x86_64__) && defined(__GNUC__) && !defined(__SANITIZE_ADDRESS__)
-__attribute__((target_clones("avx2", "default"), flatten))
+#define ZOVEX_SPAN_CLONES __attribute__((target_clones("avx512f", "avx2", "default"), flatten))
+#else
+#define ZOVEX_SPAN_CLONES
 #endif
+
+ZOVEX_SPAN_CLONES
+void rop2Spans(Rop2 op, std::uint32_t pen, std::uint32_t* row, const RowSpan* spans, std::size_t n)
+{
+    dispatchSpans(op, pen, row, spans, n, std::make_integer_sequence<int, 16>{});
+}
+
+ZOVEX_SPAN_CLONES
 void rop2Span(Rop2 op, std::uint32_t pen, std::uint32_t* dst, int n)
 {
     dispatch(op, pen, dst, n, std::make_integer_sequence<int, 16>{});

@@ -4,6 +4,7 @@
 // they work directly on RGB32 pixels.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <utility>
 
@@ -28,11 +29,12 @@ enum class Rop2 : int {
     White = 16,
 };
 
-template <Rop2 Op>
-constexpr std::uint32_t rop2Apply(std::uint32_t p, std::uint32_t d)
+// One pixel, or a vector of pixels (T a GCC vector of uint32_t).
+template <Rop2 Op, class T>
+[[gnu::always_inline]] constexpr T rop2Apply(T p, T d)
 {
-    std::uint32_t r = 0;
-    if constexpr (Op == Rop2::Black) r = 0;
+    T r = d;
+    if constexpr (Op == Rop2::Black) r = d ^ d;
     else if constexpr (Op == Rop2::NotMergePen) r = ~(p | d);
     else if constexpr (Op == Rop2::MaskNotPen) r = ~p & d;
     else if constexpr (Op == Rop2::NotCopyPen) r = ~p;
@@ -47,7 +49,7 @@ constexpr std::uint32_t rop2Apply(std::uint32_t p, std::uint32_t d)
     else if constexpr (Op == Rop2::CopyPen) r = p;
     else if constexpr (Op == Rop2::MergePenNot) r = p | ~d;
     else if constexpr (Op == Rop2::MergePen) r = p | d;
-    else r = 0xFFFFFFFFu;
+    else r = d | ~d;
     return r | 0xFF000000u;
 }
 
@@ -56,5 +58,13 @@ std::uint32_t rop2Pixel(Rop2 op, std::uint32_t pen, std::uint32_t dst);
 
 // Combines dst[0..n) with the pen in place.
 void rop2Span(Rop2 op, std::uint32_t pen, std::uint32_t* dst, int n);
+
+// The pixels [first, end) of one image row.
+struct RowSpan {
+    std::int32_t row, first, end;
+};
+
+// Combines the pixels of each span with the pen; the spans lie in `row`.
+void rop2Spans(Rop2 op, std::uint32_t pen, std::uint32_t* row, const RowSpan* spans, std::size_t n);
 
 } // namespace zovex

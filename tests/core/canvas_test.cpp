@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <vector>
 
 using namespace zovex;
@@ -92,4 +93,43 @@ TEST(Canvas, SnapshotIsACopy)
     c.setBackColor(RGB(2, 2, 2));
     EXPECT_EQ(fromPixel(static_cast<std::uint32_t>(snap.pixel(3, 3))), RGB(1, 1, 1));
     EXPECT_EQ(snap.format(), QImage::Format_RGB32);
+}
+
+// The canvas combines its outlines when the pixels are next used. Whatever comes between them
+// (fills, reads, other modes and pens), the pixels are those of drawing each at once.
+TEST(Canvas, QueuedOutlinesGiveThePixelsOfDrawingEachAtOnce)
+{
+    const int W = 70, H = 50;
+    Canvas c(W, H, RGB(0, 0, 64));
+    QImage direct(W, H, QImage::Format_RGB32);
+    direct.fill(toPixel(RGB(0, 0, 64)));
+    std::mt19937 gen(99);
+    std::uniform_int_distribution<int> coord(-10, 80), step(0, 9), mode(1, 16), width(1, 25);
+    for (int i = 0; i < 300; ++i) {
+        switch (step(gen)) {
+        case 0: { // a new background, which covers everything queued so far
+            const Colour back = RGB(i % 256, (i * 7) % 256, 40);
+            c.setBackColor(back);
+            direct.fill(toPixel(back));
+            break;
+        }
+        case 1:
+            c.Cls();
+            direct.fill(toPixel(c.BackColor()));
+            break;
+        case 2: // reading the pixels settles the queue
+            ASSERT_EQ(c.image(), direct) << "after step " << i;
+            break;
+        default: {
+            const PixelPoint pts[] = {{coord(gen), coord(gen)}, {coord(gen), coord(gen)}, {coord(gen), coord(gen)}};
+            c.setDrawMode(mode(gen));
+            c.setDrawWidth(width(gen));
+            c.setForeColor(RGB(i % 200, 90, (i * 3) % 256));
+            const auto n = c.Polygon(pts);
+            EXPECT_EQ(n, strokeClosedPolygon(direct, pts, c.DrawWidth(), static_cast<Rop2>(c.DrawMode()),
+                                             toPixel(c.ForeColor())));
+        }
+        }
+    }
+    EXPECT_EQ(c.image(), direct);
 }

@@ -1,4 +1,5 @@
 #include "outline_rasterizer.h"
+#include "outline_spans.h"
 
 #include <gtest/gtest.h>
 
@@ -123,4 +124,50 @@ TEST(OutlineRasterizer, HugePenAndFarVerticesAreClippedNotLoopedOver)
     const PixelPoint dot[] = {{32, 24}, {32, 24}};
     img.fill(0xFF000000u);
     EXPECT_EQ(strokeClosedPolygon(img, dot, 32767, Rop2::XorPen, 0xFFFFFFFFu), 64 * 48);
+}
+
+// Vertices past the integer builder's range go to the general one: compare it with the
+// reference too, on an image window near the far vertices' edges.
+TEST(OutlineRasterizer, FarVerticesMatchTheReferenceThroughTheGeneralBuilder)
+{
+    std::mt19937 gen(20260101);
+    std::uniform_int_distribution<int> near(-20, 115), far(9000, 40000), sign(0, 1);
+    std::uniform_int_distribution<int> count(2, 12), width(1, 40);
+    for (int iter = 0; iter < 60; ++iter) {
+        std::vector<PixelPoint> pts(static_cast<std::size_t>(count(gen)));
+        for (auto& p : pts)
+            p = {near(gen), near(gen)};
+        PixelPoint& f = pts[static_cast<std::size_t>(iter) % pts.size()];
+        (iter % 2 ? f.x : f.y) = sign(gen) ? far(gen) : -far(gen);
+        ASSERT_FALSE(detail::integerBuilderTakes(pts, 10, 96));
+        expectSameCoverage(96, 80, pts, width(gen));
+        if (HasFailure())
+            return;
+    }
+}
+
+// The two builders give the same spans, row by row, on ordinary outlines: wide pens, many
+// points, vertices off the image on every side.
+TEST(OutlineRasterizer, IntegerAndGeneralBuildersGiveTheSameSpans)
+{
+    std::mt19937 gen(7);
+    std::uniform_int_distribution<int> x(-60, 260), y(-60, 210), count(2, 40), width(1, 130);
+    std::vector<RowSpan> a, b;
+    for (int iter = 0; iter < 400; ++iter) {
+        std::vector<PixelPoint> pts(static_cast<std::size_t>(count(gen)));
+        for (auto& p : pts)
+            p = {x(gen), y(gen)};
+        const int w = width(gen);
+        ASSERT_TRUE(detail::integerBuilderTakes(pts, w, 200));
+        a.clear();
+        b.clear();
+        const auto na = detail::appendSpansInteger(200, 150, pts, w, a);
+        const auto nb = detail::appendSpansGeneral(200, 150, pts, w, b);
+        ASSERT_EQ(na, nb) << "outline " << iter << ", width " << w;
+        ASSERT_EQ(a.size(), b.size()) << "outline " << iter;
+        for (std::size_t i = 0; i < a.size(); ++i)
+            ASSERT_TRUE(a[i].row == b[i].row && a[i].first == b[i].first && a[i].end == b[i].end)
+                << "outline " << iter << " span " << i << ": row " << a[i].row << " [" << a[i].first << ", "
+                << a[i].end << ") against row " << b[i].row << " [" << b[i].first << ", " << b[i].end << ")";
+    }
 }

@@ -36,16 +36,28 @@ TEST(Rop2, EveryModeIsItsBitwiseFunctionOver24BitsWithAlphaKept)
     }
 }
 
-TEST(Rop2, SpanMatchesPixelForAllModes)
+// Every length from 0 to 70 at several offsets, for all modes: each pixel of the span is
+// combined exactly once (the vector loops overlap their last vectors) and no pixel around it
+// is touched.
+TEST(Rop2, SpansCombineEachPixelOnceAndNothingOutside)
 {
-    std::uint32_t row[37];
+    auto original = [](int i) { return 0xFF000000u | (0x010203u * static_cast<std::uint32_t>(i * 7 + 1)); };
+    constexpr int kRow = 96;
+    std::uint32_t row[kRow];
     for (int op = 1; op <= 16; ++op) {
-        for (int i = 0; i < 37; ++i)
-            row[i] = 0xFF000000u | (0x010203u * static_cast<std::uint32_t>(i * 7 + 1));
-        rop2Span(static_cast<Rop2>(op), 0xFF5A3C96u, row, 37);
-        for (int i = 0; i < 37; ++i) {
-            const std::uint32_t d = 0xFF000000u | (0x010203u * static_cast<std::uint32_t>(i * 7 + 1));
-            ASSERT_EQ(row[i], rop2Pixel(static_cast<Rop2>(op), 0xFF5A3C96u, d)) << op << " " << i;
+        for (int first : {0, 1, 3, 5}) {
+            for (int n = 0; n <= 70; ++n) {
+                for (int i = 0; i < kRow; ++i)
+                    row[i] = original(i);
+                const RowSpan spans[] = {{0, first, first + n}, {0, first + n + 2, first + n + 3}};
+                rop2Spans(static_cast<Rop2>(op), 0xFF5A3C96u, row, spans, 2);
+                for (int i = 0; i < kRow; ++i) {
+                    const bool inside = (i >= first && i < first + n) || i == first + n + 2;
+                    const std::uint32_t want =
+                        inside ? rop2Pixel(static_cast<Rop2>(op), 0xFF5A3C96u, original(i)) : original(i);
+                    ASSERT_EQ(row[i], want) << "mode " << op << " span " << first << "+" << n << " pixel " << i;
+                }
+            }
         }
     }
 }

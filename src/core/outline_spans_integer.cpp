@@ -1,0 +1,399 @@
+// The integer builder of an outline's spans.
+//
+// A capsule meets a row in one interval, the union of three pieces: the band between the two
+// lines at distance w/2 from the edge, cut by the two lines through the ends perpendicular to
+// it, and the chords of the two end disks. With vertices and rows on whole pixels, every bound
+// of every piece is the floor of an integer quotient, and these quotients step from row to row
+// by a fixed quotient and remainder: each capsule's rows come from additions and compares,
+// eight rows at a time, and every bound is exact, ties included. Pixel x is covered when
+// first <= x < end (see outline_rasterizer.h for the tie rules this encodes).
+//
+// The rows of every capsule are written into one column per capsule. Then the rows are swept
+// from the top: the capsules over a row, kept in the order of their first pixel on the row
+// before (it changes little from row to row), are put in order by an insertion sort and merged.
+#include "outline_spans.h"
+
+#pragma GCC diagnostic ignored "-Wpsabi"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace zovex::detail {
+
+namespace {
+
+constexpr std::int32_t kCoordinateLimit = 8192; // |x|, |y| of every vertex
+constexpr int kWidthLimit = 4096;
+constexpr int kImageWidthLimit = 32767;        // first and end are packed as 16 bits each
+constexpr std::size_t kEdgeLimit = 65535;      // the sweep numbers capsules in 16 bits
+constexpr std::int32_t kNone = 1 << 30;        // a missing piece: first kNone, end -kNone
+
+// floor(a / d) for d > 0.
+inline std::int64_t floorDiv(std::int64_t a, std::int64_t d)
+{
+    const std::int64_t q = a / d;
+    return (a % d != 0 && a < 0) ? q - 1 : q;
+}
+
+// floor(sqrt(v)) for 0 <= v < 2^62.
+inline std::int64_t isqrt(std::int64_t v)
+{
+    std::int64_t s = static_cast<std::int64_t>(std::sqrt(static_cast<double>(v)));
+    while (s > 0 && s * s > v)
+        --s;
+    while ((s + 1) * (s + 1) <= v)
+        ++s;
+    return s;
+}
+
+// The end disks' chords, by the distance d of the row from the disk's centre, as pixels
+// relative to the centre's column: [first, end), or kNone / -kNone where the row misses the
+// disk or the chord covers no pixel centre. Padded on both sides so that eight rows can be
+// read at once anywhere within `pad` rows of a disk.
+struct ChordTable {
+    int width = 0;
+    int pad = 0;  // index of d = 0
+    std::vector<std::int32_t> first, end;
+
+    void build(int w)
+    {
+        width = w;
+        const int half = w / 2; // rows with 2|d| <= w meet the disk
+        pad = half + 16;
+        const std::size_t size = static_cast<std::size_t>(2 * pad + 1);
+        first.assign(size, kNone);
+        end.assign(size, -kNone);
+        for (int d = 0; d <= half; ++d) {
+            // The chord is |x| <= h, h = sqrt(w^2 - 4 d^2) / 2, and covers [-floor(h), ceil(h)).
+            const std::int64_t D = std::int64_t(w) * w - 4 * std::int64_t(d) * d;
+            const std::int64_t s = isqrt(D);
+            const std::int32_t lo = static_cast<std::int32_t>(s >> 1);
+            const std::int32_t hi = static_cast<std::int32_t>(s * s == D ? (s + 1) >> 1 : (s >> 1) + 1);
+            if (lo + hi <= 0)
+                continue;
+            for (const int at : {pad + d, pad - d}) {
+                first[static_cast<std::size_t>(at)] = -lo;
+                end[static_cast<std::size_t>(at)] = hi;
+            }
+        }
+    }
+};
+
+enum class Kind { Point, Horizontal, Vertical, Slanted };
+
+struct Edge {
+    std::int32_t ax, ay, bx, by; // ay <= by; bx > ax when ay == by
+    std::int32_t rowFirst, rowLast;
+    Kind kind;
+    std::size_t column; // its rows in the column store, from rowFirst
+};
+
+inline std::uint32_t pack(std::int32_t lo, std::int32_t hi, std::int32_t W)
+{
+    const std::int32_t f = std::clamp(lo, 0, W), e = std::clamp(hi, 0, W);
+    return (static_cast<std::uint32_t>(f) << 16) | static_cast<std::uint32_t>(e);
+}
+
+// Eight rows at a time, in vector registers (one AVX2 register, or two SSE2 ones in the
+// baseline build). The helpers are internal and always inlined, so the ABI note for 32-byte
+// vectors in the baseline build does not apply (see the top of the file).
+typedef std::int32_t V8i __attribute__((vector_size(32)));
+
+[[gnu::always_inline]] inline V8i vmin(const V8i& a, const V8i& b) { return a < b ? a : b; }
+[[gnu::always_inline]] inline V8i vmax(const V8i& a, const V8i& b) { return a < b ? b : a; }
+
+// floor((A + k S) / D) for the rows k = k0 .. k0 + 7 in the lanes: quotient q and remainder
+// 0 <= r < D, stepped by eight rows at a time.
+struct Quotients {
+    V8i q{}, r{};
+    std::int32_t D, q8, r8;
+
+    Quotients(std::int64_t A, std::int64_t S, std::int64_t d)
+        : D(static_cast<std::int32_t>(d))
+    {
+        std::int64_t qq = floorDiv(A, d), rr = A - qq * d;
+        const std::int64_t q1 = floorDiv(S, d), r1 = S - q1 * d;
+        std::int32_t ql[8], rl[8];
+        for (int j = 0; j < 8; ++j) {
+            ql[j] = static_cast<std::int32_t>(qq);
+            rl[j] = static_cast<std::int32_t>(rr);
+            qq += q1;
+            rr += r1;
+            if (rr >= d) {
+                rr -= d;
+                ++qq;
+            }
+        }
+        std::memcpy(&q, ql, sizeof q);
+        std::memcpy(&r, rl, sizeof r);
+        const std::int64_t s8 = 8 * S;
+        const std::int64_t qq8 = floorDiv(s8, d);
+        q8 = static_cast<std::int32_t>(qq8);
+        r8 = static_cast<std::int32_t>(s8 - qq8 * d);
+    }
+
+    [[gnu::always_inline]] void step()
+    {
+        r += r8;
+        q += q8;
+        const V8i carry = r >= D; // -1 where the remainder passed D
+        r -= D & carry;
+        q -= carry;
+    }
+};
+
+[[gnu::always_inline]] inline V8i load8(const std::int32_t* p)
+{
+    V8i v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+
+// The chords of the disk centred at (cx, cy) on the rows Y0 .. Y0 + 7 into lo / hi.
+[[gnu::always_inline]] inline void addDisk(const ChordTable& t, std::int32_t cx, std::int32_t cy,
+                                           std::int32_t Y0, V8i& lo, V8i& hi)
+{
+    const std::int32_t d = Y0 - cy;
+    if (d < -t.pad || d > t.pad - 8)
+        return; // all eight rows miss the disk
+    const std::size_t at = static_cast<std::size_t>(d + t.pad);
+    lo = vmin(lo, load8(t.first.data() + at) + cx);
+    hi = vmax(hi, load8(t.end.data() + at) + cx);
+}
+
+// The rows of a slanted capsule (ay < by, ax != bx), eight at a time; writes a whole number of
+// groups of eight (the column has room for them).
+[[gnu::always_inline]] inline void slantedColumn(const Edge& e, int w, const ChordTable& chords,
+                                                 std::int32_t W, std::uint32_t* out)
+{
+    const std::int64_t dx = std::int64_t(e.bx) - e.ax, dy = std::int64_t(e.by) - e.ay;
+    const std::int64_t L = dx * dx + dy * dy;
+    // Band: the cross product c = (x - ax) dy - (y - ay) dx satisfies 4 c^2 <= w^2 L; on the
+    // boundary a point is inside when c dy < 0, so c runs over [-cMax, cMax - tie].
+    const std::int64_t M = std::int64_t(w) * w * L;
+    const std::int64_t s = isqrt(M);
+    const std::int64_t cMax = s >> 1;
+    const std::int64_t tie = (s * s == M && (s & 1) == 0) ? 1 : 0;
+    const std::int64_t dya0 = std::int64_t(e.rowFirst) - e.ay;
+    // first = ax + ceil((dya dx - cMax) / dy), end = ax + floor((dya dx + cMax - tie) / dy) + 1
+    Quotients bandFirst(-cMax + dya0 * dx + dy - 1, dx, dy);
+    Quotients bandEnd(cMax - tie + dya0 * dx, dx, dy);
+    // Slab: 0 <= (x - ax) dx + (y - ay) dy <= L, as ceilings of quotients by |dx|.
+    const std::int64_t adx = dx < 0 ? -dx : dx;
+    Quotients slabFirst = dx > 0 ? Quotients(-dya0 * dy + adx - 1, -dy, adx)
+                                 : Quotients(dya0 * dy - L + adx - 1, dy, adx);
+    Quotients slabEnd = dx > 0 ? Quotients(L - dya0 * dy + adx - 1, -dy, adx)
+                               : Quotients(dya0 * dy + adx - 1, dy, adx);
+    const std::int32_t count = e.rowLast - e.rowFirst + 1;
+    for (std::int32_t k = 0; k < count; k += 8) {
+        const std::int32_t Y0 = e.rowFirst + k;
+        const V8i f = vmax(bandFirst.q, slabFirst.q) + e.ax;
+        const V8i en = vmin(bandEnd.q + 1, slabEnd.q) + e.ax;
+        const V8i seg = f < en;
+        V8i lo = seg ? f : V8i{} + kNone;
+        V8i hi = seg ? en : V8i{} - kNone;
+        addDisk(chords, e.ax, e.ay, Y0, lo, hi);
+        addDisk(chords, e.bx, e.by, Y0, lo, hi);
+        lo = vmin(vmax(lo, V8i{}), V8i{} + W);
+        hi = vmin(vmax(hi, V8i{}), V8i{} + W);
+        const V8i packed = (lo << 16) | hi;
+        std::memcpy(out + k, &packed, sizeof packed);
+        bandFirst.step();
+        bandEnd.step();
+        slabFirst.step();
+        slabEnd.step();
+    }
+}
+
+// The other kinds, one row at a time: a dot, a horizontal and a vertical edge.
+void straightColumn(const Edge& e, int w, const ChordTable& chords, std::int32_t W, std::uint32_t* out)
+{
+    auto chord = [&](std::int32_t d, std::int32_t cx, std::int32_t& lo, std::int32_t& hi) {
+        if (d < -chords.pad || d > chords.pad)
+            return;
+        const std::size_t at = static_cast<std::size_t>(d + chords.pad);
+        lo = std::min(lo, cx + chords.first[at]);
+        hi = std::max(hi, cx + chords.end[at]);
+    };
+    const std::int32_t bandLo = e.ax - w / 2, bandHi = e.ax + (w + 1) / 2; // vertical band
+    for (std::int32_t Y = e.rowFirst; Y <= e.rowLast; ++Y) {
+        std::int32_t lo = kNone, hi = -kNone;
+        if (e.kind == Kind::Horizontal) {
+            lo = e.ax; // every row of the range is a row of the band
+            hi = e.bx;
+        } else if (e.kind == Kind::Vertical && Y >= e.ay && Y <= e.by) {
+            lo = bandLo;
+            hi = bandHi;
+        }
+        chord(Y - e.ay, e.ax, lo, hi);
+        if (e.kind != Kind::Point)
+            chord(Y - e.by, e.bx, lo, hi);
+        out[Y - e.rowFirst] = pack(lo, hi, W);
+    }
+}
+
+// The sweep's key of a capsule on a row: first << 32 | capsule << 16 | end. Capsules that start
+// at the same pixel stay in the order of their numbers, so the order changes only where
+// capsules really cross.
+inline std::uint64_t sweepKey(std::uint32_t value, std::uint32_t capsule)
+{
+    return (std::uint64_t(value >> 16) << 32) | (std::uint64_t(capsule) << 16) | (value & 0xFFFF);
+}
+
+} // namespace
+
+bool integerBuilderTakes(std::span<const PixelPoint> pts, int width, int imageWidth)
+{
+    if (width < 1 || width > kWidthLimit || imageWidth > kImageWidthLimit || pts.size() > kEdgeLimit)
+        return false;
+    for (const PixelPoint& p : pts)
+        if (p.x < -kCoordinateLimit || p.x > kCoordinateLimit || p.y < -kCoordinateLimit ||
+            p.y > kCoordinateLimit)
+            return false;
+    return true;
+}
+
+// Built twice: for the x86-64 baseline and for AVX2 machines; the loader picks one.
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__SANITIZE_ADDRESS__)
+__attribute__((target_clones("avx2", "default")))
+#endif
+std::int64_t appendSpansInteger(int W, int H, std::span<const PixelPoint> pts, int width,
+                                std::vector<RowSpan>& out)
+{
+    const std::size_t n = pts.size();
+    if (n < 2 || width < 1 || W <= 0 || H <= 0)
+        return 0;
+
+    thread_local ChordTable chords;
+    thread_local std::vector<Edge> edges;
+    thread_local std::vector<std::uint32_t> columns;
+    thread_local std::vector<std::uint32_t> byTop;
+    thread_local std::vector<std::uint64_t> sweep, sweepNext;
+    thread_local std::vector<const std::uint32_t*> rowValues;
+    thread_local std::vector<std::int32_t> lastRow;
+    thread_local std::vector<RowSpan> runs;
+    if (chords.width != width)
+        chords.build(width);
+
+    // The capsules, each with its end points ordered top to bottom, and their rows: rows Y
+    // with ymin - w/2 <= Y < ymax + w/2, clipped to the image.
+    edges.clear();
+    std::size_t columnSize = 0;
+    const int wHalfDown = width / 2, wHalfUp = (width + 1) / 2;
+    for (std::size_t i = 0; i < n; ++i) {
+        PixelPoint a = pts[i], b = pts[(i + 1) % n];
+        if (b.y < a.y || (b.y == a.y && b.x < a.x))
+            std::swap(a, b);
+        Edge e;
+        e.ax = a.x;
+        e.ay = a.y;
+        e.bx = b.x;
+        e.by = b.y;
+        e.kind = a.y == b.y ? (a.x == b.x ? Kind::Point : Kind::Horizontal)
+                            : (a.x == b.x ? Kind::Vertical : Kind::Slanted);
+        e.rowFirst = std::max(a.y - wHalfDown, 0);
+        e.rowLast = std::min(b.y + wHalfUp - 1, H - 1);
+        if (e.rowFirst > e.rowLast)
+            continue;
+        if (2 * std::max(a.x, b.x) + width < 0 || 2 * std::min(a.x, b.x) - width > 2 * W)
+            continue; // entirely left or right of the image
+        e.column = columnSize;
+        columnSize += static_cast<std::size_t>(e.rowLast - e.rowFirst + 1 + 8); // room for a last group of 8
+        edges.push_back(e);
+    }
+    if (edges.empty())
+        return 0;
+
+    columns.resize(columnSize);
+    for (const Edge& e : edges) {
+        if (e.kind == Kind::Slanted)
+            slantedColumn(e, width, chords, W, columns.data() + e.column);
+        else
+            straightColumn(e, width, chords, W, columns.data() + e.column);
+    }
+
+    // The sweep, row by row from the top. The capsules over the row are kept as keys
+    // (value << 32 | capsule), value = first << 16 | end, in the order of the row before; each
+    // row refreshes the values and sorts them again by insertion in the same pass, which costs
+    // little since the order changes only where two capsules' left ends cross.
+    const std::size_t count = edges.size();
+    byTop.resize(count);
+    rowValues.resize(count);
+    lastRow.resize(count);
+    std::int32_t rowBottom = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        const Edge& e = edges[i];
+        byTop[i] = static_cast<std::uint32_t>(i);
+        rowValues[i] = columns.data() + e.column - e.rowFirst; // rowValues[i][y]: row y's value
+        lastRow[i] = e.rowLast;
+        rowBottom = std::max(rowBottom, e.rowLast);
+    }
+    std::sort(byTop.begin(), byTop.end(), [](std::uint32_t p, std::uint32_t q) {
+        return edges[p].rowFirst < edges[q].rowFirst;
+    });
+    sweep.resize(count);
+    if (runs.size() < count)
+        runs.resize(count);
+    std::size_t live = 0, joined = 0, runCount = 0;
+    std::int64_t combined = 0;
+    // Keys go from one buffer to the other each row: the largest key so far stays in a
+    // register, so a key in order (nearly all of them) is one compare and one store.
+    sweepNext.resize(count);
+    std::uint64_t* keys = sweep.data();
+    std::uint64_t* next = sweepNext.data();
+    auto insert = [](std::uint64_t* to, std::size_t at, std::uint64_t key, std::uint64_t& last) {
+        if (key >= last) {
+            to[at] = key;
+            last = key;
+            return;
+        }
+        std::size_t p = at;
+        for (; p > 0 && to[p - 1] > key; --p)
+            to[p] = to[p - 1];
+        to[p] = key;
+    };
+    for (std::int32_t y = edges[byTop[0]].rowFirst; y <= rowBottom; ++y) {
+        std::size_t m = 0;
+        std::uint64_t last = 0;
+        for (std::size_t j = 0; j < live; ++j) {
+            const std::uint32_t i = static_cast<std::uint32_t>(keys[j] >> 16) & 0xFFFF;
+            if (y > lastRow[i])
+                continue;
+            insert(next, m++, sweepKey(rowValues[i][y], i), last);
+        }
+        for (; joined < count && edges[byTop[joined]].rowFirst == y; ++joined) {
+            const std::uint32_t i = byTop[joined];
+            insert(next, m++, sweepKey(rowValues[i][y], i), last);
+        }
+        std::swap(keys, next);
+        live = m;
+        if (live == 0)
+            continue;
+        if (runs.size() < runCount + live + 1)
+            runs.resize(2 * (runCount + live + 1));
+        RowSpan* const run = runs.data();
+        // Merge, without branches: the current run is written out at every span and kept
+        // (counted) only when the span starts past it and the run covers a pixel. A span that
+        // covers no pixel (first >= end) never widens a run.
+        std::int32_t runFirst = static_cast<std::int32_t>(keys[0] >> 32);
+        std::int32_t runEnd = static_cast<std::int32_t>(keys[0] & 0xFFFF);
+        for (std::size_t j = 1; j < live; ++j) {
+            const std::int32_t f = static_cast<std::int32_t>(keys[j] >> 32);
+            const std::int32_t en = static_cast<std::int32_t>(keys[j] & 0xFFFF);
+            const bool gap = f > runEnd;
+            run[runCount] = {y, runFirst, runEnd};
+            runCount += gap && runEnd > runFirst;
+            runFirst = gap ? f : runFirst;
+            runEnd = gap ? en : std::max(runEnd, en);
+        }
+        run[runCount] = {y, runFirst, runEnd};
+        runCount += runEnd > runFirst;
+    }
+    for (std::size_t k = 0; k < runCount; ++k)
+        combined += runs[k].end - runs[k].first;
+    out.insert(out.end(), runs.begin(), runs.begin() + static_cast<std::ptrdiff_t>(runCount));
+    return combined;
+}
+
+} // namespace zovex::detail
