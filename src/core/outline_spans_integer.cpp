@@ -19,6 +19,13 @@
 #include <cmath>
 #include <cstring>
 
+// Built twice: for the x86-64 baseline and for AVX2 machines; the loader picks one.
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__SANITIZE_ADDRESS__)
+#define ZOVEX_CLONES __attribute__((target_clones("avx2", "default")))
+#else
+#define ZOVEX_CLONES
+#endif
+
 namespace zovex::detail {
 
 namespace {
@@ -105,15 +112,21 @@ typedef std::int32_t V8i __attribute__((vector_size(32)));
 
 // floor((A + k S) / D) for the rows k = k0 .. k0 + 7 in the lanes: quotient q and remainder
 // 0 <= r < D, stepped by eight rows at a time.
+// The step S / D of a row as quotient and remainder, shared by the bounds with the same S and D.
+struct Step {
+    std::int64_t d, q1, r1;
+    Step(std::int64_t S, std::int64_t D) : d(D), q1(floorDiv(S, D)), r1(S - floorDiv(S, D) * D) {}
+};
+
 struct Quotients {
     V8i q{}, r{};
     std::int32_t D, q8, r8;
 
-    Quotients(std::int64_t A, std::int64_t S, std::int64_t d)
-        : D(static_cast<std::int32_t>(d))
+    Quotients(std::int64_t A, const Step& st)
+        : D(static_cast<std::int32_t>(st.d))
     {
+        const std::int64_t d = st.d, q1 = st.q1, r1 = st.r1;
         std::int64_t qq = floorDiv(A, d), rr = A - qq * d;
-        const std::int64_t q1 = floorDiv(S, d), r1 = S - q1 * d;
         std::int32_t ql[8], rl[8];
         for (int j = 0; j < 8; ++j) {
             ql[j] = static_cast<std::int32_t>(qq);
@@ -127,10 +140,13 @@ struct Quotients {
         }
         std::memcpy(&q, ql, sizeof q);
         std::memcpy(&r, rl, sizeof r);
-        const std::int64_t s8 = 8 * S;
-        const std::int64_t qq8 = floorDiv(s8, d);
+        std::int64_t qq8 = 8 * q1, rr8 = 8 * r1; // 8 S / D, from S / D
+        while (rr8 >= d) {
+            rr8 -= d;
+            ++qq8;
+        }
         q8 = static_cast<std::int32_t>(qq8);
-        r8 = static_cast<std::int32_t>(s8 - qq8 * d);
+        r8 = static_cast<std::int32_t>(rr8);
     }
 
     [[gnu::always_inline]] void step()
@@ -162,10 +178,47 @@ struct Quotients {
     hi = vmax(hi, load8(t.end.data() + at) + cx);
 }
 
+// What the sweep needs to know of a row before it looks at the capsules over it: the least
+// and greatest first and end pixels among them. When the greatest first is below the least
+// end, every span holds a common pixel and the row is one run.
+struct RowBounds {
+    std::vector<std::int32_t> leastFirst, greatestFirst, leastEnd, greatestEnd;
+
+    void reset(std::size_t rows)
+    {
+        leastFirst.assign(rows + 8, 0xFFFF);
+        greatestFirst.assign(rows + 8, 0);
+        leastEnd.assign(rows + 8, 0xFFFF);
+        greatestEnd.assign(rows + 8, 0);
+    }
+};
+
+// Eight rows of bounds into RowBounds from row `at`; lanes at or past `valid` are left out.
+[[gnu::always_inline]] inline void addBounds(RowBounds& b, std::size_t at, const V8i& first,
+                                             const V8i& end, std::int32_t valid)
+{
+    const V8i in = V8i{0, 1, 2, 3, 4, 5, 6, 7} < valid;
+    auto update = [&](std::vector<std::int32_t>& v, const V8i& x, bool least) __attribute__((always_inline)) {
+        V8i cur;
+        std::memcpy(&cur, v.data() + at, sizeof cur);
+        cur = least ? vmin(cur, in ? x : cur) : vmax(cur, in ? x : cur);
+        std::memcpy(v.data() + at, &cur, sizeof cur);
+    };
+    update(b.leastFirst, first, true);
+    update(b.greatestFirst, first, false);
+    update(b.leastEnd, end, true);
+    update(b.greatestEnd, end, false);
+}
+
 // The rows of a slanted capsule (ay < by, ax != bx), eight at a time; writes a whole number of
-// groups of eight (the column has room for them).
+// groups of eight (the column has room for them). A row at least w/2 + 1 below the upper end
+// and above the lower one meets neither end disk, and its stretch of the band lies between the
+// lines through the ends perpendicular to the edge (a band point on the row projects onto the
+// edge at least (dya |d| - w/2 |dx|) / dy >= 0 from the end): its span is the band's alone.
+// `bounds` gets each row's first and end at row - top.
 [[gnu::always_inline]] inline void slantedColumn(const Edge& e, int w, const ChordTable& chords,
-                                                 std::int32_t W, std::uint32_t* out)
+                                                 std::int32_t W, std::uint32_t* out,
+                                                 RowBounds& bounds, std::int32_t top)
 {
     const std::int64_t dx = std::int64_t(e.bx) - e.ax, dy = std::int64_t(e.by) - e.ay;
     const std::int64_t L = dx * dx + dy * dy;
@@ -177,37 +230,63 @@ struct Quotients {
     const std::int64_t tie = (s * s == M && (s & 1) == 0) ? 1 : 0;
     const std::int64_t dya0 = std::int64_t(e.rowFirst) - e.ay;
     // first = ax + ceil((dya dx - cMax) / dy), end = ax + floor((dya dx + cMax - tie) / dy) + 1
-    Quotients bandFirst(-cMax + dya0 * dx + dy - 1, dx, dy);
-    Quotients bandEnd(cMax - tie + dya0 * dx, dx, dy);
-    // Slab: 0 <= (x - ax) dx + (y - ay) dy <= L, as ceilings of quotients by |dx|.
+    const Step bandStep(dx, dy);
+    Quotients bandFirst(-cMax + dya0 * dx + dy - 1, bandStep);
+    Quotients bandEnd(cMax - tie + dya0 * dx, bandStep);
+    // Slab: 0 <= (x - ax) dx + (y - ay) dy <= L, as ceilings of quotients by |dx|, from row k.
     const std::int64_t adx = dx < 0 ? -dx : dx;
-    Quotients slabFirst = dx > 0 ? Quotients(-dya0 * dy + adx - 1, -dy, adx)
-                                 : Quotients(dya0 * dy - L + adx - 1, dy, adx);
-    Quotients slabEnd = dx > 0 ? Quotients(L - dya0 * dy + adx - 1, -dy, adx)
-                               : Quotients(dya0 * dy + adx - 1, dy, adx);
+    const Step slabStep(dx > 0 ? -dy : dy, adx);
+    auto slabFirstFrom = [&](std::int32_t k) {
+        const std::int64_t dya = dya0 + k;
+        return Quotients(dx > 0 ? -dya * dy + adx - 1 : dya * dy - L + adx - 1, slabStep);
+    };
+    auto slabEndFrom = [&](std::int32_t k) {
+        const std::int64_t dya = dya0 + k;
+        return Quotients(dx > 0 ? L - dya * dy + adx - 1 : dya * dy + adx - 1, slabStep);
+    };
     const std::int32_t count = e.rowLast - e.rowFirst + 1;
-    for (std::int32_t k = 0; k < count; k += 8) {
-        const std::int32_t Y0 = e.rowFirst + k;
-        const V8i f = vmax(bandFirst.q, slabFirst.q) + e.ax;
-        const V8i en = vmin(bandEnd.q + 1, slabEnd.q) + e.ax;
-        const V8i seg = f < en;
-        V8i lo = seg ? f : V8i{} + kNone;
-        V8i hi = seg ? en : V8i{} - kNone;
-        addDisk(chords, e.ax, e.ay, Y0, lo, hi);
-        addDisk(chords, e.bx, e.by, Y0, lo, hi);
+    // Groups [0, midFirst) and [midEnd, count) in rows from rowFirst take the whole capsule.
+    const std::int32_t half = w / 2;
+    const std::int32_t midTop = e.ay + half + 1 - e.rowFirst, midBottom = e.by - half - 1 - e.rowFirst; // rows
+    const std::int32_t midFirst = std::min(count, std::max(0, (midTop + 7) / 8 * 8));
+    const std::int32_t midEnd = std::max(midFirst, std::min(count, midBottom + 1 >= 0 ? (midBottom + 1) / 8 * 8 : 0));
+    auto put = [&](std::int32_t k, V8i lo, V8i hi) __attribute__((always_inline)) {
         lo = vmin(vmax(lo, V8i{}), V8i{} + W);
         hi = vmin(vmax(hi, V8i{}), V8i{} + W);
         const V8i packed = (lo << 16) | hi;
         std::memcpy(out + k, &packed, sizeof packed);
+        addBounds(bounds, static_cast<std::size_t>(e.rowFirst + k - top), lo, hi, count - k);
+    };
+    auto whole = [&](std::int32_t from, std::int32_t to) __attribute__((always_inline)) {
+        Quotients slabFirst = slabFirstFrom(from), slabEnd = slabEndFrom(from);
+        for (std::int32_t k = from; k < to; k += 8) {
+            const std::int32_t Y0 = e.rowFirst + k;
+            const V8i f = vmax(bandFirst.q, slabFirst.q) + e.ax;
+            const V8i en = vmin(bandEnd.q + 1, slabEnd.q) + e.ax;
+            const V8i seg = f < en;
+            V8i lo = seg ? f : V8i{} + kNone;
+            V8i hi = seg ? en : V8i{} - kNone;
+            addDisk(chords, e.ax, e.ay, Y0, lo, hi);
+            addDisk(chords, e.bx, e.by, Y0, lo, hi);
+            put(k, lo, hi);
+            bandFirst.step();
+            bandEnd.step();
+            slabFirst.step();
+            slabEnd.step();
+        }
+    };
+    whole(0, midFirst);
+    for (std::int32_t k = midFirst; k < midEnd; k += 8) {
+        put(k, bandFirst.q + e.ax, bandEnd.q + (e.ax + 1));
         bandFirst.step();
         bandEnd.step();
-        slabFirst.step();
-        slabEnd.step();
     }
+    whole(midEnd, count);
 }
 
 // The other kinds, one row at a time: a dot, a horizontal and a vertical edge.
-void straightColumn(const Edge& e, int w, const ChordTable& chords, std::int32_t W, std::uint32_t* out)
+void straightColumn(const Edge& e, int w, const ChordTable& chords, std::int32_t W, std::uint32_t* out,
+                    RowBounds& bounds, std::int32_t top)
 {
     auto chord = [&](std::int32_t d, std::int32_t cx, std::int32_t& lo, std::int32_t& hi) {
         if (d < -chords.pad || d > chords.pad)
@@ -229,16 +308,100 @@ void straightColumn(const Edge& e, int w, const ChordTable& chords, std::int32_t
         chord(Y - e.ay, e.ax, lo, hi);
         if (e.kind != Kind::Point)
             chord(Y - e.by, e.bx, lo, hi);
-        out[Y - e.rowFirst] = pack(lo, hi, W);
+        const std::uint32_t v = pack(lo, hi, W);
+        out[Y - e.rowFirst] = v;
+        const std::size_t at = static_cast<std::size_t>(Y - top);
+        const std::int32_t f = static_cast<std::int32_t>(v >> 16), en = static_cast<std::int32_t>(v & 0xFFFF);
+        bounds.leastFirst[at] = std::min(bounds.leastFirst[at], f);
+        bounds.greatestFirst[at] = std::max(bounds.greatestFirst[at], f);
+        bounds.leastEnd[at] = std::min(bounds.leastEnd[at], en);
+        bounds.greatestEnd[at] = std::max(bounds.greatestEnd[at], en);
     }
 }
 
-// The sweep's key of a capsule on a row: first << 32 | capsule << 16 | end. Capsules that start
-// at the same pixel stay in the order of their numbers, so the order changes only where
-// capsules really cross.
-inline std::uint64_t sweepKey(std::uint32_t value, std::uint32_t capsule)
+// A capsule joining the sweep: its first row and its number.
+struct Join {
+    std::int32_t row;
+    std::uint32_t capsule;
+};
+
+// The sweep, row by row from the top. A row whose spans all hold a common pixel is one run,
+// known from its bounds alone. On the others each capsule over the row is a key
+// first << 48 | capsule << 16 | end, its value on row y (first << 16 | end) being
+// rowOf[capsule][y]. The keys come in the order of the last row swept, which changes only
+// where two capsules' left ends cross (most crossings lie in the rows with a common pixel,
+// near the middle of a star); a row that comes out of order is sorted by insertion. Writes the
+// runs of covered pixels into run and returns their number.
+ZOVEX_CLONES [[gnu::noinline]] std::size_t
+sweepRows(const std::uint32_t* const* __restrict rowOf, const std::int32_t* __restrict lastRow,
+          const Join* __restrict joins, std::size_t count, std::int32_t top, std::int32_t bottom,
+          const RowBounds& bounds, std::uint64_t* keys, std::uint64_t* next, RowSpan* __restrict run)
 {
-    return (std::uint64_t(value >> 16) << 32) | (std::uint64_t(capsule) << 16) | (value & 0xFFFF);
+    auto first = [](std::uint64_t key) { return static_cast<std::int32_t>(key >> 48); };
+    auto end = [](std::uint64_t key) { return static_cast<std::int32_t>(key & 0xFFFF); };
+    auto keyOf = [&](std::uint32_t i, std::int32_t y) {
+        const std::uint32_t value = rowOf[i][y];
+        return (std::uint64_t(value >> 16) << 48) | (std::uint64_t(i) << 16) | (value & 0xFFFF);
+    };
+    std::size_t live = 0, joined = 0, runCount = 0;
+    for (std::int32_t y = top; y <= bottom; ++y) {
+        const std::size_t k = static_cast<std::size_t>(y - top);
+        if (bounds.greatestFirst[k] < bounds.leastEnd[k]) {
+            // Every span holds the pixels [greatestFirst, leastEnd): one run.
+            run[runCount] = {y, bounds.leastFirst[k], bounds.greatestEnd[k]};
+            runCount += bounds.greatestEnd[k] > bounds.leastFirst[k];
+            continue;
+        }
+        // The new values, in the order of the last row swept; the capsules that started
+        // since then last.
+        std::size_t m = 0;
+        std::uint64_t last = 0;
+        bool inOrder = true;
+        auto take = [&](std::uint32_t i) __attribute__((always_inline)) {
+            const std::uint64_t key = keyOf(i, y);
+            inOrder &= last <= key;
+            last = key;
+            next[m++] = key;
+        };
+        for (std::size_t j = 0; j < live; ++j) {
+            const std::uint32_t i = static_cast<std::uint32_t>(keys[j] >> 16) & 0xFFFF;
+            if (y <= lastRow[i])
+                take(i);
+        }
+        for (; joined < count && joins[joined].row <= y; ++joined) {
+            const std::uint32_t i = joins[joined].capsule;
+            if (y <= lastRow[i])
+                take(i);
+        }
+        std::swap(keys, next);
+        live = m;
+        if (live == 0)
+            continue;
+        if (!inOrder) {
+            for (std::size_t j = 1; j < live; ++j) {
+                const std::uint64_t key = keys[j];
+                std::size_t p = j;
+                for (; p > 0 && keys[p - 1] > key; --p)
+                    keys[p] = keys[p - 1];
+                keys[p] = key;
+            }
+        }
+        // Merge, without branches: the current run is written out at every span and kept
+        // (counted) only when the span starts past it and the run covers a pixel. A span that
+        // covers no pixel (first >= end) never widens a run.
+        std::int32_t runFirst = first(keys[0]), runEnd = end(keys[0]);
+        for (std::size_t j = 1; j < live; ++j) {
+            const std::int32_t f = first(keys[j]), en = end(keys[j]);
+            const bool gap = f > runEnd;
+            run[runCount] = {y, runFirst, runEnd};
+            runCount += gap && runEnd > runFirst;
+            runFirst = gap ? f : runFirst;
+            runEnd = gap ? en : std::max(runEnd, en);
+        }
+        run[runCount] = {y, runFirst, runEnd};
+        runCount += runEnd > runFirst;
+    }
+    return runCount;
 }
 
 } // namespace
@@ -254,10 +417,7 @@ bool integerBuilderTakes(std::span<const PixelPoint> pts, int width, int imageWi
     return true;
 }
 
-// Built twice: for the x86-64 baseline and for AVX2 machines; the loader picks one.
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(__SANITIZE_ADDRESS__)
-__attribute__((target_clones("avx2", "default")))
-#endif
+ZOVEX_CLONES
 std::int64_t appendSpansInteger(int W, int H, std::span<const PixelPoint> pts, int width,
                                 std::vector<RowSpan>& out)
 {
@@ -268,10 +428,11 @@ std::int64_t appendSpansInteger(int W, int H, std::span<const PixelPoint> pts, i
     thread_local ChordTable chords;
     thread_local std::vector<Edge> edges;
     thread_local std::vector<std::uint32_t> columns;
-    thread_local std::vector<std::uint32_t> byTop;
-    thread_local std::vector<std::uint64_t> sweep, sweepNext;
-    thread_local std::vector<const std::uint32_t*> rowValues;
+    thread_local std::vector<Join> joins;
+    thread_local std::vector<const std::uint32_t*> rowOf;
     thread_local std::vector<std::int32_t> lastRow;
+    thread_local RowBounds bounds;
+    thread_local std::vector<std::uint64_t> sweep, sweepNext;
     thread_local std::vector<RowSpan> runs;
     if (chords.width != width)
         chords.build(width);
@@ -306,90 +467,37 @@ std::int64_t appendSpansInteger(int W, int H, std::span<const PixelPoint> pts, i
         return 0;
 
     columns.resize(columnSize);
+    std::int32_t top = H, bottom = 0;
     for (const Edge& e : edges) {
-        if (e.kind == Kind::Slanted)
-            slantedColumn(e, width, chords, W, columns.data() + e.column);
-        else
-            straightColumn(e, width, chords, W, columns.data() + e.column);
+        top = std::min(top, e.rowFirst);
+        bottom = std::max(bottom, e.rowLast);
     }
-
-    // The sweep, row by row from the top. The capsules over the row are kept as keys
-    // (value << 32 | capsule), value = first << 16 | end, in the order of the row before; each
-    // row refreshes the values and sorts them again by insertion in the same pass, which costs
-    // little since the order changes only where two capsules' left ends cross.
+    const std::size_t rowCount = static_cast<std::size_t>(bottom - top + 1);
+    bounds.reset(rowCount);
     const std::size_t count = edges.size();
-    byTop.resize(count);
-    rowValues.resize(count);
+    rowOf.resize(count);
     lastRow.resize(count);
-    std::int32_t rowBottom = 0;
+    joins.resize(count);
     for (std::size_t i = 0; i < count; ++i) {
         const Edge& e = edges[i];
-        byTop[i] = static_cast<std::uint32_t>(i);
-        rowValues[i] = columns.data() + e.column - e.rowFirst; // rowValues[i][y]: row y's value
+        std::uint32_t* const col = columns.data() + e.column;
+        if (e.kind == Kind::Slanted)
+            slantedColumn(e, width, chords, W, col, bounds, top);
+        else
+            straightColumn(e, width, chords, W, col, bounds, top);
+        rowOf[i] = col - e.rowFirst; // rowOf[i][y]: row y's value
         lastRow[i] = e.rowLast;
-        rowBottom = std::max(rowBottom, e.rowLast);
+        joins[i] = {e.rowFirst, static_cast<std::uint32_t>(i)};
     }
-    std::sort(byTop.begin(), byTop.end(), [](std::uint32_t p, std::uint32_t q) {
-        return edges[p].rowFirst < edges[q].rowFirst;
-    });
+    std::sort(joins.begin(), joins.end(), [](const Join& p, const Join& q) { return p.row < q.row; });
     sweep.resize(count);
-    if (runs.size() < count)
-        runs.resize(count);
-    std::size_t live = 0, joined = 0, runCount = 0;
-    std::int64_t combined = 0;
-    // Keys go from one buffer to the other each row: the largest key so far stays in a
-    // register, so a key in order (nearly all of them) is one compare and one store.
     sweepNext.resize(count);
-    std::uint64_t* keys = sweep.data();
-    std::uint64_t* next = sweepNext.data();
-    auto insert = [](std::uint64_t* to, std::size_t at, std::uint64_t key, std::uint64_t& last) {
-        if (key >= last) {
-            to[at] = key;
-            last = key;
-            return;
-        }
-        std::size_t p = at;
-        for (; p > 0 && to[p - 1] > key; --p)
-            to[p] = to[p - 1];
-        to[p] = key;
-    };
-    for (std::int32_t y = edges[byTop[0]].rowFirst; y <= rowBottom; ++y) {
-        std::size_t m = 0;
-        std::uint64_t last = 0;
-        for (std::size_t j = 0; j < live; ++j) {
-            const std::uint32_t i = static_cast<std::uint32_t>(keys[j] >> 16) & 0xFFFF;
-            if (y > lastRow[i])
-                continue;
-            insert(next, m++, sweepKey(rowValues[i][y], i), last);
-        }
-        for (; joined < count && edges[byTop[joined]].rowFirst == y; ++joined) {
-            const std::uint32_t i = byTop[joined];
-            insert(next, m++, sweepKey(rowValues[i][y], i), last);
-        }
-        std::swap(keys, next);
-        live = m;
-        if (live == 0)
-            continue;
-        if (runs.size() < runCount + live + 1)
-            runs.resize(2 * (runCount + live + 1));
-        RowSpan* const run = runs.data();
-        // Merge, without branches: the current run is written out at every span and kept
-        // (counted) only when the span starts past it and the run covers a pixel. A span that
-        // covers no pixel (first >= end) never widens a run.
-        std::int32_t runFirst = static_cast<std::int32_t>(keys[0] >> 32);
-        std::int32_t runEnd = static_cast<std::int32_t>(keys[0] & 0xFFFF);
-        for (std::size_t j = 1; j < live; ++j) {
-            const std::int32_t f = static_cast<std::int32_t>(keys[j] >> 32);
-            const std::int32_t en = static_cast<std::int32_t>(keys[j] & 0xFFFF);
-            const bool gap = f > runEnd;
-            run[runCount] = {y, runFirst, runEnd};
-            runCount += gap && runEnd > runFirst;
-            runFirst = gap ? f : runFirst;
-            runEnd = gap ? en : std::max(runEnd, en);
-        }
-        run[runCount] = {y, runFirst, runEnd};
-        runCount += runEnd > runFirst;
-    }
+    // A row writes at most one run per capsule over it, and one more that it does not keep.
+    if (runs.size() < columnSize + rowCount + 1)
+        runs.resize(columnSize + rowCount + 1);
+    const std::size_t runCount = sweepRows(rowOf.data(), lastRow.data(), joins.data(), count, top, bottom,
+                                           bounds, sweep.data(), sweepNext.data(), runs.data());
+    std::int64_t combined = 0;
     for (std::size_t k = 0; k < runCount; ++k)
         combined += runs[k].end - runs[k].first;
     out.insert(out.end(), runs.begin(), runs.begin() + static_cast<std::ptrdiff_t>(runCount));
