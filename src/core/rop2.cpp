@@ -65,28 +65,29 @@ template <Rop2 Op>
 }
 
 template <Rop2 Op>
-void spansLoop(std::uint32_t pen, std::uint32_t* row, const RowSpan* spans, std::size_t n)
+void spansLoop(std::uint32_t pen, std::uint32_t* image, std::ptrdiff_t stride, const RowSpan* spans,
+               std::size_t n)
 {
     for (std::size_t s = 0; s < n; ++s)
-        spanLoop<Op>(pen, row + spans[s].first, spans[s].end - spans[s].first);
+        spanLoop<Op>(pen, image + stride * spans[s].row + spans[s].first, spans[s].end - spans[s].first);
 }
 
 template <Rop2 Op>
-void dispatchSpansOne(Rop2 op, std::uint32_t pen, std::uint32_t* row, const RowSpan* spans,
-                      std::size_t n, bool& done)
+void dispatchSpansOne(Rop2 op, std::uint32_t pen, std::uint32_t* image, std::ptrdiff_t stride,
+                      const RowSpan* spans, std::size_t n, bool& done)
 {
     if (!done && op == Op) {
-        spansLoop<Op>(pen, row, spans, n);
+        spansLoop<Op>(pen, image, stride, spans, n);
         done = true;
     }
 }
 
 template <int... I>
-void dispatchSpans(Rop2 op, std::uint32_t pen, std::uint32_t* row, const RowSpan* spans,
-                   std::size_t n, std::integer_sequence<int, I...>)
+void dispatchSpans(Rop2 op, std::uint32_t pen, std::uint32_t* image, std::ptrdiff_t stride,
+                   const RowSpan* spans, std::size_t n, std::integer_sequence<int, I...>)
 {
     bool done = false;
-    (dispatchSpansOne<static_cast<Rop2>(I + 1)>(op, pen, row, spans, n, done), ...);
+    (dispatchSpansOne<static_cast<Rop2>(I + 1)>(op, pen, image, stride, spans, n, done), ...);
 }
 
 template <Rop2 Op>
@@ -117,9 +118,10 @@ void dispatch(Rop2 op, std::uint32_t pen, std::uint32_t* dst, int n,
 #endif
 
 ZOVEX_SPAN_CLONES
-void rop2Spans(Rop2 op, std::uint32_t pen, std::uint32_t* row, const RowSpan* spans, std::size_t n)
+void rop2Spans(Rop2 op, std::uint32_t pen, std::uint32_t* image, std::ptrdiff_t stride,
+               const RowSpan* spans, std::size_t n)
 {
-    dispatchSpans(op, pen, row, spans, n, std::make_integer_sequence<int, 16>{});
+    dispatchSpans(op, pen, image, stride, spans, n, std::make_integer_sequence<int, 16>{});
 }
 
 ZOVEX_SPAN_CLONES

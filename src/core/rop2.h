@@ -64,7 +64,8 @@ struct RowSpan {
     std::int32_t row, first, end;
 };
 
-// Combines the pixels of each span with the pen; the spans lie in `row`.
-void rop2Spans(Rop2 op, std::uint32_t pen, std::uint32_t* row, const RowSpan* spans, std::size_t n);
+// Combines the pixels of each span with the pen; row y of the image starts at image + stride * y.
+void rop2Spans(Rop2 op, std::uint32_t pen, std::uint32_t* image, std::ptrdiff_t stride,
+               const RowSpan* spans, std::size_t n);
 
 } // namespace zovex

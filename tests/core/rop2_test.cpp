@@ -50,7 +50,7 @@ TEST(Rop2, SpansCombineEachPixelOnceAndNothingOutside)
                 for (int i = 0; i < kRow; ++i)
                     row[i] = original(i);
                 const RowSpan spans[] = {{0, first, first + n}, {0, first + n + 2, first + n + 3}};
-                rop2Spans(static_cast<Rop2>(op), 0xFF5A3C96u, row, spans, 2);
+                rop2Spans(static_cast<Rop2>(op), 0xFF5A3C96u, row, 0, spans, 2);
                 for (int i = 0; i < kRow; ++i) {
                     const bool inside = (i >= first && i < first + n) || i == first + n + 2;
                     const std::uint32_t want =
