@@ -3,9 +3,9 @@
 // within a row, and return their pixel count; they give the same pixels.
 //
 // The integer builder decides every bound in exact integer arithmetic and is the fast one; it
-// takes the outlines of ordinary drawing (vertices within a few thousand pixels of the image,
-// pens up to a few thousand pixels wide). The general builder takes any 32-bit vertices and
-// any width, in double precision.
+// takes the outlines of ordinary drawing: vertices within 8192 pixels of the origin, pens up to
+// 4096 pixels, up to 65535 points, images up to 32767 pixels wide (integerBuilderTakes). The
+// general builder takes any 32-bit vertices and any width, in double precision.
 #pragma once
 
 #include "outline_rasterizer.h"
