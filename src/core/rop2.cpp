@@ -90,23 +90,6 @@ void dispatchSpans(Rop2 op, std::uint32_t pen, std::uint32_t* image, std::ptrdif
     (dispatchSpansOne<static_cast<Rop2>(I + 1)>(op, pen, image, stride, spans, n, done), ...);
 }
 
-template <Rop2 Op>
-void dispatchOne(Rop2 op, std::uint32_t pen, std::uint32_t* dst, int n, bool& done)
-{
-    if (!done && op == Op) {
-        spanLoop<Op>(pen, dst, n);
-        done = true;
-    }
-}
-
-template <int... I>
-void dispatch(Rop2 op, std::uint32_t pen, std::uint32_t* dst, int n,
-              std::integer_sequence<int, I...>)
-{
-    bool done = false;
-    (dispatchOne<static_cast<Rop2>(I + 1)>(op, pen, dst, n, done), ...);
-}
-
 } // namespace
 
 // Built for AVX-512, AVX2 and the x86-64 baseline; the loader picks one at start-up. flatten:
@@ -124,10 +107,10 @@ void rop2Spans(Rop2 op, std::uint32_t pen, std::uint32_t* image, std::ptrdiff_t 
     dispatchSpans(op, pen, image, stride, spans, n, std::make_integer_sequence<int, 16>{});
 }
 
-ZOVEX_SPAN_CLONES
 void rop2Span(Rop2 op, std::uint32_t pen, std::uint32_t* dst, int n)
 {
-    dispatch(op, pen, dst, n, std::make_integer_sequence<int, 16>{});
+    const RowSpan span{0, 0, n};
+    rop2Spans(op, pen, dst, 0, &span, 1);
 }
 
 std::uint32_t rop2Pixel(Rop2 op, std::uint32_t pen, std::uint32_t dst)
