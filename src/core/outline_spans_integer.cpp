@@ -122,7 +122,7 @@ struct Quotients {
     V8i q{}, r{};
     std::int32_t D, q8, r8;
 
-    Quotients(std::int64_t A, const Step& st)
+    [[gnu::always_inline]] Quotients(std::int64_t A, const Step& st)
         : D(static_cast<std::int32_t>(st.d))
     {
         const std::int64_t d = st.d, q1 = st.q1, r1 = st.r1;
@@ -236,11 +236,11 @@ struct RowBounds {
     // Slab: 0 <= (x - ax) dx + (y - ay) dy <= L, as ceilings of quotients by |dx|, from row k.
     const std::int64_t adx = dx < 0 ? -dx : dx;
     const Step slabStep(dx > 0 ? -dy : dy, adx);
-    auto slabFirstFrom = [&](std::int32_t k) {
+    auto slabFirstFrom = [&](std::int32_t k) __attribute__((always_inline)) {
         const std::int64_t dya = dya0 + k;
         return Quotients(dx > 0 ? -dya * dy + adx - 1 : dya * dy - L + adx - 1, slabStep);
     };
-    auto slabEndFrom = [&](std::int32_t k) {
+    auto slabEndFrom = [&](std::int32_t k) __attribute__((always_inline)) {
         const std::int64_t dya = dya0 + k;
         return Quotients(dx > 0 ? L - dya * dy + adx - 1 : dya * dy + adx - 1, slabStep);
     };
@@ -257,31 +257,63 @@ struct RowBounds {
         std::memcpy(out + k, &packed, sizeof packed);
         addBounds(bounds, static_cast<std::size_t>(e.rowFirst + k - top), lo, hi, count - k);
     };
-    auto whole = [&](std::int32_t from, std::int32_t to) __attribute__((always_inline)) {
+    // The rows of [from, to) with the pieces of both ends, or (near one end of a long capsule)
+    // of that end alone: rows at least w/2 + 1 from an end meet neither that end's disk nor
+    // its perpendicular line, as in the middle.
+    // The slab's lower bound comes from the perpendicular through a when dx > 0, through b
+    // when dx < 0; the upper bound from the other one.
+    auto ends = [&]<bool nearA, bool nearB, bool useLower, bool useUpper>(std::int32_t from, std::int32_t to)
+                    __attribute__((always_inline)) {
         Quotients slabFirst = slabFirstFrom(from), slabEnd = slabEndFrom(from);
         for (std::int32_t k = from; k < to; k += 8) {
             const std::int32_t Y0 = e.rowFirst + k;
-            const V8i f = vmax(bandFirst.q, slabFirst.q) + e.ax;
-            const V8i en = vmin(bandEnd.q + 1, slabEnd.q) + e.ax;
+            V8i f = bandFirst.q, en = bandEnd.q + 1;
+            if constexpr (useLower)
+                f = vmax(f, slabFirst.q);
+            if constexpr (useUpper)
+                en = vmin(en, slabEnd.q);
+            f += e.ax;
+            en += e.ax;
             const V8i seg = f < en;
             V8i lo = seg ? f : V8i{} + kNone;
             V8i hi = seg ? en : V8i{} - kNone;
-            addDisk(chords, e.ax, e.ay, Y0, lo, hi);
-            addDisk(chords, e.bx, e.by, Y0, lo, hi);
+            if constexpr (nearA)
+                addDisk(chords, e.ax, e.ay, Y0, lo, hi);
+            if constexpr (nearB)
+                addDisk(chords, e.bx, e.by, Y0, lo, hi);
             put(k, lo, hi);
             bandFirst.step();
             bandEnd.step();
-            slabFirst.step();
-            slabEnd.step();
+            if constexpr (useLower)
+                slabFirst.step();
+            if constexpr (useUpper)
+                slabEnd.step();
         }
     };
-    whole(0, midFirst);
+    auto whole = [&](std::int32_t from, std::int32_t to) __attribute__((always_inline)) {
+        ends.template operator()<true, true, true, true>(from, to);
+    };
+    // Whether the first groups end, and the last ones start, w/2 + 1 rows or more from the
+    // other end.
+    const bool headAlone = e.rowFirst + midFirst - 1 <= e.by - half - 1;
+    const bool tailAlone = e.rowFirst + midEnd >= e.ay + half + 1;
+    if (headAlone && dx > 0)
+        ends.template operator()<true, false, true, false>(0, midFirst);
+    else if (headAlone)
+        ends.template operator()<true, false, false, true>(0, midFirst);
+    else
+        whole(0, midFirst);
     for (std::int32_t k = midFirst; k < midEnd; k += 8) {
         put(k, bandFirst.q + e.ax, bandEnd.q + (e.ax + 1));
         bandFirst.step();
         bandEnd.step();
     }
-    whole(midEnd, count);
+    if (tailAlone && dx > 0)
+        ends.template operator()<false, true, false, true>(midEnd, count);
+    else if (tailAlone)
+        ends.template operator()<false, true, true, false>(midEnd, count);
+    else
+        whole(midEnd, count);
 }
 
 // The other kinds, one row at a time: a dot, a horizontal and a vertical edge.
