@@ -36,16 +36,16 @@ TEST(Rop2, EveryModeIsItsBitwiseFunctionOver24BitsWithAlphaKept)
     }
 }
 
-// Every length from 0 to 70 at several offsets, for all modes: each pixel of the span is
-// combined exactly once (the vector loops overlap their last vectors) and no pixel around it
-// is touched.
+// Every length from 0 to 70 at every offset within a cache line, for all modes: each pixel of
+// the span is combined exactly once (the vector loops overlap their first and last vectors with
+// the aligned middle) and no pixel around it is touched.
 TEST(Rop2, SpansCombineEachPixelOnceAndNothingOutside)
 {
     auto original = [](int i) { return 0xFF000000u | (0x010203u * static_cast<std::uint32_t>(i * 7 + 1)); };
     constexpr int kRow = 96;
-    std::uint32_t row[kRow];
+    alignas(64) std::uint32_t row[kRow];
     for (int op = 1; op <= 16; ++op) {
-        for (int first : {0, 1, 3, 5}) {
+        for (int first = 0; first <= 16; ++first) {
             for (int n = 0; n <= 70; ++n) {
                 for (int i = 0; i < kRow; ++i)
                     row[i] = original(i);
