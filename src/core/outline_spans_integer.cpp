@@ -351,31 +351,84 @@ void straightColumn(const Edge& e, int w, const ChordTable& chords, std::int32_t
     }
 }
 
-// A capsule joining the sweep: its first row and its number.
+// A capsule joining the sweep: its first row, and the low half of its keys.
 struct Join {
     std::int32_t row;
-    std::uint32_t capsule;
+    std::uint32_t low; // its last row << 16 | its number
 };
 
 // The sweep, row by row from the top. A row whose spans all hold a common pixel is one run,
 // known from its bounds alone. On the others each capsule over the row is a key
-// first << 48 | capsule << 16 | end, its value on row y (first << 16 | end) being
-// rowOf[capsule][y]. The keys come in the order of the last row swept, which changes only
-// where two capsules' left ends cross (most crossings lie in the rows with a common pixel,
-// near the middle of a star); a row that comes out of order is sorted by insertion. Writes the
-// runs of covered pixels into run and returns their number.
+// first << 48 | end << 32 | lastRow << 16 | capsule, its value on row y (first << 16 | end)
+// being rowOf[capsule][y]: the key carries all the sweep needs to fetch the next row's value,
+// and keys sort by first pixel. (Rows are below 2^16: vertices lie within 8192 of the origin
+// and pens are at most 4096 wide.) The keys come in the order of the last row swept, which
+// changes only where two capsules' left ends cross (most crossings lie in the rows with a
+// common pixel, near the middle of a star); each key is put in order by insertion as it comes.
+//
+// After a row swept one by one, the rows below it up to the next capsule that starts or ends,
+// or the next row that is one run, are swept eight at a time, a row a lane, in the order of that row: the values of a capsule
+// on eight rows are one load from its column. Of a group, the rows before the first on which
+// that order fails stand; that row is swept alone, and put in order. Writes the runs
+// of covered pixels into run and returns their number; laneRuns has room for 8 x count.
 ZOVEX_CLONES [[gnu::noinline]] std::size_t
-sweepRows(const std::uint32_t* const* __restrict rowOf, const std::int32_t* __restrict lastRow,
-          const Join* __restrict joins, std::size_t count, std::int32_t top, std::int32_t bottom,
-          const RowBounds& bounds, std::uint64_t* keys, std::uint64_t* next, RowSpan* __restrict run)
+sweepRows(const std::uint32_t* const* __restrict rowOf, const Join* __restrict joins, std::size_t count,
+          std::int32_t top, std::int32_t bottom, const RowBounds& bounds, std::uint64_t* keys,
+          std::uint64_t* next, std::uint32_t* __restrict laneRuns, RowSpan* __restrict run)
 {
     auto first = [](std::uint64_t key) { return static_cast<std::int32_t>(key >> 48); };
-    auto end = [](std::uint64_t key) { return static_cast<std::int32_t>(key & 0xFFFF); };
-    auto keyOf = [&](std::uint32_t i, std::int32_t y) {
-        const std::uint32_t value = rowOf[i][y];
-        return (std::uint64_t(value >> 16) << 48) | (std::uint64_t(i) << 16) | (value & 0xFFFF);
-    };
+    auto end = [](std::uint64_t key) { return static_cast<std::int32_t>((key >> 32) & 0xFFFF); };
     std::size_t live = 0, joined = 0, runCount = 0;
+    std::int32_t liveUntil = 0; // the last row of every live capsule is at or past it
+
+    // Rows y .. y + rows - 1 (2 <= rows <= 8) with the live capsules over every one of them.
+    // A lane's runs go to its own stretch of laneRuns (first << 16 | end), then to run for the
+    // rows that stand. Returns their number.
+    auto group = [&](std::int32_t y, std::int32_t rows) __attribute__((always_inline)) {
+        const V8i lane = V8i{0, 1, 2, 3, 4, 5, 6, 7};
+        const V8i valid = lane < rows;
+        const V8i laneBase = lane * static_cast<std::int32_t>(count);
+        V8i laneCount{};
+        auto valuesOf = [&](std::size_t j) __attribute__((always_inline)) {
+            return load8(reinterpret_cast<const std::int32_t*>(rowOf[keys[j] & 0xFFFF] + y));
+        };
+        auto keepRuns = [&](const V8i& out, const V8i& runFirst, const V8i& runEnd) __attribute__((always_inline)) {
+            std::uint64_t any[4];
+            std::memcpy(any, &out, sizeof any);
+            if ((any[0] | any[1] | any[2] | any[3]) == 0)
+                return;
+            const V8i packed = (runFirst << 16) | runEnd;
+            for (int l = 0; l < 8; ++l)
+                if (out[l])
+                    laneRuns[laneBase[l] + laneCount[l]] = static_cast<std::uint32_t>(packed[l]);
+            laneCount -= out;
+        };
+        V8i v = valuesOf(0);
+        V8i runFirst = v >> 16, runEnd = v & 0xFFFF;
+        V8i previous = runFirst, disorder{};
+        for (std::size_t j = 1; j < live; ++j) {
+            v = valuesOf(j);
+            const V8i f = v >> 16, en = v & 0xFFFF;
+            disorder |= f < previous;
+            previous = f;
+            const V8i gap = f > runEnd;
+            keepRuns(gap & (runEnd > runFirst) & valid, runFirst, runEnd);
+            runFirst = gap ? f : runFirst;
+            runEnd = gap ? en : vmax(runEnd, en);
+        }
+        // The rows before the first one out of that order stand.
+        std::int32_t good = 0;
+        while (good < rows && disorder[good] == 0)
+            ++good;
+        keepRuns((runEnd > runFirst) & (lane < good), runFirst, runEnd);
+        for (std::int32_t l = 0; l < good; ++l)
+            for (std::int32_t c = 0; c < laneCount[l]; ++c) {
+                const std::uint32_t r = laneRuns[laneBase[l] + c];
+                run[runCount++] = {y + l, static_cast<std::int32_t>(r >> 16), static_cast<std::int32_t>(r & 0xFFFF)};
+            }
+        return good;
+    };
+
     for (std::int32_t y = top; y <= bottom; ++y) {
         const std::size_t k = static_cast<std::size_t>(y - top);
         if (bounds.greatestFirst[k] < bounds.leastEnd[k]) {
@@ -387,37 +440,25 @@ sweepRows(const std::uint32_t* const* __restrict rowOf, const std::int32_t* __re
         // The new values, in the order of the last row swept; the capsules that started
         // since then last.
         std::size_t m = 0;
-        std::uint64_t last = 0;
-        bool inOrder = true;
-        auto take = [&](std::uint32_t i) __attribute__((always_inline)) {
-            const std::uint64_t key = keyOf(i, y);
-            inOrder &= last <= key;
-            last = key;
-            next[m++] = key;
+        liveUntil = bottom;
+        auto take = [&](std::uint32_t low) __attribute__((always_inline)) {
+            if (y > static_cast<std::int32_t>(low >> 16))
+                return; // past its last row
+            liveUntil = std::min(liveUntil, static_cast<std::int32_t>(low >> 16));
+            const std::uint64_t key = (std::uint64_t(rowOf[low & 0xFFFF][y]) << 32) | low;
+            std::size_t p = m++;
+            for (; p > 0 && next[p - 1] > key; --p) // put in order by insertion
+                next[p] = next[p - 1];
+            next[p] = key;
         };
-        for (std::size_t j = 0; j < live; ++j) {
-            const std::uint32_t i = static_cast<std::uint32_t>(keys[j] >> 16) & 0xFFFF;
-            if (y <= lastRow[i])
-                take(i);
-        }
-        for (; joined < count && joins[joined].row <= y; ++joined) {
-            const std::uint32_t i = joins[joined].capsule;
-            if (y <= lastRow[i])
-                take(i);
-        }
+        for (std::size_t j = 0; j < live; ++j)
+            take(static_cast<std::uint32_t>(keys[j]));
+        for (; joined < count && joins[joined].row <= y; ++joined)
+            take(joins[joined].low);
         std::swap(keys, next);
         live = m;
         if (live == 0)
             continue;
-        if (!inOrder) {
-            for (std::size_t j = 1; j < live; ++j) {
-                const std::uint64_t key = keys[j];
-                std::size_t p = j;
-                for (; p > 0 && keys[p - 1] > key; --p)
-                    keys[p] = keys[p - 1];
-                keys[p] = key;
-            }
-        }
         // Merge, without branches: the current run is written out at every span and kept
         // (counted) only when the span starts past it and the run covers a pixel. A span that
         // covers no pixel (first >= end) never widens a run.
@@ -432,6 +473,20 @@ sweepRows(const std::uint32_t* const* __restrict rowOf, const std::int32_t* __re
         }
         run[runCount] = {y, runFirst, runEnd};
         runCount += runEnd > runFirst;
+        // Then eight rows at a time while no capsule starts or ends.
+        for (;;) {
+            const std::int32_t from = y + 1;
+            const std::int32_t joinsAt = joined < count ? joins[joined].row : bottom + 1;
+            const std::int32_t most = std::min({8, liveUntil + 1 - from, joinsAt - from});
+            std::int32_t rows = 0; // and up to the next row that is one run
+            while (rows < most && bounds.greatestFirst[static_cast<std::size_t>(from + rows - top)] >=
+                                      bounds.leastEnd[static_cast<std::size_t>(from + rows - top)])
+                ++rows;
+            const std::int32_t done = rows < 2 ? 0 : group(from, rows);
+            y += done;
+            if (done < rows || done == 0)
+                break;
+        }
     }
     return runCount;
 }
@@ -462,9 +517,9 @@ std::int64_t appendSpansInteger(int W, int H, std::span<const PixelPoint> pts, i
     thread_local std::vector<std::uint32_t> columns;
     thread_local std::vector<Join> joins;
     thread_local std::vector<const std::uint32_t*> rowOf;
-    thread_local std::vector<std::int32_t> lastRow;
     thread_local RowBounds bounds;
     thread_local std::vector<std::uint64_t> sweep, sweepNext;
+    thread_local std::vector<std::uint32_t> laneRuns;
     thread_local std::vector<RowSpan> runs;
     if (chords.width != width)
         chords.build(width);
@@ -508,7 +563,6 @@ std::int64_t appendSpansInteger(int W, int H, std::span<const PixelPoint> pts, i
     bounds.reset(rowCount);
     const std::size_t count = edges.size();
     rowOf.resize(count);
-    lastRow.resize(count);
     joins.resize(count);
     for (std::size_t i = 0; i < count; ++i) {
         const Edge& e = edges[i];
@@ -518,17 +572,17 @@ std::int64_t appendSpansInteger(int W, int H, std::span<const PixelPoint> pts, i
         else
             straightColumn(e, width, chords, W, col, bounds, top);
         rowOf[i] = col - e.rowFirst; // rowOf[i][y]: row y's value
-        lastRow[i] = e.rowLast;
-        joins[i] = {e.rowFirst, static_cast<std::uint32_t>(i)};
+        joins[i] = {e.rowFirst, (static_cast<std::uint32_t>(e.rowLast) << 16) | static_cast<std::uint32_t>(i)};
     }
     std::sort(joins.begin(), joins.end(), [](const Join& p, const Join& q) { return p.row < q.row; });
     sweep.resize(count);
     sweepNext.resize(count);
+    laneRuns.resize(8 * count);
     // A row writes at most one run per capsule over it, and one more that it does not keep.
     if (runs.size() < columnSize + rowCount + 1)
         runs.resize(columnSize + rowCount + 1);
-    const std::size_t runCount = sweepRows(rowOf.data(), lastRow.data(), joins.data(), count, top, bottom,
-                                           bounds, sweep.data(), sweepNext.data(), runs.data());
+    const std::size_t runCount = sweepRows(rowOf.data(), joins.data(), count, top, bottom,
+                                           bounds, sweep.data(), sweepNext.data(), laneRuns.data(), runs.data());
     std::int64_t combined = 0;
     for (std::size_t k = 0; k < runCount; ++k)
         combined += runs[k].end - runs[k].first;
