@@ -180,34 +180,57 @@ struct Quotients {
 
 // What the sweep needs to know of a row before it looks at the capsules over it: the least
 // and greatest first and end pixels among them. When the greatest first is below the least
-// end, every span holds a common pixel and the row is one run.
+// end, every span holds a common pixel and the row is one run. Kept as the values are, first
+// << 16 | end, but with each half taken on its own: least holds the least first and the least
+// end, greatest the greatest of each. (Both halves are at most 32767.)
 struct RowBounds {
-    std::vector<std::int32_t> leastFirst, greatestFirst, leastEnd, greatestEnd;
+    std::vector<std::uint32_t> least, greatest;
 
     void reset(std::size_t rows)
     {
-        leastFirst.assign(rows + 8, 0xFFFF);
-        greatestFirst.assign(rows + 8, 0);
-        leastEnd.assign(rows + 8, 0xFFFF);
-        greatestEnd.assign(rows + 8, 0);
+        least.assign(rows + 8, 0x7FFF7FFFu);
+        greatest.assign(rows + 8, 0);
+    }
+    std::int32_t leastFirst(std::size_t k) const { return static_cast<std::int32_t>(least[k] >> 16); }
+    std::int32_t leastEnd(std::size_t k) const { return static_cast<std::int32_t>(least[k] & 0xFFFF); }
+    std::int32_t greatestFirst(std::size_t k) const { return static_cast<std::int32_t>(greatest[k] >> 16); }
+    std::int32_t greatestEnd(std::size_t k) const { return static_cast<std::int32_t>(greatest[k] & 0xFFFF); }
+    bool oneRun(std::size_t k) const { return greatestFirst(k) < leastEnd(k); }
+
+    void add(std::size_t k, std::uint32_t value)
+    {
+        auto halves = [](std::uint32_t a, std::uint32_t b, bool smaller) {
+            const std::uint32_t hi = smaller ? std::min(a >> 16, b >> 16) : std::max(a >> 16, b >> 16);
+            const std::uint32_t lo = smaller ? std::min(a & 0xFFFF, b & 0xFFFF) : std::max(a & 0xFFFF, b & 0xFFFF);
+            return hi << 16 | lo;
+        };
+        least[k] = halves(least[k], value, true);
+        greatest[k] = halves(greatest[k], value, false);
     }
 };
 
-// Eight rows of bounds into RowBounds from row `at`; lanes at or past `valid` are left out.
-[[gnu::always_inline]] inline void addBounds(RowBounds& b, std::size_t at, const V8i& first,
-                                             const V8i& end, std::int32_t valid)
+// Eight rows of values (first << 16 | end) into RowBounds from row `at`; lanes at or past
+// `valid` are left out.
+typedef std::int16_t V16s __attribute__((vector_size(32)));
+
+[[gnu::always_inline]] inline void addBounds(RowBounds& b, std::size_t at, const V8i& packed, std::int32_t valid)
 {
-    const V8i in = V8i{0, 1, 2, 3, 4, 5, 6, 7} < valid;
-    auto update = [&](std::vector<std::int32_t>& v, const V8i& x, bool least) __attribute__((always_inline)) {
-        V8i cur;
-        std::memcpy(&cur, v.data() + at, sizeof cur);
-        cur = least ? vmin(cur, in ? x : cur) : vmax(cur, in ? x : cur);
-        std::memcpy(v.data() + at, &cur, sizeof cur);
-    };
-    update(b.leastFirst, first, true);
-    update(b.greatestFirst, first, false);
-    update(b.leastEnd, end, true);
-    update(b.greatestEnd, end, false);
+    V8i forLeast = packed, forGreatest = packed;
+    if (valid < 8) {
+        const V8i in = V8i{0, 1, 2, 3, 4, 5, 6, 7} < valid;
+        forLeast = in ? packed : V8i{} + 0x7FFF7FFF;
+        forGreatest = in ? packed : V8i{};
+    }
+    V16s least, greatest;
+    std::memcpy(&least, b.least.data() + at, sizeof least);
+    std::memcpy(&greatest, b.greatest.data() + at, sizeof greatest);
+    V16s l, g;
+    std::memcpy(&l, &forLeast, sizeof l);
+    std::memcpy(&g, &forGreatest, sizeof g);
+    least = l < least ? l : least;
+    greatest = greatest < g ? g : greatest;
+    std::memcpy(b.least.data() + at, &least, sizeof least);
+    std::memcpy(b.greatest.data() + at, &greatest, sizeof greatest);
 }
 
 // The rows of a slanted capsule (ay < by, ax != bx), eight at a time; writes a whole number of
@@ -255,7 +278,7 @@ struct RowBounds {
         hi = vmin(vmax(hi, V8i{}), V8i{} + W);
         const V8i packed = (lo << 16) | hi;
         std::memcpy(out + k, &packed, sizeof packed);
-        addBounds(bounds, static_cast<std::size_t>(e.rowFirst + k - top), lo, hi, count - k);
+        addBounds(bounds, static_cast<std::size_t>(e.rowFirst + k - top), packed, count - k);
     };
     // The rows of [from, to) with the pieces of both ends, or (near one end of a long capsule)
     // of that end alone: rows at least w/2 + 1 from an end meet neither that end's disk nor
@@ -342,12 +365,7 @@ void straightColumn(const Edge& e, int w, const ChordTable& chords, std::int32_t
             chord(Y - e.by, e.bx, lo, hi);
         const std::uint32_t v = pack(lo, hi, W);
         out[Y - e.rowFirst] = v;
-        const std::size_t at = static_cast<std::size_t>(Y - top);
-        const std::int32_t f = static_cast<std::int32_t>(v >> 16), en = static_cast<std::int32_t>(v & 0xFFFF);
-        bounds.leastFirst[at] = std::min(bounds.leastFirst[at], f);
-        bounds.greatestFirst[at] = std::max(bounds.greatestFirst[at], f);
-        bounds.leastEnd[at] = std::min(bounds.leastEnd[at], en);
-        bounds.greatestEnd[at] = std::max(bounds.greatestEnd[at], en);
+        bounds.add(static_cast<std::size_t>(Y - top), v);
     }
 }
 
@@ -431,10 +449,10 @@ sweepRows(const std::uint32_t* const* __restrict rowOf, const Join* __restrict j
 
     for (std::int32_t y = top; y <= bottom; ++y) {
         const std::size_t k = static_cast<std::size_t>(y - top);
-        if (bounds.greatestFirst[k] < bounds.leastEnd[k]) {
+        if (bounds.oneRun(k)) {
             // Every span holds the pixels [greatestFirst, leastEnd): one run.
-            run[runCount] = {y, bounds.leastFirst[k], bounds.greatestEnd[k]};
-            runCount += bounds.greatestEnd[k] > bounds.leastFirst[k];
+            run[runCount] = {y, bounds.leastFirst(k), bounds.greatestEnd(k)};
+            runCount += bounds.greatestEnd(k) > bounds.leastFirst(k);
             continue;
         }
         // The new values, in the order of the last row swept; the capsules that started
@@ -479,8 +497,7 @@ sweepRows(const std::uint32_t* const* __restrict rowOf, const Join* __restrict j
             const std::int32_t joinsAt = joined < count ? joins[joined].row : bottom + 1;
             const std::int32_t most = std::min({8, liveUntil + 1 - from, joinsAt - from});
             std::int32_t rows = 0; // and up to the next row that is one run
-            while (rows < most && bounds.greatestFirst[static_cast<std::size_t>(from + rows - top)] >=
-                                      bounds.leastEnd[static_cast<std::size_t>(from + rows - top)])
+            while (rows < most && !bounds.oneRun(static_cast<std::size_t>(from + rows - top)))
                 ++rows;
             const std::int32_t done = rows < 2 ? 0 : group(from, rows);
             y += done;
