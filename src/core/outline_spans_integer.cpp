@@ -131,22 +131,16 @@ struct Quotients {
         for (int j = 0; j < 8; ++j) {
             ql[j] = static_cast<std::int32_t>(qq);
             rl[j] = static_cast<std::int32_t>(rr);
-            qq += q1;
             rr += r1;
-            if (rr >= d) {
-                rr -= d;
-                ++qq;
-            }
+            const bool carry = rr >= d;
+            rr -= carry ? d : 0;
+            qq += q1 + carry;
         }
         std::memcpy(&q, ql, sizeof q);
         std::memcpy(&r, rl, sizeof r);
-        std::int64_t qq8 = 8 * q1, rr8 = 8 * r1; // 8 S / D, from S / D
-        while (rr8 >= d) {
-            rr8 -= d;
-            ++qq8;
-        }
-        q8 = static_cast<std::int32_t>(qq8);
-        r8 = static_cast<std::int32_t>(rr8);
+        // 8 S / D, from S / D: 8 r1 < 8 D
+        q8 = static_cast<std::int32_t>(8 * q1 + 8 * r1 / d);
+        r8 = static_cast<std::int32_t>(8 * r1 % d);
     }
 
     [[gnu::always_inline]] void step()
