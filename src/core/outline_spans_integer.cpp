@@ -381,7 +381,7 @@ struct Join {
 // After a row swept one by one, the rows below it up to the next capsule that starts or ends,
 // or the next row that is one run, are swept eight at a time, a row a lane, in the order of that row: the values of a capsule
 // on eight rows are one load from its column. Of a group, the rows before the first on which
-// that order fails stand; that row is swept alone, and put in order. Writes the runs
+// a span starts before the run it comes to stand; that row is swept alone, and put in order. Writes the runs
 // of covered pixels into run and returns their number; laneRuns has room for 8 x count.
 ZOVEX_CLONES [[gnu::noinline]] std::size_t
 sweepRows(const std::uint32_t* const* __restrict rowOf, const Join* __restrict joins, std::size_t count,
@@ -417,18 +417,20 @@ sweepRows(const std::uint32_t* const* __restrict rowOf, const Join* __restrict j
         };
         V8i v = valuesOf(0);
         V8i runFirst = v >> 16, runEnd = v & 0xFFFF;
-        V8i previous = runFirst, disorder{};
+        V8i disorder{};
         for (std::size_t j = 1; j < live; ++j) {
             v = valuesOf(j);
             const V8i f = v >> 16, en = v & 0xFFFF;
-            disorder |= f < previous;
-            previous = f;
+            // The order need not hold exactly: a span that starts within the current run
+            // (crossing capsules overlap) merges as well. Only one that covers pixels and
+            // starts before the run might reach back into runs already kept.
+            disorder |= (f < runFirst) & (f < en);
             const V8i gap = f > runEnd;
             keepRuns(gap & (runEnd > runFirst) & valid, runFirst, runEnd);
             runFirst = gap ? f : runFirst;
             runEnd = gap ? en : vmax(runEnd, en);
         }
-        // The rows before the first one out of that order stand.
+        // The rows before the first one out of order stand.
         std::int32_t good = 0;
         while (good < rows && disorder[good] == 0)
             ++good;
