@@ -249,7 +249,14 @@ typedef std::int16_t V16s __attribute__((vector_size(32)));
     // first = ax + ceil((dya dx - cMax) / dy), end = ax + floor((dya dx + cMax - tie) / dy) + 1
     const Step bandStep(dx, dy);
     Quotients bandFirst(-cMax + dya0 * dx + dy - 1, bandStep);
-    Quotients bandEnd(cMax - tie + dya0 * dx, bandStep);
+    // The end's numerator is the first's plus C = 2 cMax - tie - dy + 1 = cq dy + cr, so its
+    // quotient is the first's plus cq, and one more where the remainders carry.
+    const std::int64_t C = 2 * cMax - tie - dy + 1;
+    const std::int32_t cq = static_cast<std::int32_t>(floorDiv(C, dy));
+    const std::int32_t cr = static_cast<std::int32_t>(C - floorDiv(C, dy) * dy);
+    auto bandEnd = [&]() __attribute__((always_inline)) {
+        return bandFirst.q + cq - ((bandFirst.r + cr) >= bandFirst.D); // true lanes are -1
+    };
     // Slab: 0 <= (x - ax) dx + (y - ay) dy <= L, as ceilings of quotients by |dx|, from row k.
     const std::int64_t adx = dx < 0 ? -dx : dx;
     const Step slabStep(dx > 0 ? -dy : dy, adx);
@@ -284,7 +291,7 @@ typedef std::int16_t V16s __attribute__((vector_size(32)));
         Quotients slabFirst = slabFirstFrom(from), slabEnd = slabEndFrom(from);
         for (std::int32_t k = from; k < to; k += 8) {
             const std::int32_t Y0 = e.rowFirst + k;
-            V8i f = bandFirst.q, en = bandEnd.q + 1;
+            V8i f = bandFirst.q, en = bandEnd() + 1;
             if constexpr (useLower)
                 f = vmax(f, slabFirst.q);
             if constexpr (useUpper)
@@ -300,7 +307,6 @@ typedef std::int16_t V16s __attribute__((vector_size(32)));
                 addDisk(chords, e.bx, e.by, Y0, lo, hi);
             put(k, lo, hi);
             bandFirst.step();
-            bandEnd.step();
             if constexpr (useLower)
                 slabFirst.step();
             if constexpr (useUpper)
@@ -321,9 +327,8 @@ typedef std::int16_t V16s __attribute__((vector_size(32)));
     else
         whole(0, midFirst);
     for (std::int32_t k = midFirst; k < midEnd; k += 8) {
-        put(k, bandFirst.q + e.ax, bandEnd.q + (e.ax + 1));
+        put(k, bandFirst.q + e.ax, bandEnd() + (e.ax + 1));
         bandFirst.step();
-        bandEnd.step();
     }
     if (tailAlone && dx > 0)
         ends.template operator()<false, true, false, true>(midEnd, count);
