@@ -29,13 +29,21 @@ template <class V>
     std::memcpy(p, &v, sizeof v);
 }
 
+// The pen in each vector width, made once per call: a splat of a vector wider than the
+// machine's registers goes through memory, which costs a stall each time it is made.
+struct Pens {
+    V16 p16;
+    V8 p8;
+    V4 p4;
+    std::uint32_t p1;
+};
+
 // A short span as two vectors that may overlap: both are read before either is written, so a
 // pixel in both gets the same value from each.
 template <Rop2 Op, class V>
-[[gnu::always_inline]] inline void pairOfVectors(std::uint32_t pen, std::uint32_t* dst, int n)
+[[gnu::always_inline]] inline void pairOfVectors(const V& p, std::uint32_t* dst, int n)
 {
     constexpr int k = sizeof(V) / 4;
-    const V p = V{} + pen;
     const V head = rop2Apply<Op>(p, loadV<V>(dst));
     const V tail = rop2Apply<Op>(p, loadV<V>(dst + n - k));
     storeV(dst, head);
@@ -46,10 +54,10 @@ template <Rop2 Op, class V>
 // (one cache line each) in the middle, and the first and last 16 pixels, read before the loop,
 // written after it over pixels the loop may have done too (with the same values).
 template <Rop2 Op>
-[[gnu::always_inline]] inline void spanLoop(std::uint32_t pen, std::uint32_t* dst, int n)
+[[gnu::always_inline]] inline void spanLoop(const Pens& pens, std::uint32_t* dst, int n)
 {
     if (n >= 16) {
-        const V16 p = V16{} + pen;
+        const V16 p = pens.p16;
         const V16 first = rop2Apply<Op>(p, loadV<V16>(dst));
         const V16 last = rop2Apply<Op>(p, loadV<V16>(dst + n - 16));
         auto* a = reinterpret_cast<std::uint32_t*>((reinterpret_cast<std::uintptr_t>(dst) + 64) & ~std::uintptr_t(63));
@@ -58,12 +66,12 @@ template <Rop2 Op>
         storeV(dst, first);
         storeV(dst + n - 16, last);
     } else if (n >= 8) {
-        pairOfVectors<Op, V8>(pen, dst, n);
+        pairOfVectors<Op, V8>(pens.p8, dst, n);
     } else if (n >= 4) {
-        pairOfVectors<Op, V4>(pen, dst, n);
+        pairOfVectors<Op, V4>(pens.p4, dst, n);
     } else {
         for (int i = 0; i < n; ++i)
-            dst[i] = rop2Apply<Op>(pen, dst[i]);
+            dst[i] = rop2Apply<Op>(pens.p1, dst[i]);
     }
 }
 
@@ -71,8 +79,9 @@ template <Rop2 Op>
 void spansLoop(std::uint32_t pen, std::uint32_t* image, std::ptrdiff_t stride, const RowSpan* spans,
                std::size_t n)
 {
+    const Pens pens{V16{} + pen, V8{} + pen, V4{} + pen, pen};
     for (std::size_t s = 0; s < n; ++s)
-        spanLoop<Op>(pen, image + stride * spans[s].row + spans[s].first, spans[s].end - spans[s].first);
+        spanLoop<Op>(pens, image + stride * spans[s].row + spans[s].first, spans[s].end - spans[s].first);
 }
 
 template <Rop2 Op>
