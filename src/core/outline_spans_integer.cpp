@@ -410,9 +410,12 @@ sweepRows(const std::uint32_t* const* __restrict rowOf, const Join* __restrict j
             return load8(reinterpret_cast<const std::int32_t*>(rowOf[keys[j] & 0xFFFF] + y));
         };
         auto keepRuns = [&](const V8i& out, const V8i& runFirst, const V8i& runEnd) __attribute__((always_inline)) {
-            std::uint64_t any[4];
-            std::memcpy(any, &out, sizeof any);
-            if ((any[0] | any[1] | any[2] | any[3]) == 0)
+            // Whether any lane is set: the halves folded onto the first lanes.
+            V8i folded = out | __builtin_shufflevector(out, out, 4, 5, 6, 7, 4, 5, 6, 7);
+            folded |= __builtin_shufflevector(folded, folded, 2, 3, 2, 3, 2, 3, 2, 3);
+            std::uint64_t any;
+            std::memcpy(&any, &folded, sizeof any);
+            if (any == 0)
                 return;
             const V8i packed = (runFirst << 16) | runEnd;
             for (int l = 0; l < 8; ++l)
