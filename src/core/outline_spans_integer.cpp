@@ -96,12 +96,6 @@ struct Edge {
     std::size_t column; // its rows in the column store, from rowFirst
 };
 
-inline std::uint32_t pack(std::int32_t lo, std::int32_t hi, std::int32_t W)
-{
-    const std::int32_t f = std::clamp(lo, 0, W), e = std::clamp(hi, 0, W);
-    return (static_cast<std::uint32_t>(f) << 16) | static_cast<std::uint32_t>(e);
-}
-
 // Eight rows at a time, in vector registers (one AVX2 register, or two SSE2 ones in the
 // baseline build). The helpers are internal and always inlined, so the ABI note for 32-byte
 // vectors in the baseline build does not apply (see the top of the file).
@@ -190,17 +184,6 @@ struct RowBounds {
     std::int32_t greatestFirst(std::size_t k) const { return static_cast<std::int32_t>(greatest[k] >> 16); }
     std::int32_t greatestEnd(std::size_t k) const { return static_cast<std::int32_t>(greatest[k] & 0xFFFF); }
     bool oneRun(std::size_t k) const { return greatestFirst(k) < leastEnd(k); }
-
-    void add(std::size_t k, std::uint32_t value)
-    {
-        auto halves = [](std::uint32_t a, std::uint32_t b, bool smaller) {
-            const std::uint32_t hi = smaller ? std::min(a >> 16, b >> 16) : std::max(a >> 16, b >> 16);
-            const std::uint32_t lo = smaller ? std::min(a & 0xFFFF, b & 0xFFFF) : std::max(a & 0xFFFF, b & 0xFFFF);
-            return hi << 16 | lo;
-        };
-        least[k] = halves(least[k], value, true);
-        greatest[k] = halves(greatest[k], value, false);
-    }
 };
 
 // Eight rows of values (first << 16 | end) into RowBounds from row `at`; lanes at or past
@@ -338,33 +321,32 @@ typedef std::int16_t V16s __attribute__((vector_size(32)));
         whole(midEnd, count);
 }
 
-// The other kinds, one row at a time: a dot, a horizontal and a vertical edge.
-void straightColumn(const Edge& e, int w, const ChordTable& chords, std::int32_t W, std::uint32_t* out,
-                    RowBounds& bounds, std::int32_t top)
+// The other kinds, eight rows at a time: a dot, a horizontal and a vertical edge.
+[[gnu::always_inline]] inline void straightColumn(const Edge& e, int w, const ChordTable& chords, std::int32_t W,
+                                                  std::uint32_t* out, RowBounds& bounds, std::int32_t top)
 {
-    auto chord = [&](std::int32_t d, std::int32_t cx, std::int32_t& lo, std::int32_t& hi) {
-        if (d < -chords.pad || d > chords.pad)
-            return;
-        const std::size_t at = static_cast<std::size_t>(d + chords.pad);
-        lo = std::min(lo, cx + chords.first[at]);
-        hi = std::max(hi, cx + chords.end[at]);
-    };
     const std::int32_t bandLo = e.ax - w / 2, bandHi = e.ax + (w + 1) / 2; // vertical band
-    for (std::int32_t Y = e.rowFirst; Y <= e.rowLast; ++Y) {
-        std::int32_t lo = kNone, hi = -kNone;
+    const std::int32_t count = e.rowLast - e.rowFirst + 1;
+    for (std::int32_t k = 0; k < count; k += 8) {
+        const std::int32_t Y0 = e.rowFirst + k;
+        V8i lo = V8i{} + kNone, hi = V8i{} - kNone;
         if (e.kind == Kind::Horizontal) {
-            lo = e.ax; // every row of the range is a row of the band
-            hi = e.bx;
-        } else if (e.kind == Kind::Vertical && Y >= e.ay && Y <= e.by) {
-            lo = bandLo;
-            hi = bandHi;
+            lo = V8i{} + e.ax; // every row of the range is a row of the band
+            hi = V8i{} + e.bx;
+        } else if (e.kind == Kind::Vertical) {
+            const V8i Y = V8i{0, 1, 2, 3, 4, 5, 6, 7} + Y0;
+            const V8i along = (Y >= e.ay) & (Y <= e.by);
+            lo = along ? V8i{} + bandLo : lo;
+            hi = along ? V8i{} + bandHi : hi;
         }
-        chord(Y - e.ay, e.ax, lo, hi);
+        addDisk(chords, e.ax, e.ay, Y0, lo, hi);
         if (e.kind != Kind::Point)
-            chord(Y - e.by, e.bx, lo, hi);
-        const std::uint32_t v = pack(lo, hi, W);
-        out[Y - e.rowFirst] = v;
-        bounds.add(static_cast<std::size_t>(Y - top), v);
+            addDisk(chords, e.bx, e.by, Y0, lo, hi);
+        lo = vmin(vmax(lo, V8i{}), V8i{} + W);
+        hi = vmin(vmax(hi, V8i{}), V8i{} + W);
+        const V8i packed = (lo << 16) | hi;
+        std::memcpy(out + k, &packed, sizeof packed);
+        addBounds(bounds, static_cast<std::size_t>(Y0 - top), packed, count - k);
     }
 }
 
