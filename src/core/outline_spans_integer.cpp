@@ -236,7 +236,7 @@ typedef std::int16_t V16s __attribute__((vector_size(32)));
     // quotient is the first's plus cq, and one more where the remainders carry.
     const std::int64_t C = 2 * cMax - tie - dy + 1;
     const std::int32_t cq = static_cast<std::int32_t>(floorDiv(C, dy));
-    const std::int32_t cr = static_cast<std::int32_t>(C - floorDiv(C, dy) * dy);
+    const std::int32_t cr = static_cast<std::int32_t>(C - std::int64_t(cq) * dy);
     auto bandEnd = [&]() __attribute__((always_inline)) {
         return bandFirst.q + cq - ((bandFirst.r + cr) >= bandFirst.D); // true lanes are -1
     };
@@ -365,11 +365,12 @@ struct Join {
 // changes only where two capsules' left ends cross (most crossings lie in the rows with a
 // common pixel, near the middle of a star); each key is put in order by insertion as it comes.
 //
-// After a row swept one by one, the rows below it up to the next capsule that starts or ends,
-// or the next row that is one run, are swept eight at a time, a row a lane, in the order of that row: the values of a capsule
-// on eight rows are one load from its column. Of a group, the rows before the first on which
-// a span starts before the run it comes to stand; that row is swept alone, and put in order. Writes the runs
-// of covered pixels into run and returns their number; laneRuns has room for 8 x count.
+// After a row swept one by one, the rows below it, up to the next capsule that starts or ends
+// or the next row that is one run, are swept eight at a time, a row a lane, in the order of
+// that row: the values of a capsule on eight rows are one load from its column. Of a group,
+// the rows before the first on which a span starts before the run it comes to stand; that row
+// is swept alone, and put in order. Writes the runs of covered pixels into run and returns
+// their number; laneRuns has room for 8 x count.
 ZOVEX_CLONES [[gnu::noinline]] std::size_t
 sweepRows(const std::uint32_t* const* __restrict rowOf, const Join* __restrict joins, std::size_t count,
           std::int32_t top, std::int32_t bottom, const RowBounds& bounds, std::uint64_t* keys,
