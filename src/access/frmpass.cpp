@@ -2,9 +2,11 @@
 
 #include "colour.h"
 #include "font_faces.h"
+#include "handler_guard.h"
 #include "message_box.h"
 #include "password_codec.h"
 #include "password_file.h"
+#include "twips.h"
 
 #include <QEventLoop>
 #include <QKeyEvent>
@@ -14,18 +16,10 @@
 #include <QProxyStyle>
 #include <QPushButton>
 
-#include <exception>
 
 namespace zovex {
 
 namespace {
-
-constexpr int kTwipsPerPixel = 15;
-
-QRect twips(int left, int top, int width, int height)
-{
-    return {left / kTwipsPerPixel, top / kTwipsPerPixel, width / kTwipsPerPixel, height / kTwipsPerPixel};
-}
 
 QColor colour(Colour c) { return QColor::fromRgb(toPixel(c)); }
 
@@ -112,31 +106,31 @@ frmpass::frmpass(Module5& module, FrmpassState& state, MessageBoxes* boxes, QWid
 {
     setWindowTitle(QStringLiteral("管理员登录"));
     setModal(true);
-    setFixedSize(twips(0, 0, 4905, 1965).size());
+    setFixedSize(twipsRect(0, 0, 4905, 1965).size());
     setFont(controlFont(QStringLiteral("宋体"), 9, false));
     setAutoFillBackground(true);
     QPalette p = palette();
     p.setColor(QPalette::Window, colour(kBackground));
     setPalette(p);
 
-    Label1 = makeLabel(new QLabel(this), QStringLiteral("请输入密码："), twips(720, 240, 1170, 240), kRed);
-    Text1 = makePasswordBox(this, twips(2100, 210, 1590, 300), kLoginChars);
-    Label3 = makeLabel(new QLabel(this), QStringLiteral("新设密码："), twips(900, 660, 975, 240), kOrange);
-    Text2 = makePasswordBox(this, twips(2100, 630, 1575, 285), 0);
-    Label4 = makeLabel(new QLabel(this), QStringLiteral("确认密码："), twips(870, 1080, 1035, 225), kOrange);
-    Text3 = makePasswordBox(this, twips(2100, 1050, 1575, 285), 0);
+    Label1 = makeLabel(new QLabel(this), QStringLiteral("请输入密码："), twipsRect(720, 240, 1170, 240), kRed);
+    Text1 = makePasswordBox(this, twipsRect(2100, 210, 1590, 300), kLoginChars);
+    Label3 = makeLabel(new QLabel(this), QStringLiteral("新设密码："), twipsRect(900, 660, 975, 240), kOrange);
+    Text2 = makePasswordBox(this, twipsRect(2100, 630, 1575, 285), 0);
+    Label4 = makeLabel(new QLabel(this), QStringLiteral("确认密码："), twipsRect(870, 1080, 1035, 225), kOrange);
+    Text3 = makePasswordBox(this, twipsRect(2100, 1050, 1575, 285), 0);
     // The note wraps to three lines in its box; the CJK face's generous line spacing is
     // tightened so all three fit, as they do with the desktop's bitmap 宋体.
     Label2 = static_cast<ClickableLabel*>(makeLabel(
         new ClickableLabel(this),
         QStringLiteral("<p style=\"line-height:75%\">请记好密码初始密码为空有效密码8位!</p>"),
-        twips(3690, 720, 1185, 645), kNoteGreen));
+        twipsRect(3690, 720, 1185, 645), kNoteGreen));
     Label2->setTextFormat(Qt::RichText);
     Label2->setWordWrap(true);
     Label2->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    Command1 = makeButton(this, QStringLiteral("更改密码"), twips(810, 1470, 1065, 315));
-    Comok = makeButton(this, QStringLiteral("确定"), twips(2100, 1470, 1065, 315));
-    Comca = makeButton(this, QStringLiteral("取消"), twips(3390, 1470, 1080, 315));
+    Command1 = makeButton(this, QStringLiteral("更改密码"), twipsRect(810, 1470, 1065, 315));
+    Comok = makeButton(this, QStringLiteral("确定"), twipsRect(2100, 1470, 1065, 315));
+    Comca = makeButton(this, QStringLiteral("取消"), twipsRect(3390, 1470, 1080, 315));
     Comok->setDefault(true);
 
     // Created after the boxes, so it is destroyed after them (children go in creation order).
@@ -164,13 +158,7 @@ frmpass::frmpass(Module5& module, FrmpassState& state, MessageBoxes* boxes, QWid
 
 void frmpass::runHandler(void (frmpass::*handler)())
 {
-    // Nothing thrown in a handler may cross the Qt event loop.
-    try {
-        (this->*handler)();
-    } catch (const std::exception& e) {
-        notice(QString::fromLocal8Bit(e.what()));
-    } catch (...) {
-    }
+    zovex::runHandler(FailureStyle::NotAtAll, this, [&] { (this->*handler)(); }, &boxes());
 }
 
 MessageBoxes& frmpass::boxes() const { return m_boxes ? *m_boxes : messageBoxes(); }

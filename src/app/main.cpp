@@ -1,7 +1,9 @@
 // zovex: the desktop program. It starts into the category-1 designer window; the ten designer
 // windows and the picture tools are obtained through the window registry only. The program
-// ends when its last visible window is closed; hidden designer windows do not keep it alive.
+// ends when none of its windows is visible any more: an open tool window keeps it running,
+// hidden designer windows do not.
 #include "designer_window.h"
+#include "desktop_program.h"
 #include "font_faces.h"
 #include "form20.h"
 #include "module5.h"
@@ -20,7 +22,7 @@ int main(int argc, char** argv)
         qputenv("QT_QPA_PLATFORM", "xcb");
 
     QApplication app(argc, argv);
-    app.setQuitOnLastWindowClosed(true);
+    installChineseTranslation(app);
     installFontSubstitutions();
     registerDesignerWindows();
     registerPrintWindow();
@@ -35,6 +37,7 @@ int main(int argc, char** argv)
         return 1;
     }
 
+    endProgramWhenNoWindowIsVisible(app);
     const int rc = QApplication::exec();
     // Windows are widgets: they must go while the application object still exists.
     WindowRegistry::instance().reset();

@@ -1,6 +1,10 @@
 #include "canvas.h"
 
+#include <QPainter>
+
+#include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace zovex {
 
@@ -57,6 +61,61 @@ std::int64_t Canvas::Polygon(std::span<const PixelPoint> pts)
 Colour Canvas::pixel(int x, int y) const
 {
     return fromPixel(static_cast<std::uint32_t>(image().pixel(x, y)));
+}
+
+bool Canvas::resize(int widthPx, int heightPx)
+{
+    widthPx = std::max(widthPx, 1);
+    heightPx = std::max(heightPx, 1);
+    if (widthPx == m_image.width() && heightPx == m_image.height())
+        return true;
+    settle();
+    QImage next(widthPx, heightPx, QImage::Format_RGB32);
+    if (next.isNull())
+        return false;
+    const int keepW = std::min(widthPx, m_image.width());
+    const int keepH = std::min(heightPx, m_image.height());
+    const std::uint32_t back = toPixel(m_backColor);
+    for (int y = 0; y < heightPx; ++y) {
+        auto* row = reinterpret_cast<std::uint32_t*>(next.scanLine(y));
+        int from = 0;
+        if (y < keepH) {
+            std::memcpy(row, m_image.constScanLine(y), static_cast<std::size_t>(keepW) * 4);
+            from = keepW;
+        }
+        std::fill(row + from, row + widthPx, back);
+    }
+    m_image = std::move(next);
+    return true;
+}
+
+bool Canvas::showPicture(const QImage& picture)
+{
+    if (picture.isNull())
+        return false;
+    QImage image = picture.format() == QImage::Format_RGB32 ? picture : picture.convertToFormat(QImage::Format_RGB32);
+    if (image.isNull())
+        return false;
+    m_outlines.clear();
+    m_fillPending = false;
+    m_image = std::move(image);
+    return true;
+}
+
+void Canvas::PaintPicture(const QImage& picture, const QRect& target)
+{
+    if (picture.isNull() || target.isEmpty())
+        return;
+    QImage& pixels = image();
+    if (!target.intersects(pixels.rect()))
+        return;
+    QPainter p(&pixels);
+    // Pixels stay pixels, as a bitmap stretched on the desktop does: no smoothing.
+    p.setRenderHint(QPainter::SmoothPixmapTransform, false);
+    if (target.size() == picture.size())
+        p.drawImage(target.topLeft(), picture);
+    else
+        p.drawImage(target, picture);
 }
 
 } // namespace zovex

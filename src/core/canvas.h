@@ -10,6 +10,7 @@
 #include "outline_rasterizer.h"
 
 #include <QImage>
+#include <QRect>
 #include <QString>
 
 #include <cstdint>
@@ -77,6 +78,20 @@ public:
     QImage Image() const { return image().copy(); }
 
     Colour pixel(int x, int y) const;
+
+    // A new interior of widthPx x heightPx (at least 1 x 1): what was drawn stays at the
+    // top-left, cut off where the canvas got smaller, and new parts take BackColor. False when
+    // an image of that size cannot be had; the canvas is then as it was. The old and the new
+    // image exist together only while the rows are copied.
+    bool resize(int widthPx, int heightPx);
+    // Makes `picture` the persistent image, the interior taking its size: the picture is
+    // shared, not copied, until something is drawn on the canvas (a picture that is not RGB32
+    // is converted once). False for a null picture or one that cannot be converted.
+    bool showPicture(const QImage& picture);
+    // Draws the whole `picture` into the persistent image, scaled to `target` (pixels of the
+    // interior, any position, parts outside cut off). Transparent parts of the picture leave
+    // the canvas as it was. An empty target or a null picture draws nothing.
+    void PaintPicture(const QImage& picture, const QRect& target);
 
 private:
     // Cls followed by a new BackColor and the rings is the start of every pattern: the fill and

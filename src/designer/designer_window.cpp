@@ -1,11 +1,14 @@
 #include "designer_window.h"
 
 #include "category.h"
+#include "colour_button.h"
+#include "handler_guard.h"
 #include "font_faces.h"
 #include "int_conv.h"
 #include "random_source.h"
 #include "save_canvas_image.h"
 #include "star_ring.h"
+#include "twips.h"
 #include "tick_gate.h"
 #include "tick_queue.h"
 
@@ -40,18 +43,6 @@ QFont songti(double points, bool bold = false)
     return controlFont(QStringLiteral("宋体"), points, bold);
 }
 
-int twipsToPx(int twips) { return toInt32(twips / 15.0); }
-
-// Runs an event handler; nothing may escape into Qt's event dispatch.
-template <class F>
-void guarded(F&& handler) noexcept
-{
-    try {
-        handler();
-    } catch (...) {
-    }
-}
-
 void setColours(QWidget* w, Colour fore, std::optional<Colour> back)
 {
     QPalette pal = w->palette();
@@ -64,16 +55,6 @@ void setColours(QWidget* w, Colour fore, std::optional<Colour> back)
         pal.setColor(QPalette::Button, qcolor(*back));
     }
     w->setPalette(pal);
-}
-
-// The graphical button style: the face in the given colour, raised, sunken while pressed.
-QString buttonFace(Colour face)
-{
-    const QString c = qcolor(face).name();
-    return QStringLiteral("QPushButton { background-color: %1; color: black; border: 2px outset %1; }"
-                          "QPushButton:pressed { border-style: inset; }"
-                          "QPushButton:focus { border: 2px solid black; }")
-        .arg(c);
 }
 
 // The window icon: a small star ring on the window's own colour.
@@ -89,11 +70,6 @@ const QIcon& designerIcon()
 }
 
 } // namespace
-
-QRect twipsToPixels(int left, int top, int width, int height)
-{
-    return QRect(twipsToPx(left), twipsToPx(top), twipsToPx(width), twipsToPx(height));
-}
 
 // --- DesignerForm -------------------------------------------------------------------------
 
@@ -130,7 +106,7 @@ DesignerWindow::DesignerWindow(DesignerForm& form) : QWidget(nullptr), m_form(fo
     setColours(this, RGB(0, 0, 0), kFormBack);
 
     // Normal size centred on the screen; the window opens maximised.
-    const QSize client(twipsToPx(d.clientWidthTwips), twipsToPx(d.clientHeightTwips));
+    const QSize client = twipsSize(d.clientWidthTwips, d.clientHeightTwips);
     resize(client);
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - QPoint(client.width() / 2, client.height() / 2));
@@ -159,7 +135,7 @@ void DesignerWindow::buildControls()
 
     auto place = [](QWidget* w, const char* name, int l, int t, int wd, int h) {
         w->setObjectName(QString::fromLatin1(name));
-        w->setGeometry(twipsToPixels(l, t, wd, h));
+        w->setGeometry(twipsRect(l, t, wd, h));
     };
     auto label = [&](const char* name, int l, int t, int wd, int h, const QString& caption, Colour fore,
                      const QFont& font) {
@@ -176,7 +152,7 @@ void DesignerWindow::buildControls()
         place(b, name, l, t, wd, h);
         b->setFont(font);
         if (face)
-            b->setStyleSheet(buttonFace(*face));
+            b->setStyleSheet(colourButtonStyle(*face));
         return b;
     };
     auto textBox = [&](const char* name, int l, int t, int wd, int h, const QString& text, Colour fore,
@@ -205,10 +181,9 @@ void DesignerWindow::buildControls()
     Command1[0] = button("Command1(0)", 1620, 60, 855, 315, QStringLiteral("Color"), std::nullopt, songti(9));
     Command1[2] = button("Command1(2)", 2520, 60, 1695, 315, QStringLiteral("Polygon"), std::nullopt, songti(9));
     for (int i = 0; i < 3; ++i)
-        connect(Command1[static_cast<std::size_t>(i)], &QPushButton::clicked, this,
-                [this, i] { guarded([&] { Command1_Click(i); }); });
+        connectHandler(Command1[static_cast<std::size_t>(i)], &QPushButton::clicked, this, FailureStyle::StatementByStatement, [this, i] { Command1_Click(i); });
 
-    Picture1 = new PictureBox(twipsToPixels(0, 0, 12915, 12915).size(), d.canvasBack, this);
+    Picture1 = new PictureBox(twipsRect(0, 0, 12915, 12915).size(), d.canvasBack, this);
     place(Picture1, "Picture1", 0, 0, 12915, 12915);
 
     static constexpr int kImages[5][4] = {
@@ -230,12 +205,12 @@ void DesignerWindow::buildControls()
     Check2->setFont(songti(9, true));
     Check2->setAutoFillBackground(true);
     setColours(Check2, RGB(255, 0, 0), RGB(64, 0, 64));
-    connect(Check2, &QCheckBox::clicked, this, [this] { guarded([&] { Check2_Click(); }); });
+    connectHandler(Check2, &QCheckBox::clicked, this, FailureStyle::NotAtAll, [this] { Check2_Click(); });
 
     Command2 = button("Command2", 13260, 6900, 1245, 375, QStringLiteral("保存图案"), RGB(192, 192, 255), songti(9));
     Command3 = button("Command3", 13260, 7350, 1245, 375, QStringLiteral("打印图案"), RGB(192, 192, 255), songti(9));
-    connect(Command2, &QPushButton::clicked, this, [this] { guarded([&] { Command2_Click(); }); });
-    connect(Command3, &QPushButton::clicked, this, [this] { guarded([&] { Command3_Click(); }); });
+    connectHandler(Command2, &QPushButton::clicked, this, FailureStyle::StatementByStatement, [this] { Command2_Click(); });
+    connectHandler(Command3, &QPushButton::clicked, this, FailureStyle::NotAtAll, [this] { Command3_Click(); });
 
     Label3 = label("Label3", 14730, 6990, 1425, 345, QStringLiteral("宽度方案选择"), RGB(255, 255, 128), songti(9, true));
     Combo1 = combo("Combo1", 14730, 7410, 1455, 300);
@@ -266,7 +241,7 @@ void DesignerWindow::buildControls()
                                 RGB(0, 192, 0), songti(points, true));
         *categoryMembers[j - 1] = b;
         const Handler h = kCategoryHandlers[j - 1];
-        connect(b, &QPushButton::clicked, this, [this, h] { guarded([&] { (this->*h)(); }); });
+        connectHandler(b, &QPushButton::clicked, this, FailureStyle::NotAtAll, [this, h] { (this->*h)(); });
     }
 
     Label10 = label("Label10", 13350, 9600, 1725, 315, QStringLiteral("设计速度控制"), RGB(0, 64, 0), songti(10.5, true));
@@ -279,10 +254,10 @@ void DesignerWindow::buildControls()
     Command5 = button("Command5", 14430, 10470, 945, 375, QStringLiteral("快速"), RGB(255, 128, 255), songti(9));
     Command6 = button("Command6", 15540, 10470, 915, 375, QStringLiteral("高速"), RGB(255, 128, 0), songti(9));
     Command7 = button("Command7", 16620, 10470, 915, 375, QStringLiteral("慢速"), RGB(0, 128, 128), songti(9));
-    connect(Command4, &QPushButton::clicked, this, [this] { guarded([&] { Command4_Click(); }); });
-    connect(Command5, &QPushButton::clicked, this, [this] { guarded([&] { Command5_Click(); }); });
-    connect(Command6, &QPushButton::clicked, this, [this] { guarded([&] { Command6_Click(); }); });
-    connect(Command7, &QPushButton::clicked, this, [this] { guarded([&] { Command7_Click(); }); });
+    connectHandler(Command4, &QPushButton::clicked, this, FailureStyle::NotAtAll, [this] { Command4_Click(); });
+    connectHandler(Command5, &QPushButton::clicked, this, FailureStyle::NotAtAll, [this] { Command5_Click(); });
+    connectHandler(Command6, &QPushButton::clicked, this, FailureStyle::NotAtAll, [this] { Command6_Click(); });
+    connectHandler(Command7, &QPushButton::clicked, this, FailureStyle::NotAtAll, [this] { Command7_Click(); });
 
     Text2 = textBox("Text2", 13230, 11220, 4575, 345, defaultText2(), RGB(0, 0, 192), RGB(192, 255, 192));
     Text3 = textBox("Text3", 13230, 11670, 4575, 345, defaultText3(), RGB(0, 0, 192), RGB(192, 255, 192));
@@ -300,11 +275,11 @@ void DesignerWindow::buildControls()
                              std::max(informationLabel->height(), informationLabel->heightForWidth(informationLabel->width())));
 
     Command18 = button("Command18", 20010, 5490, 1245, 375, QStringLiteral("剪裁保存"), RGB(192, 192, 255), songti(9));
-    connect(Command18, &QPushButton::clicked, this, [this] { guarded([&] { Command18_Click(); }); });
+    connectHandler(Command18, &QPushButton::clicked, this, FailureStyle::NotAtAll, [this] { Command18_Click(); });
     if (d.command19 == WallpaperButton::PresentHidden) {
         Command19 = button("Command19", 20010, 5040, 1245, 375, QStringLiteral("高速排版"), RGB(192, 192, 255), songti(9));
         Command19->setVisible(false);
-        connect(Command19, &QPushButton::clicked, this, [this] { guarded([&] { Command19_Click(); }); });
+        connectHandler(Command19, &QPushButton::clicked, this, FailureStyle::NotAtAll, [this] { Command19_Click(); });
     }
 
     categoryLabel = label(d.categoryLabelName, 0, 0, 0, 0, QString(), RGB(0, 0, 0), songti(9));
@@ -390,7 +365,7 @@ void DesignerWindow::Timer1_Timer()
     // dropped, not made up afterwards.
     if (TickGate::isHeld())
         return;
-    guarded([&] {
+    runHandler(FailureStyle::StatementByStatement, this, [&] {
         const TickOutput out = runGenerationTick(canvas(), RandomSource::shared(), category(m_form.category()),
                                                  m_form.DesignCount, tickInputs());
         Label11->setText(out.countCaption);
@@ -473,9 +448,9 @@ void DesignerWindow::Command7_Click() { setTimer1Interval(kSlowIntervalMs); }
 
 void DesignerWindow::Command2_Click() { SaveCanvasImage(cdlg, canvas(), this); }
 
-void DesignerWindow::Command3_Click() { showToolWindow(WindowKind::zvtdy); }
-void DesignerWindow::Command18_Click() { showToolWindow(WindowKind::Form20); }
-void DesignerWindow::Command19_Click() { showToolWindow(WindowKind::Form30); }
+void DesignerWindow::Command3_Click() { showOwnedByForm1(WindowKind::zvtdy); }
+void DesignerWindow::Command18_Click() { showOwnedByForm1(WindowKind::Form20); }
+void DesignerWindow::Command19_Click() { showOwnedByForm1(WindowKind::Form30); }
 
 // --- registry -----------------------------------------------------------------------------
 
@@ -489,13 +464,5 @@ void registerDesignerWindows()
 }
 
 DesignerForm& designerForm(int k) { return WindowRegistry::instance().as<DesignerForm>(designerKind(k)); }
-
-void showToolWindow(WindowKind tool)
-{
-    WindowRegistry& registry = WindowRegistry::instance();
-    if (!registry.hasKind(tool))
-        return;
-    registry.form(tool).Show(&designerForm(1).widget());
-}
 
 } // namespace zovex

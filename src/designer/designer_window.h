@@ -38,9 +38,6 @@ inline constexpr int kFastIntervalMs = 1000;   // 快速
 inline constexpr int kHighIntervalMs = 1;      // 高速
 inline constexpr int kSlowIntervalMs = 6000;   // 慢速
 
-// A control's place in twips (from the client area's top-left corner) as pixels, 15 twips each.
-QRect twipsToPixels(int left, int top, int width, int height);
-
 class DesignerWindow;
 
 class DesignerForm final : public Form {
@@ -166,9 +163,5 @@ void registerDesignerWindows();
 
 // The registry's object of category k (1..10), made if need be; registerDesignerWindows first.
 DesignerForm& designerForm(int k);
-
-// Shows a picture tool modeless with Form1 as its owner, whichever designer window asks; a
-// tool that is not part of this program (not registered) is not shown.
-void showToolWindow(WindowKind tool);
 
 } // namespace zovex

@@ -4,6 +4,7 @@
 // what comes back. A tick of a category with r rings makes 10 + 4r draws.
 #pragma once
 
+#include "attempt.h"
 #include "canvas.h"
 #include "category.h"
 #include "random_source.h"
@@ -17,18 +18,6 @@ namespace zovex {
 
 // The designer canvas: Picture1 is 12915 twips square with a 2-pixel border on each side.
 inline constexpr int kDesignerCanvasPx = 857;
-
-// Runs one statement; a failure abandons the rest of that statement only.
-template <class F>
-bool attempt(F&& statement) noexcept
-{
-    try {
-        statement();
-        return true;
-    } catch (...) {
-        return false;
-    }
-}
 
 struct TickInputs {
     QString combo1;        // line width scheme (宽度方案选择)

@@ -8,9 +8,18 @@
 
 namespace zovex {
 
-PictureBox::PictureBox(QSize outerPx, Colour back, QWidget* parent)
-    : QWidget(parent),
-      m_canvas(std::max(outerPx.width() - 2 * kBorderPx, 1), std::max(outerPx.height() - 2 * kBorderPx, 1), back)
+namespace {
+
+QSize interiorOf(QSize outer)
+{
+    return {std::max(outer.width() - 2 * PictureBox::kBorderPx, 1), std::max(outer.height() - 2 * PictureBox::kBorderPx, 1)};
+}
+
+} // namespace
+
+PictureBox::PictureBox(QSize outerPx, Colour back, QWidget* parent, AutoSize autoSize, ScaleMode scale)
+    : QWidget(parent), m_canvas(interiorOf(outerPx).width(), interiorOf(outerPx).height(), back),
+      m_autoSize(autoSize), m_scale(scale)
 {
     resize(outerPx);
     // Every pixel is painted below: no background erase, no flicker at high tick rates.
@@ -18,14 +27,78 @@ PictureBox::PictureBox(QSize outerPx, Colour back, QWidget* parent)
     setFocusPolicy(Qt::NoFocus);
 }
 
+void PictureBox::setPicture(const QImage& picture)
+{
+    m_picture = picture;
+    if (!picture.isNull() && m_autoSize == AutoSize::On && !picture.hasAlphaChannel() &&
+        m_canvas.showPicture(picture)) {
+        resize(picture.size() + QSize(2 * kBorderPx, 2 * kBorderPx));
+        update();
+        return;
+    }
+    if (!picture.isNull() && m_autoSize == AutoSize::On)
+        setOuterSize(picture.size() + QSize(2 * kBorderPx, 2 * kBorderPx));
+    m_canvas.Cls();
+    m_canvas.PaintPicture(picture, QRect(QPoint(0, 0), picture.size()));
+    update();
+}
+
+bool PictureBox::setOuterSize(QSize outerPx)
+{
+    const QSize in = interiorOf(outerPx);
+    if (!m_canvas.resize(in.width(), in.height()))
+        return false;
+    resize(outerPx);
+    return true;
+}
+
+float PictureBox::ScaleWidth() const
+{
+    const int px = m_canvas.widthPx();
+    return m_scale == ScaleMode::Twip ? pxToTwips(px) : static_cast<float>(px);
+}
+
+float PictureBox::ScaleHeight() const
+{
+    const int px = m_canvas.heightPx();
+    return m_scale == ScaleMode::Twip ? pxToTwips(px) : static_cast<float>(px);
+}
+
+int PictureBox::toPx(float v) const { return m_scale == ScaleMode::Twip ? twipsToPx(v) : toInt32(v); }
+
+void PictureBox::PaintPicture(const QImage& picture, float x, float y, float width, float height)
+{
+    const QRect target(toPx(x), toPx(y), toPx(width), toPx(height));
+    m_canvas.PaintPicture(picture, target);
+    update(target.translated(kBorderPx, kBorderPx) & interior());
+}
+
+void PictureBox::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    // However the box was resized, its canvas is its interior (if memory allows).
+    const QSize in = interiorOf(size());
+    m_canvas.resize(in.width(), in.height());
+}
+
 void PictureBox::paintEvent(QPaintEvent* event)
 {
     QPainter p(this);
+    const QRect in = interior();
+    const QRect dirty = event->rect() & in;
+    if (!dirty.isEmpty()) {
+        const QImage& image = m_canvas.image();
+        const QRect shown = dirty & QRect(in.topLeft(), image.size());
+        if (!shown.isEmpty())
+            p.drawImage(shown.topLeft(), image, shown.translated(-in.topLeft()));
+        // Only when the canvas could not grow with the box.
+        if (shown != dirty) {
+            const QRegion rest = QRegion(dirty) - shown;
+            for (const QRect& r : rest)
+                p.fillRect(r, QColor::fromRgb(toPixel(m_canvas.BackColor())));
+        }
+    }
     qDrawWinPanel(&p, rect(), palette(), true);
-    const QRect interior(kBorderPx, kBorderPx, m_canvas.widthPx(), m_canvas.heightPx());
-    const QRect dirty = event->rect() & interior;
-    if (!dirty.isEmpty())
-        p.drawImage(dirty.topLeft(), m_canvas.image(), dirty.translated(-interior.topLeft()));
 }
 
 } // namespace zovex

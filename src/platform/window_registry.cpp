@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QTimer>
+#include <QWindow>
 
 #include <stdexcept>
 
@@ -55,12 +56,35 @@ QWidget& Form::widget()
     return *m_widget;
 }
 
+namespace {
+
+// The desktop learns a window's owner when the window is mapped: set before it is shown.
+void setTransientOwner(QWidget& w, QWidget* owner)
+{
+    w.winId(); // the window's handle, made now if it has none yet
+    QWindow* handle = w.windowHandle();
+    if (!handle)
+        return;
+    QWindow* ownerHandle = nullptr;
+    if (owner) {
+        owner->window()->winId();
+        ownerHandle = owner->window()->windowHandle();
+    }
+    handle->setTransientParent(ownerHandle);
+}
+
+} // namespace
+
+QWidget* Form::owner() const { return m_owner.data(); }
+
 void Form::Show(QWidget* owner)
 {
     QWidget& w = widget();
-    if (owner && owner != &w && w.parentWidget() != owner) {
-        // Re-parenting hides the window; it is shown again below.
-        w.setParent(owner, w.windowFlags() | Qt::Window);
+    if (owner && owner->window() == &w)
+        owner = nullptr;
+    if (!w.isVisible()) {
+        m_owner = owner ? owner->window() : nullptr;
+        setTransientOwner(w, m_owner.data());
     }
     if (w.isMinimized())
         w.setWindowState(w.windowState() & ~Qt::WindowMinimized);
@@ -111,6 +135,20 @@ bool WindowRegistry::isLoaded(WindowKind kind) const
 {
     auto it = m_forms.find(kind);
     return it != m_forms.end() && it->second->isLoaded();
+}
+
+void showOwnedByForm1(WindowKind tool)
+{
+    WindowRegistry& registry = WindowRegistry::instance();
+    if (!registry.hasKind(tool))
+        return;
+    registry.form(tool).Show(&registry.form(WindowKind::Form1).widget());
+}
+
+void WindowRegistry::clear()
+{
+    reset();
+    m_factories.clear();
 }
 
 void WindowRegistry::reset()

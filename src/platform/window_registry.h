@@ -6,8 +6,10 @@
 // control): createWidget() builds the controls from their description and runs Form_Load.
 // Closing the widget (the close box) unloads it: from that moment the window counts as not
 // loaded, and the next reference builds it anew, even before the closed widget is deleted.
-// Hidden windows do not keep the program alive: Qt's quit-on-last-window-closed counts visible
-// windows only.
+// Every window is a top-level widget of its own: a window shown with an owner is tied to it as
+// the desktop's transient window (it stays above its owner and is minimised with it; on X11 its
+// WM_TRANSIENT_FOR names the owner), never as a Qt child, so closing a window closes only that
+// window. Hidden windows do not keep the program alive (endProgramWhenNoWindowIsVisible).
 #pragma once
 
 #include <QMetaObject>
@@ -44,9 +46,13 @@ public:
     // Loaded: built and not closed since.
     bool isLoaded() const;
 
-    // Shows the window modeless, above `owner` if one is given (it then stays above its owner
-    // and is minimised with it); brings it to the front if it is already visible.
+    // Shows the window modeless; brings it to the front if it is already visible. A window that
+    // is not visible yet is owned by `owner`'s window when one is given (it then stays above
+    // its owner and is minimised with it) and by none otherwise; the owner of a visible window
+    // does not change.
     void Show(QWidget* owner = nullptr);
+    // The window this one was last shown owned by, if it still exists.
+    QWidget* owner() const;
     // Loads the window if need be, then hides it. Nothing else changes.
     void Hide();
     // Unloads the window as its close box does, without asking it; its timers stop at once.
@@ -64,6 +70,7 @@ private:
     void forgetWidget();
 
     QPointer<QWidget> m_widget;
+    QPointer<QWidget> m_owner;
     QMetaObject::Connection m_destroyedConnection;
 };
 
@@ -90,10 +97,16 @@ public:
     // Destroys every window and object (end of the program, or between tests). Must run while
     // the QApplication still exists.
     void reset();
+    // reset(), and every kind forgotten as well: the registry as the program starts (tests).
+    void clear();
 
 private:
     std::map<WindowKind, Factory> m_factories;
     std::map<WindowKind, std::unique_ptr<Form>> m_forms;
 };
+
+// Shows a picture tool modeless with Form1 as its owner, whichever window asks (Form1 is
+// loaded if need be); a tool that is not part of this program (not registered) is not shown.
+void showOwnedByForm1(WindowKind tool);
 
 } // namespace zovex

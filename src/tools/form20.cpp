@@ -2,6 +2,7 @@
 
 #include "clipboard.h"
 #include "colour.h"
+#include "handler_guard.h"
 #include "image_file.h"
 #include "int_conv.h"
 #include "message_box.h"
@@ -11,11 +12,6 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMouseEvent>
-#include <QPainter>
-#include <QPaintEvent>
-#include <qdrawutil.h>
-
-#include <exception>
 
 namespace zovex {
 
@@ -23,33 +19,6 @@ namespace {
 // &HFFC0C0: red 192, green 192, blue 255.
 constexpr Colour kPictureBack = 0xFFC0C0;
 } // namespace
-
-CapturePicture::CapturePicture(QWidget* parent)
-    : QWidget(parent), m_back(QColor::fromRgb(toPixel(kPictureBack)))
-{
-    setAttribute(Qt::WA_OpaquePaintEvent, true);
-    setFocusPolicy(Qt::NoFocus);
-}
-
-void CapturePicture::setPicture(const QImage& picture)
-{
-    m_picture = picture;
-    update();
-}
-
-void CapturePicture::paintEvent(QPaintEvent* event)
-{
-    QPainter p(this);
-    const QRect interior = rect().adjusted(kBorderPx, kBorderPx, -kBorderPx, -kBorderPx);
-    const QRect dirty = event->rect() & interior;
-    p.fillRect(dirty, m_back);
-    if (!m_picture.isNull()) {
-        const QRect shown = dirty & QRect(interior.topLeft(), m_picture.size());
-        if (!shown.isEmpty())
-            p.drawImage(shown.topLeft(), m_picture, shown.translated(-interior.topLeft()));
-    }
-    qDrawWinPanel(&p, rect(), palette(), true);
-}
 
 QString captureNotSavedText(const QString& fileName, const QString& reason)
 {
@@ -68,11 +37,13 @@ Form20::Form20(QWidget* parent) : QMainWindow(parent)
     mnuFileSave->setEnabled(false);
     mnuFileSep = mnuFile->addSeparator();
     mnuFileExit = mnuFile->addAction(QStringLiteral("退出"));
-    connect(mnuFileSnap, &QAction::triggered, this, [this] { runHandler([this] { mnuFileSnap_Click(); }); });
-    connect(mnuFileSave, &QAction::triggered, this, [this] { runHandler([this] { mnuFileSave_Click(); }); });
-    connect(mnuFileExit, &QAction::triggered, this, [this] { runHandler([this] { mnuFileExit_Click(); }); });
+    connectHandler(mnuFileSnap, &QAction::triggered, this, FailureStyle::NotAtAll, [this] { mnuFileSnap_Click(); });
+    connectHandler(mnuFileSave, &QAction::triggered, this, FailureStyle::StatementByStatement,
+                   [this] { mnuFileSave_Click(); });
+    connectHandler(mnuFileExit, &QAction::triggered, this, FailureStyle::NotAtAll, [this] { mnuFileExit_Click(); });
 
-    Picture1 = new CapturePicture(area);
+    Picture1 = new PictureBox(kCaptureClientSize, kPictureBack, area);
+    Picture1->setObjectName(QStringLiteral("Picture1"));
     CommonDialog1.CancelError = true;
 
     resize(kCaptureClientSize.width(), kCaptureClientSize.height() + menuBar()->sizeHint().height());
@@ -82,18 +53,6 @@ Form20::Form20(QWidget* parent) : QMainWindow(parent)
 Form20::~Form20() { letGo(); }
 
 QWidget& Form20::client() const { return *centralWidget(); }
-
-template <class F>
-void Form20::runHandler(F&& handler)
-{
-    // Nothing thrown in a handler may cross the Qt event loop.
-    try {
-        handler();
-    } catch (const std::exception& e) {
-        messageBoxes().notice(this, QString::fromLocal8Bit(e.what()));
-    } catch (...) {
-    }
-}
 
 void Form20::Form_Load()
 {
@@ -134,7 +93,8 @@ void Form20::Form_MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers, QPoin
     const QPoint press(static_cast<int>(roundHalfEven(clientPos.x())), static_cast<int>(roundHalfEven(clientPos.y())));
     m_selection = TrackSelectionRect(*this, client(), press, screen,
                                      [this](const ScreenImage& image, const ScreenRect& rect) {
-                                         runHandler([&] { selectionFinished(image, rect); });
+                                         runHandler(FailureStyle::NotAtAll, this,
+                                                    [&] { selectionFinished(image, rect); });
                                      });
 }
 
@@ -202,17 +162,19 @@ QPointF Form20::toClient(QPointF windowPos) const { return windowPos - QPointF(c
 
 void Form20::mousePressEvent(QMouseEvent* event)
 {
-    runHandler([&] { Form_MouseDown(event->button(), event->modifiers(), toClient(event->position())); });
+    runHandler(FailureStyle::NotAtAll, this,
+               [&] { Form_MouseDown(event->button(), event->modifiers(), toClient(event->position())); });
 }
 
 void Form20::mouseReleaseEvent(QMouseEvent* event)
 {
-    runHandler([&] { Form_MouseUp(event->button(), event->modifiers(), toClient(event->position())); });
+    runHandler(FailureStyle::NotAtAll, this,
+               [&] { Form_MouseUp(event->button(), event->modifiers(), toClient(event->position())); });
 }
 
 void Form20::closeEvent(QCloseEvent* event)
 {
-    runHandler([this] {
+    runHandler(FailureStyle::WholeOperation, this, [this] {
         Form_QueryUnload();
         Form_Unload();
     });
@@ -226,13 +188,6 @@ void Form20::hideEvent(QHideEvent* event)
     if (!event->spontaneous() && (CaptureArmed || (m_selection && m_selection->isActive())))
         letGo();
     QMainWindow::hideEvent(event);
-}
-
-std::unique_ptr<QWidget> CaptureForm::createWidget() { return std::make_unique<Form20>(); }
-
-void registerCaptureWindow()
-{
-    WindowRegistry::instance().registerKind(WindowKind::Form20, [] { return std::make_unique<CaptureForm>(); });
 }
 
 } // namespace zovex

@@ -16,8 +16,10 @@
 #pragma once
 
 #include "common_dialog.h"
+#include "picture_box.h"
 #include "selection_session.h"
-#include "window_registry.h"
+#include "single_window.h"
+#include "twips.h"
 
 #include <QImage>
 #include <QMainWindow>
@@ -29,33 +31,13 @@ class QMenu;
 
 namespace zovex {
 
-// Picture1: the captured picture at its natural size from the top-left corner of the box's
-// interior, on the box's background colour; only what fits is seen.
-class CapturePicture final : public QWidget {
-public:
-    static constexpr int kBorderPx = 2;
-
-    explicit CapturePicture(QWidget* parent = nullptr);
-
-    void setPicture(const QImage& picture);
-    const QImage& picture() const { return m_picture; }
-    QColor backColor() const { return m_back; }
-
-protected:
-    void paintEvent(QPaintEvent* event) override;
-
-private:
-    QColor m_back;
-    QImage m_picture;
-};
-
 inline const QString kCaptureCaption = QStringLiteral("Zovex剪裁抓图");
 // The save dialog's settings.
 inline const QString kCaptureSaveTitle = QStringLiteral("保存");
 inline const QString kCaptureSaveFilter = QStringLiteral("位图文件(*.bmp)|*.bmp");
 inline constexpr int kCaptureSaveFlags = kOverwritePrompt | kHideReadOnly;
 // The client area at load, in pixels (6645 x 4860 twips).
-inline constexpr QSize kCaptureClientSize(6645 / 15, 4860 / 15);
+inline const QSize kCaptureClientSize = twipsSize(6645, 4860);
 
 // The notice of a failed save: names the file and the reason.
 QString captureNotSavedText(const QString& fileName, const QString& reason);
@@ -70,7 +52,7 @@ public:
     QAction* mnuFileSave = nullptr;
     QAction* mnuFileSep = nullptr;
     QAction* mnuFileExit = nullptr;
-    CapturePicture* Picture1 = nullptr;
+    PictureBox* Picture1 = nullptr; // the captured picture at its natural size, from the top-left
     CommonDialog CommonDialog1;
 
     bool captureArmed() const { return CaptureArmed; }
@@ -95,8 +77,6 @@ protected:
     void hideEvent(QHideEvent* event) override;
 
 private:
-    template <class F>
-    void runHandler(F&& handler);
     QPointF toClient(QPointF windowPos) const;
     void selectionFinished(const ScreenImage& screen, const ScreenRect& rect);
     // Leaves the armed state or abandons the selection: pointer back to normal, mouse capture
@@ -108,17 +88,10 @@ private:
     std::unique_ptr<SelectionSession> m_selection;
 };
 
-// The registry's Form20.
-class CaptureForm final : public Form {
-public:
-    // The window, loaded if need be.
-    Form20& window() { return static_cast<Form20&>(widget()); }
+using CaptureForm = SingleWindow<Form20>;
 
-protected:
-    std::unique_ptr<QWidget> createWidget() override;
-};
-
-// Declares the capture window to the window registry (WindowKind::Form20).
-void registerCaptureWindow();
+// Declares the capture window to the window registry (WindowKind::Form20); later calls change
+// nothing.
+inline void registerCaptureWindow() { registerSingleWindow<Form20>(WindowKind::Form20); }
 
 } // namespace zovex

@@ -8,9 +8,10 @@
 // destroys the picture, the next opening starts empty.
 #pragma once
 
-#include "auto_size_picture_box.h"
 #include "common_dialog.h"
-#include "window_registry.h"
+#include "picture_box.h"
+#include "print_picture.h"
+#include "single_window.h"
 
 #include <QWidget>
 
@@ -18,15 +19,11 @@ class QPushButton;
 
 namespace zovex {
 
-inline const QString kOpenPictureFilter = QStringLiteral(
-    "All Files (*.*)|*.*|JPG Files (*.jpg)|*.jpg|GIF Files (*.gif)|*.gif|BMP Files (*.bmp)|*.bmp");
-inline const QString kNoPrinterText = QStringLiteral("无法打印：系统中没有安装任何打印机。");
-
 class zvtdy final : public QWidget {
 public:
     zvtdy();
 
-    AutoSizePictureBox* Picture1 = nullptr;
+    PictureBox* Picture1 = nullptr;
     QPushButton* Command4 = nullptr; // 取图
     QPushButton* Command2 = nullptr; // 打印
     // Created with the window and gone with it.
@@ -42,16 +39,9 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 };
 
-class ZvtdyForm final : public Form {
-public:
-    // The window, loaded if need be.
-    zvtdy& window() { return static_cast<zvtdy&>(widget()); }
-
-protected:
-    std::unique_ptr<QWidget> createWidget() override;
-};
+using ZvtdyForm = SingleWindow<zvtdy>;
 
 // Registers the print window with the window registry; later calls change nothing.
-void registerPrintWindow();
+inline void registerPrintWindow() { registerSingleWindow<zvtdy>(WindowKind::zvtdy); }
 
 } // namespace zovex

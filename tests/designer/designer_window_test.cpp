@@ -405,12 +405,12 @@ TEST_F(DesignerTest, ToolButtonsShowTheToolOwnedByForm1WhereverPressed)
     QWidget& capture = registry.form(WindowKind::Form20).widget();
     EXPECT_TRUE(capture.isVisible());
     EXPECT_TRUE(capture.isWindow());
-    EXPECT_EQ(capture.parentWidget(), &window(1));
+    EXPECT_EQ(registry.form(WindowKind::Form20).owner(), &window(1));
     EXPECT_TRUE(f7.isVisible());
     EXPECT_TRUE(f7.Timer1->isActive());
 
     f7.Command3->click();
-    EXPECT_EQ(registry.form(WindowKind::zvtdy).widget().parentWidget(), &window(1));
+    EXPECT_EQ(registry.form(WindowKind::zvtdy).owner(), &window(1));
     EXPECT_TRUE(registry.form(WindowKind::zvtdy).widget().isVisible());
 
     // A tool this program does not have is not shown, and nothing fails.

@@ -4,6 +4,7 @@
 // window is in. The user's actions (menu clicks, the drag) come from xdotool, as a person's
 // would; only the save dialog is scripted (its answer comes through the protocol).
 #include "capture_e2e_pattern.h"
+#include "desktop_program.h"
 #include "form20.h"
 #include "scripted_platform.h"
 #include "tick_gate.h"
@@ -73,6 +74,7 @@ int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     app.setQuitOnLastWindowClosed(false);
+    installChineseTranslation(app);
     test::ScriptedFileDialog dialogs;
     setFileDialogBackend(&dialogs);
 

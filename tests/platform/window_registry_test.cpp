@@ -8,6 +8,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QTimer>
+#include <QWindow>
 
 #include <gtest/gtest.h>
 
@@ -145,15 +146,25 @@ TEST_F(WindowRegistryTest, AWindowThatRefusesToCloseStaysLoaded)
     EXPECT_EQ(counts.unloads, 0);
 }
 
-TEST_F(WindowRegistryTest, AnOwnedWindowStaysAWindowAndGoesWithItsOwner)
+TEST_F(WindowRegistryTest, AnOwnedWindowIsTransientForItsOwnerAndOutlivesIt)
 {
     CountingForm& owner = registry.as<CountingForm>(WindowKind::Form1);
     owner.Show();
     CountingForm& f = tool();
     f.Show(&owner.window());
-    EXPECT_EQ(f.window().parentWidget(), &owner.window());
+    EXPECT_EQ(f.window().parentWidget(), nullptr) << "a window of its own, not a child";
     EXPECT_TRUE(f.window().isWindow());
     EXPECT_TRUE(f.window().isVisible());
+    EXPECT_EQ(f.owner(), &owner.window());
+    ASSERT_NE(f.window().windowHandle(), nullptr);
+    EXPECT_EQ(f.window().windowHandle()->transientParent(), owner.window().windowHandle())
+        << "the desktop keeps it above its owner and minimises it with it";
+
+    // A control of the owner names the owner's window.
+    auto* control = new QPushButton(&owner.window());
+    f.Hide();
+    f.Show(control);
+    EXPECT_EQ(f.owner(), &owner.window());
 
     // Hidden owner: the owned window can still be shown.
     f.Hide();
@@ -161,12 +172,19 @@ TEST_F(WindowRegistryTest, AnOwnedWindowStaysAWindowAndGoesWithItsOwner)
     f.Show(&owner.window());
     EXPECT_TRUE(f.window().isVisible());
 
+    // Closing the owner closes only the owner.
     owner.window().close();
     flushDeletes();
-    EXPECT_FALSE(f.isLoaded()) << "an owned window is destroyed with its owner";
-    EXPECT_EQ(counts.unloads, 1);
+    EXPECT_TRUE(f.isLoaded());
+    EXPECT_TRUE(f.window().isVisible());
+    EXPECT_EQ(counts.unloads, 0);
+    EXPECT_EQ(f.owner(), nullptr);
+
+    // Shown again after a hide without an owner, it has none.
+    f.Hide();
     f.Show();
-    EXPECT_EQ(counts.loads, 2);
+    EXPECT_EQ(f.window().windowHandle()->transientParent(), nullptr);
+    EXPECT_EQ(counts.loads, 1);
 }
 
 TEST_F(WindowRegistryTest, AMinimisedWindowIsRestoredByShow)

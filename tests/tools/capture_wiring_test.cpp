@@ -1,15 +1,13 @@
 // The capture window as the designer windows reach it: "剪裁抓图" of any designer window shows
 // it owned by Form1, and a selection holds every designer window's ticks.
-#include "designer_window.h"
-#include "fake_desktop.h"
+#include "designer_fixture.h"
 #include "form20.h"
-#include "random_source.h"
 #include "tick_gate.h"
-#include "window_registry.h"
 
 #include <QApplication>
 #include <QMouseEvent>
 #include <QTimer>
+#include <QWindow>
 
 #include <gtest/gtest.h>
 
@@ -17,27 +15,15 @@ using namespace zovex;
 
 namespace {
 
-class CaptureWiringTest : public ::testing::Test {
+class CaptureWiringTest : public test::DesignerTest {
 protected:
-    test::FakeDesktop desktop;
-
     void SetUp() override
     {
-        WindowRegistry& registry = WindowRegistry::instance();
-        registry.reset();
-        // Every kind anew: other tests of this program put stand-ins in some entries.
-        for (int k = 1; k <= 10; ++k)
-            registry.registerKind(designerKind(k), [k] { return std::make_unique<DesignerForm>(k); });
+        DesignerTest::SetUp();
         registerCaptureWindow();
-        RandomSource::shared().setState(RandomSource::kStartState);
         QImage screen(640, 480, QImage::Format_RGB32);
         screen.fill(Qt::darkCyan);
         desktop.screen.shown = {screen, {}};
-    }
-    void TearDown() override
-    {
-        WindowRegistry::instance().reset();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
 };
 
@@ -53,7 +39,10 @@ TEST_F(CaptureWiringTest, Command18OfAnyDesignerWindowShowsForm20OwnedByForm1)
     ASSERT_TRUE(registry.isLoaded(WindowKind::Form20));
     Form20& capture = registry.as<CaptureForm>(WindowKind::Form20).window();
     EXPECT_TRUE(capture.isVisible());
-    EXPECT_EQ(capture.parentWidget(), &designerForm(1).widget());
+    EXPECT_EQ(capture.parentWidget(), nullptr) << "a window of its own, not a child of Form1";
+    EXPECT_EQ(registry.form(WindowKind::Form20).owner(), &designerForm(1).widget());
+    ASSERT_NE(capture.windowHandle(), nullptr);
+    EXPECT_EQ(capture.windowHandle()->transientParent(), designerForm(1).widget().windowHandle());
     EXPECT_TRUE(capture.isWindow());
     EXPECT_TRUE(form7.isVisible());
     EXPECT_TRUE(form7.Timer1->isActive());

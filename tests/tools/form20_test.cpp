@@ -1,8 +1,6 @@
-#include "fake_desktop.h"
 #include "form20.h"
-#include "scripted_platform.h"
 #include "tick_gate.h"
-#include "window_registry.h"
+#include "window_test.h"
 
 #include <QAction>
 #include <QApplication>
@@ -20,12 +18,6 @@
 using namespace zovex;
 
 namespace {
-
-// Form1 as far as the capture window is concerned: a window the registry can show.
-class StubForm1 final : public Form {
-protected:
-    std::unique_ptr<QWidget> createWidget() override { return std::make_unique<QWidget>(); }
-};
 
 class KeyProbe final : public QWidget {
 public:
@@ -45,23 +37,14 @@ ScreenImage noiseScreen(int w, int h)
     return {img, QPoint(0, 0)};
 }
 
-class Form20Test : public ::testing::Test {
+class Form20Test : public test::WindowTest {
 protected:
-    test::ScriptedPlatform platform;
-    test::FakeDesktop desktop;
-
     void SetUp() override
     {
-        WindowRegistry& registry = WindowRegistry::instance();
-        registry.reset();
-        registry.registerKind(WindowKind::Form1, [] { return std::make_unique<StubForm1>(); });
+        WindowTest::SetUp();
+        test::registerForm1StandIn();
         registerCaptureWindow();
         desktop.screen.shown = noiseScreen(800, 600);
-    }
-    void TearDown() override
-    {
-        WindowRegistry::instance().reset();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
 
     static bool loaded() { return WindowRegistry::instance().isLoaded(WindowKind::Form20); }
@@ -122,7 +105,7 @@ TEST_F(Form20Test, LoadsWithItsMenuPictureAndDialog)
 
     EXPECT_EQ(f.Picture1->geometry(), QRect(0, 0, 443, 324));
     EXPECT_EQ(f.Picture1->parentWidget(), &f.client());
-    EXPECT_EQ(f.Picture1->backColor(), QColor(192, 192, 255));
+    EXPECT_EQ(f.Picture1->BackColor(), RGB(192, 192, 255));
     EXPECT_TRUE(f.Picture1->picture().isNull());
     EXPECT_TRUE(f.CommonDialog1.CancelError);
 

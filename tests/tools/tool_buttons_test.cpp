@@ -1,15 +1,13 @@
 // "保存图案" and "打印图案" as the designer windows reach them: each window saves its own canvas
 // through its own dialog, and the print window opens owned by Form1 from any designer window.
-#include "designer_window.h"
-#include "random_source.h"
-#include "scripted_platform.h"
-#include "window_registry.h"
+#include "designer_fixture.h"
 #include "zvtdy.h"
 
 #include <QCoreApplication>
 #include <QImage>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QWindow>
 
 #include <gtest/gtest.h>
 
@@ -18,25 +16,16 @@ using test::kCancel;
 
 namespace {
 
-class ToolButtonsTest : public ::testing::Test {
+class ToolButtonsTest : public test::DesignerTest {
 protected:
     void SetUp() override
     {
+        DesignerTest::SetUp();
         ASSERT_TRUE(dir.isValid());
-        WindowRegistry::instance().reset();
-        registerDesignerWindows();
         registerPrintWindow();
-        RandomSource::shared().setState(RandomSource::kStartState);
     }
-    void TearDown() override
-    {
-        WindowRegistry::instance().reset();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    }
-    static DesignerWindow& window(int k) { return designerForm(k).window(); }
 
     QTemporaryDir dir;
-    test::ScriptedPlatform platform;
 };
 
 TEST_F(ToolButtonsTest, EachDesignerWindowSavesItsOwnCanvasThroughItsOwnDialog)
@@ -55,7 +44,7 @@ TEST_F(ToolButtonsTest, EachDesignerWindowSavesItsOwnCanvasThroughItsOwnDialog)
 
     // A closed window comes back with a new dialog.
     form3.close();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    flushDeletes();
     platform.dialogs.answers = {kCancel};
     window(3).Command2_Click();
     ASSERT_EQ(platform.dialogs.requests.size(), 3u);
@@ -75,7 +64,10 @@ TEST_F(ToolButtonsTest, PrintWindowOpensOwnedByForm1AndClosingItShowsForm1)
     zvtdy& print = registry.as<ZvtdyForm>(WindowKind::zvtdy).window();
     EXPECT_TRUE(print.isVisible());
     EXPECT_TRUE(print.isWindow());
-    EXPECT_EQ(print.parentWidget(), &window(1));
+    EXPECT_EQ(print.parentWidget(), nullptr) << "a window of its own, not a child of Form1";
+    EXPECT_EQ(registry.form(WindowKind::zvtdy).owner(), &window(1));
+    ASSERT_NE(print.windowHandle(), nullptr);
+    EXPECT_EQ(print.windowHandle()->transientParent(), window(1).windowHandle());
     EXPECT_TRUE(form5.isVisible());
     EXPECT_TRUE(form5.Timer1->isActive());
 

@@ -2,9 +2,7 @@
 
 #include "load_picture.h"
 #include "printer.h"
-#include "scripted_platform.h"
-#include "scripted_printer.h"
-#include "window_registry.h"
+#include "window_test.h"
 
 #include <QApplication>
 #include <QBuffer>
@@ -24,12 +22,6 @@ using test::kCancel;
 
 namespace {
 
-// Stands in for the category-1 designer window, which the print window shows when it closes.
-class PlainForm final : public Form {
-protected:
-    std::unique_ptr<QWidget> createWidget() override { return std::make_unique<QWidget>(); }
-};
-
 QImage testPicture(int w, int h, QRgb colour)
 {
     QImage img(w, h, QImage::Format_RGB32);
@@ -44,17 +36,15 @@ const QByteArray kGif1x1 = QByteArray::fromHex("474946383961010001008000"
                                                "00ff000000000021f90401000000002c00000000"
                                                "010001000002024401003b");
 
-class PrintWindowTest : public ::testing::Test {
+class PrintWindowTest : public test::WindowTest {
 protected:
     void SetUp() override
     {
+        WindowTest::SetUp();
         ASSERT_TRUE(dir.isValid());
-        WindowRegistry& r = WindowRegistry::instance();
-        r.reset();
-        r.registerKind(WindowKind::Form1, [] { return std::make_unique<PlainForm>(); });
+        test::registerForm1StandIn();
         registerPrintWindow();
     }
-    void TearDown() override { WindowRegistry::instance().reset(); }
 
     ZvtdyForm& form() { return WindowRegistry::instance().as<ZvtdyForm>(WindowKind::zvtdy); }
     zvtdy& window() { return form().window(); }
@@ -81,8 +71,6 @@ protected:
     }
 
     QTemporaryDir dir;
-    test::ScriptedPlatform platform;
-    test::ScriptedPrinterInstalled printer;
 };
 
 TEST_F(PrintWindowTest, OpensAsDescribed)

@@ -5,30 +5,17 @@
 
 #include "designer_window.h"
 #include "random_source.h"
-#include "tick_queue.h"
-#include "window_registry.h"
-
-#include <QCoreApplication>
-#include <QEvent>
-
-#include <gtest/gtest.h>
+#include "window_test.h"
 
 namespace zovex::test {
 
-class DesignerTest : public ::testing::Test {
+class DesignerTest : public WindowTest {
 protected:
     void SetUp() override
     {
-        WindowRegistry::instance() = WindowRegistry();
+        WindowTest::SetUp();
         registerDesignerWindows();
         RandomSource::shared().setState(RandomSource::kStartState);
-    }
-    void TearDown() override
-    {
-        WindowRegistry::instance() = WindowRegistry(); // windows and kinds both go
-        flushDeletes();
-        while (TickQueue::instance().runOne()) {
-        }
     }
 
     static DesignerWindow& window(int k) { return designerForm(k).window(); }
@@ -40,7 +27,6 @@ protected:
         designerForm(1).Show();
         return window(1);
     }
-    static void flushDeletes() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
 };
 
 } // namespace zovex::test
