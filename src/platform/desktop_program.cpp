@@ -8,6 +8,7 @@
 #include <QWidget>
 
 #include <memory>
+#include <utility>
 
 namespace zovex {
 
@@ -17,7 +18,10 @@ const QString kTranslatorName = QStringLiteral("zovex-qtbase-zh_CN");
 
 class LastWindowWatch final : public QObject {
 public:
-    explicit LastWindowWatch(QApplication& app) : QObject(&app) { app.installEventFilter(this); }
+    LastWindowWatch(QApplication& app, std::function<void()> end) : QObject(&app), m_end(std::move(end))
+    {
+        app.installEventFilter(this);
+    }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override
@@ -40,11 +44,12 @@ private:
             [this] {
                 m_pending = false;
                 if (!anyProgramWindowVisible())
-                    QCoreApplication::quit();
+                    m_end();
             },
             Qt::QueuedConnection);
     }
 
+    std::function<void()> m_end;
     bool m_pending = false;
 };
 
@@ -63,12 +68,16 @@ bool installChineseTranslation(QCoreApplication& app)
     return true;
 }
 
-void endProgramWhenNoWindowIsVisible(QApplication& app)
+void endProgramWhenNoWindowIsVisible(QApplication& app, std::function<void()> end)
 {
     // Qt's own rule would end the program while an owned tool window is still on the screen.
     app.setQuitOnLastWindowClosed(false);
-    if (!app.findChild<LastWindowWatch*>(QString(), Qt::FindDirectChildrenOnly))
-        new LastWindowWatch(app);
+    // One watch per application; QPointer lets go of it when the application goes first.
+    static QPointer<LastWindowWatch> watch;
+    delete watch.data();
+    if (!end)
+        end = [] { QCoreApplication::quit(); };
+    watch = new LastWindowWatch(app, std::move(end)); // owned by the application
 }
 
 bool anyProgramWindowVisible()

@@ -12,6 +12,8 @@
 //   another shown in one handler never end the program.
 #pragma once
 
+#include <functional>
+
 class QApplication;
 class QCoreApplication;
 
@@ -19,7 +21,9 @@ namespace zovex {
 
 bool installChineseTranslation(QCoreApplication& app);
 
-void endProgramWhenNoWindowIsVisible(QApplication& app);
+// `end` is what ending the program means; QCoreApplication::quit unless a test says otherwise.
+// A later call replaces the earlier one.
+void endProgramWhenNoWindowIsVisible(QApplication& app, std::function<void()> end = {});
 
 // Whether any window of the program counts as shown: a visible top-level widget that may keep
 // the program alive (not a menu, tooltip or an overlay that opted out with WA_QuitOnClose).

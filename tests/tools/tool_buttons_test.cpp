@@ -1,8 +1,10 @@
 // "保存图案" and "打印图案" as the designer windows reach them: each window saves its own canvas
 // through its own dialog, and the print window opens owned by Form1 from any designer window.
 #include "designer_fixture.h"
+#include "desktop_program.h"
 #include "zvtdy.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QImage>
 #include <QTemporaryDir>
@@ -78,3 +80,52 @@ TEST_F(ToolButtonsTest, PrintWindowOpensOwnedByForm1AndClosingItShowsForm1)
 }
 
 } // namespace
+
+TEST_F(ToolButtonsTest, ClosingADesignerWindowClosesOnlyItAndAnOpenToolKeepsTheProgramRunning)
+{
+    auto* app = qobject_cast<QApplication*>(QCoreApplication::instance());
+    ASSERT_NE(app, nullptr);
+    int ends = 0;
+    endProgramWhenNoWindowIsVisible(*app, [&] { ++ends; });
+    const auto settle = [] { QCoreApplication::sendPostedEvents(); };
+    WindowRegistry& registry = WindowRegistry::instance();
+
+    // Form5 and Form1 both shown, the print window owned by Form1 with a picture.
+    start().Command12_Click();
+    DesignerWindow& form5 = window(5);
+    form5.Command3_Click();
+    zvtdy& print = registry.as<ZvtdyForm>(WindowKind::zvtdy).window();
+    QImage picture(30, 20, QImage::Format_RGB32);
+    picture.fill(qRgb(40, 50, 60));
+    const QString file = dir.filePath(QStringLiteral("p.bmp"));
+    ASSERT_TRUE(picture.save(file, "BMP"));
+    platform.dialogs.answers = {file};
+    print.Command4_Click();
+    designerForm(1).Show();
+    ASSERT_TRUE(window(1).isVisible() && form5.isVisible() && print.isVisible());
+
+    window(1).close();
+    flushDeletes();
+    settle();
+    ASSERT_TRUE(registry.isLoaded(WindowKind::zvtdy)) << "closing Form1 closed the print window";
+    EXPECT_EQ(&registry.as<ZvtdyForm>(WindowKind::zvtdy).window(), &print);
+    EXPECT_TRUE(print.isVisible());
+    EXPECT_EQ(print.Picture1->picture().convertToFormat(QImage::Format_RGB32), picture);
+
+    form5.close();
+    flushDeletes();
+    settle();
+    EXPECT_EQ(ends, 0) << "the print window is still on the screen";
+
+    print.close();
+    flushDeletes();
+    settle();
+    EXPECT_TRUE(shown(1)) << "closing the print window shows Form1";
+    EXPECT_EQ(ends, 0);
+
+    window(1).close();
+    settle();
+    EXPECT_EQ(ends, 1) << "no window is visible any more";
+    endProgramWhenNoWindowIsVisible(*app, [] {});
+    app->setQuitOnLastWindowClosed(true);
+}
