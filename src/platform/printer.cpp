@@ -1,6 +1,7 @@
 #include "printer.h"
 #include "replaceable.h"
 
+#include <QPageLayout>
 #include <QPainter>
 #include <QPrinter>
 #include <QPrinterInfo>
@@ -45,6 +46,11 @@ bool QtPrinter::beginDocument()
         return false;
     auto printer = std::make_unique<QPrinter>(info, QPrinter::HighResolution);
     printer->setFullPage(false); // the origin is that of the printable area
+    // Qt starts a document with page margins of its own (10 pt), wherever the driver lets it
+    // print; the picture belongs at the origin of the printable area the driver reports.
+    QPageLayout layout = printer->pageLayout();
+    layout.setMargins(layout.minimumMargins());
+    printer->setPageLayout(layout);
     printer->setDocName(QStringLiteral("Zovex"));
     auto painter = std::make_unique<QPainter>();
     if (!painter->begin(printer.get()))

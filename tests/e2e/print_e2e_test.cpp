@@ -38,11 +38,6 @@ namespace {
 constexpr int kToolMs = 30000;
 constexpr int kJobMs = 60000;
 
-// A4 with margins of our own, so that the printable area does not start at the page corner:
-// 18 pt left, 36 pt top (842 - 806). At 96 dpi that is 24 and 48 pixels.
-const QByteArray kImageableArea = "*ImageableArea A4/A4: \"18 36 577 806\"";
-constexpr int kPrintableLeftPx = 24;
-constexpr int kPrintableTopPx = 48;
 const QString kSystemPpd = QStringLiteral("/usr/share/ppd/cups-pdf/CUPS-PDF_opt.ppd");
 
 struct ToolRun {
@@ -83,9 +78,12 @@ QByteArray readFile(const QString& path)
 // A private CUPS scheduler with one cups-pdf queue as its default destination.
 class PrivateCups {
 public:
-    PrivateCups()
+    // `imageableArea`: the A4 printable area the queue's driver reports, "left bottom right top"
+    // in points from the page's bottom-left corner.
+    explicit PrivateCups(QByteArray imageableArea)
         : m_queue(QStringLiteral("zovex-e2e-%1").arg(QCoreApplication::applicationPid())),
-          m_queueConf(QStringLiteral("/etc/cups/cups-pdf-%1.conf").arg(m_queue))
+          m_queueConf(QStringLiteral("/etc/cups/cups-pdf-%1.conf").arg(m_queue)),
+          m_imageableArea("*ImageableArea A4/A4: \"" + imageableArea + '"')
     {
     }
     ~PrivateCups()
@@ -161,7 +159,7 @@ public:
         if (at < 0)
             return QStringLiteral("%1 has no A4 printable area").arg(kSystemPpd);
         const qsizetype end = ppd.indexOf('\n', at);
-        ppd.replace(at, end - at, kImageableArea);
+        ppd.replace(at, end - at, m_imageableArea);
         if (!writeFile(path(QStringLiteral("margins.ppd")), ppd))
             return QStringLiteral("cannot write the queue's PPD");
 
@@ -218,6 +216,7 @@ private:
     QTemporaryDir m_dir;
     QString m_queue;
     QString m_queueConf;
+    QByteArray m_imageableArea;
     bool m_wroteQueueConf = false;
     QProcess m_cupsd;
 };
@@ -260,12 +259,11 @@ bool nearColour(QRgb a, QRgb b, int tolerance)
            std::abs(qBlue(a) - qBlue(b)) <= tolerance;
 }
 
-TEST(PrintEndToEnd, PictureLandsAtTheTopLeftOfThePrintableAreaAtItsOwnSize)
+// Prints a 382 x 383 picture from the print window on a queue whose driver reports
+// `imageableArea`, and checks that it lands at `printableOrigin` (pixels at 96 dpi) at its own size.
+void printsAtTheOriginOfThePrintableArea(const QByteArray& imageableArea, QPoint printableOrigin)
 {
-    if (geteuid() != 0)
-        GTEST_SKIP() << "needs root: the test starts its own cupsd and writes its queue's cups-pdf settings";
-
-    PrivateCups cups;
+    PrivateCups cups(imageableArea);
     const QString failure = cups.start();
     ASSERT_TRUE(failure.isEmpty()) << failure.toStdString();
 
@@ -341,14 +339,31 @@ TEST(PrintEndToEnd, PictureLandsAtTheTopLeftOfThePrintableAreaAtItsOwnSize)
                 inked |= QRect(x, y, 1, 1);
     }
     ASSERT_FALSE(inked.isEmpty()) << "the page is blank";
-    EXPECT_NEAR(inked.left(), kPrintableLeftPx, 1);
-    EXPECT_NEAR(inked.top(), kPrintableTopPx, 1);
+    EXPECT_NEAR(inked.left(), printableOrigin.x(), 1);
+    EXPECT_NEAR(inked.top(), printableOrigin.y(), 1);
     EXPECT_NEAR(inked.width(), 382, 1);
     EXPECT_NEAR(inked.height(), 383, 1);
     EXPECT_TRUE(nearColour(page.pixel(inked.left() + 8, inked.top() + 8), kCorner, 40));
     EXPECT_TRUE(nearColour(page.pixel(inked.center()), kBody, 40));
     EXPECT_TRUE(nearColour(page.pixel(inked.right() - 8, inked.bottom() - 8), kBody, 40));
     EXPECT_TRUE(nearColour(page.pixel(inked.right() - 8, inked.top() + 8), kBody, 40));
+}
+
+TEST(PrintEndToEnd, PictureLandsAtTheTopLeftOfThePrintableAreaAtItsOwnSize)
+{
+    if (geteuid() != 0)
+        GTEST_SKIP() << "needs root: the test starts its own cupsd and writes its queue's cups-pdf settings";
+    // Margins of our own, so that the printable area does not start at the page corner: 18 pt
+    // left, 36 pt top (842 - 806). At 96 dpi that is 24 and 48 pixels.
+    printsAtTheOriginOfThePrintableArea("18 36 577 806", {24, 48});
+}
+
+TEST(PrintEndToEnd, OnAPrinterThatPrintsTheWholePageThePictureStartsAtTheCorner)
+{
+    if (geteuid() != 0)
+        GTEST_SKIP() << "needs root: the test starts its own cupsd and writes its queue's cups-pdf settings";
+    // No margin at all: no margin of Qt's own either.
+    printsAtTheOriginOfThePrintableArea("0 0 595 842", {0, 0});
 }
 
 } // namespace
