@@ -26,6 +26,10 @@ public:
     // A canvas whose interior is widthPx x heightPx pixels, filled with `back`.
     Canvas(int widthPx, int heightPx, Colour back);
 
+    // Gives the interior a new size, filled with BackColor; the drawing state stays. When the
+    // image of that size cannot be allocated, returns false and the canvas stays as it was.
+    bool resize(int widthPx, int heightPx);
+
     int widthPx() const { return m_image.width(); }
     int heightPx() const { return m_image.height(); }
     float TwipsPerPixelX() const { return kTwipsPerPixel; }
@@ -76,6 +80,14 @@ public:
         return m_image;
     }
     QImage Image() const { return image().copy(); }
+    // The persistent image for a drawing that covers every pixel of it: a fill or outlines
+    // still waiting are dropped instead of being drawn first.
+    QImage& imageToOverwrite()
+    {
+        m_fillPending = false;
+        m_outlines.clear();
+        return m_image;
+    }
 
     Colour pixel(int x, int y) const;
 

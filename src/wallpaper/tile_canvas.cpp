@@ -1,0 +1,72 @@
+#include "tile_canvas.h"
+
+#include "canvas.h"
+
+#include <QPainter>
+
+#include <algorithm>
+#include <cstring>
+#include <stdexcept>
+
+namespace zovex {
+
+namespace {
+
+// The picture as one cell's pixels, at least what the canvas can show of a cell. A picture
+// that is a cell already is used as it is, without a copy: it may be as large as the canvas.
+QImage cellPixels(const QImage& picture, QSize cell, QSize shown, Colour back)
+{
+    if (picture.size() == cell && picture.format() == QImage::Format_RGB32)
+        return picture;
+    QImage pixels(shown, QImage::Format_RGB32);
+    if (pixels.isNull())
+        throw std::bad_alloc();
+    if (picture.hasAlphaChannel())
+        pixels.fill(toPixel(back));
+    QPainter painter(&pixels);
+    painter.setCompositionMode(picture.hasAlphaChannel() ? QPainter::CompositionMode_SourceOver
+                                                         : QPainter::CompositionMode_Source);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
+    if (picture.size() == cell)
+        painter.drawImage(QPoint(0, 0), picture);
+    else
+        painter.drawImage(QRect(QPoint(0, 0), cell), picture);
+    return pixels;
+}
+
+} // namespace
+
+void TileCanvas(Canvas& canvas, const QImage& picture, QSize cell)
+{
+    if (picture.isNull())
+        throw std::invalid_argument("no picture to tile with");
+    if (cell.width() < 1 || cell.height() < 1)
+        throw std::invalid_argument("the tile cell is empty");
+    const int width = canvas.widthPx();
+    const int height = canvas.heightPx();
+    const QSize shown(std::min(cell.width(), width), std::min(cell.height(), height));
+    const QImage tile = cellPixels(picture, cell, shown, canvas.BackColor());
+
+    QImage& image = canvas.imageToOverwrite();
+    // Pixels shared with another image (the picture the canvas was given) would be copied by
+    // the first write only to be painted over: a fresh image of the size is enough.
+    if (!image.isDetached()) {
+        QImage fresh(image.size(), QImage::Format_RGB32);
+        if (fresh.isNull())
+            throw std::bad_alloc();
+        image = std::move(fresh);
+    }
+    const std::size_t cellBytes = static_cast<std::size_t>(shown.width()) * 4;
+    const std::size_t lastBytes = static_cast<std::size_t>(width % shown.width()) * 4;
+    const int fullCells = width / shown.width();
+    for (int y = 0; y < height; ++y) {
+        const uchar* src = tile.constScanLine(y % shown.height());
+        uchar* dst = image.scanLine(y);
+        for (int c = 0; c < fullCells; ++c, dst += cellBytes)
+            std::memcpy(dst, src, cellBytes);
+        if (lastBytes != 0)
+            std::memcpy(dst, src, lastBytes);
+    }
+}
+
+} // namespace zovex
