@@ -2,19 +2,34 @@
 // windows and the picture tools are obtained through the window registry only. The program
 // ends when none of its windows is visible any more: an open tool window keeps it running,
 // hidden designer windows do not.
+#include "app_options.h"
 #include "designer_window.h"
 #include "desktop_program.h"
 #include "font_faces.h"
 #include "form20.h"
+#include "form30.h"
 #include "module5.h"
 #include "window_registry.h"
 #include "zvtdy.h"
 
 #include <QApplication>
 
+#include <cstdio>
+
 int main(int argc, char** argv)
 {
     using namespace zovex;
+    // Options first: a wrong one ends the program before any window or display is touched.
+    const AppCommandLine cmd = parseAppArguments(std::vector<std::string>(argv + 1, argv + argc));
+    switch (cmd.action) {
+    case AppAction::Help: std::fputs(appUsage().c_str(), stdout); return 0;
+    case AppAction::Version: std::fputs(appVersionText().c_str(), stdout); return 0;
+    case AppAction::Error: std::fprintf(stderr, "zovex: %s\n", cmd.error.c_str()); return 2;
+    case AppAction::Run: break;
+    }
+    if (cmd.options.wallpaper == WallpaperFlag::Given)
+        setWallpaperAccess(WallpaperAccess::Shown);
+
     // Wayland does not let a program place its windows (they open centred on the screen) nor
     // read the screen; a Wayland desktop with an X server runs the program through that.
     if (qEnvironmentVariableIsSet("WAYLAND_DISPLAY") && qEnvironmentVariableIsSet("DISPLAY") &&
@@ -27,6 +42,7 @@ int main(int argc, char** argv)
     registerDesignerWindows();
     registerPrintWindow();
     registerCaptureWindow();
+    registerWallpaperWindow();
 
     const auto showForm1 = [] { WindowRegistry::instance().form(WindowKind::Form1).Show(); };
 

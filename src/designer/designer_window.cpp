@@ -278,7 +278,7 @@ void DesignerWindow::buildControls()
     connectHandler(Command18, &QPushButton::clicked, this, FailureStyle::NotAtAll, [this] { Command18_Click(); });
     if (d.command19 == WallpaperButton::PresentHidden) {
         Command19 = button("Command19", 20010, 5040, 1245, 375, QStringLiteral("高速排版"), RGB(192, 192, 255), songti(9));
-        Command19->setVisible(false);
+        Command19->setVisible(wallpaperAccess() == WallpaperAccess::Shown);
         connectHandler(Command19, &QPushButton::clicked, this, FailureStyle::NotAtAll, [this] { Command19_Click(); });
     }
 
@@ -453,6 +453,13 @@ void DesignerWindow::Command18_Click() { showOwnedByForm1(WindowKind::Form20); }
 void DesignerWindow::Command19_Click() { showOwnedByForm1(WindowKind::Form30); }
 
 // --- registry -----------------------------------------------------------------------------
+
+namespace {
+WallpaperAccess g_wallpaperAccess = WallpaperAccess::Hidden;
+}
+
+WallpaperAccess wallpaperAccess() { return g_wallpaperAccess; }
+void setWallpaperAccess(WallpaperAccess access) { g_wallpaperAccess = access; }
 
 void registerDesignerWindows()
 {

@@ -112,7 +112,7 @@ public:
     QLineEdit* Text4 = nullptr;
     QLabel* informationLabel = nullptr; // Label15 in Form1, Label12 elsewhere
     QPushButton* Command18 = nullptr;   // 剪裁保存
-    QPushButton* Command19 = nullptr;   // 高速排版: Form1 only, never visible
+    QPushButton* Command19 = nullptr;   // 高速排版: Form1 only, hidden unless wallpaperAccess()
     QLabel* categoryLabel = nullptr;    // Label14 in Form1, Label7 elsewhere; hidden
     QTimer* Timer1 = nullptr;
 
@@ -157,6 +157,12 @@ private:
 
     DesignerForm& m_form;
 };
+
+// Whether Form1 shows "高速排版", the way into the wallpaper window. The program keeps it hidden
+// unless started to show it; the choice applies to Form1 windows built after it is made.
+enum class WallpaperAccess { Hidden, Shown };
+WallpaperAccess wallpaperAccess();
+void setWallpaperAccess(WallpaperAccess access);
 
 // Registers Form1..Form10 with the window registry; later calls change nothing.
 void registerDesignerWindows();

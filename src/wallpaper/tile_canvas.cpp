@@ -3,14 +3,20 @@
 #include "canvas.h"
 
 #include <QPainter>
+#include <QThread>
+#include <QThreadPool>
 
 #include <algorithm>
 #include <cstring>
+#include <latch>
 #include <stdexcept>
 
 namespace zovex {
 
 namespace {
+
+// Below this a tiling is over before a second thread would have started.
+constexpr qint64 kParallelBytes = qint64(4) << 20;
 
 // The picture as one cell's pixels, at least what the canvas can show of a cell. A picture
 // that is a cell already is used as it is, without a copy: it may be as large as the canvas.
@@ -59,14 +65,41 @@ void TileCanvas(Canvas& canvas, const QImage& picture, QSize cell)
     const std::size_t cellBytes = static_cast<std::size_t>(shown.width()) * 4;
     const std::size_t lastBytes = static_cast<std::size_t>(width % shown.width()) * 4;
     const int fullCells = width / shown.width();
-    for (int y = 0; y < height; ++y) {
-        const uchar* src = tile.constScanLine(y % shown.height());
-        uchar* dst = image.scanLine(y);
-        for (int c = 0; c < fullCells; ++c, dst += cellBytes)
-            std::memcpy(dst, src, cellBytes);
-        if (lastBytes != 0)
-            std::memcpy(dst, src, lastBytes);
+    const qsizetype tileStride = tile.bytesPerLine();
+    const qsizetype stride = image.bytesPerLine();
+    const uchar* const tileBits = tile.constBits();
+    uchar* const bits = image.bits();
+    const auto copyRows = [&](int first, int end) noexcept {
+        for (int y = first; y < end; ++y) {
+            const uchar* src = tileBits + (y % shown.height()) * tileStride;
+            uchar* dst = bits + y * stride;
+            for (int c = 0; c < fullCells; ++c, dst += cellBytes)
+                std::memcpy(dst, src, cellBytes);
+            if (lastBytes != 0)
+                std::memcpy(dst, src, lastBytes);
+        }
+    };
+
+    // A large canvas is written by every core at once, in bands of rows, as Qt's own painter
+    // fills large areas: one core alone does not reach the memory's speed.
+    const qint64 canvasBytes = qint64(stride) * height;
+    QThreadPool* pool = QThreadPool::globalInstance();
+    const int parts = canvasBytes < kParallelBytes
+                          ? 1
+                          : std::clamp(std::min(QThread::idealThreadCount(), pool->maxThreadCount() + 1), 1, 16);
+    if (parts == 1) {
+        copyRows(0, height);
+        return;
     }
+    const auto bandStart = [&](int part) { return static_cast<int>(qint64(height) * part / parts); };
+    std::latch done(parts - 1);
+    for (int part = 1; part < parts; ++part)
+        pool->start([&, part] {
+            copyRows(bandStart(part), bandStart(part + 1));
+            done.count_down();
+        });
+    copyRows(0, bandStart(1));
+    done.wait();
 }
 
 } // namespace zovex
