@@ -9,6 +9,7 @@
 #include "canvas.h"
 #include "canvas_size.h"
 #include "tile_canvas.h"
+#include "twips.h"
 #include "wallpaper_tiles.h"
 
 #include <QFile>
@@ -29,7 +30,7 @@ struct TileCase {
     int tile; // 0: the default tile picture, k: built-in tile k
 };
 
-QSize defaultCanvas() { return canvasInterior(QSize(twipsToCanvasPx(43000), twipsToCanvasPx(33000))); }
+QSize defaultCanvas() { return canvasInterior(twipsSize(43000, 33000)); }
 
 const QImage& tilePicture(int k)
 {
@@ -83,7 +84,6 @@ void BM_TileQPainter(benchmark::State& st, TileCase c)
         if (picture.size() == kCell) {
             p.drawTiledPixmap(canvas.rect(), pixmap);
         } else {
-            p.setRenderHint(QPainter::SmoothPixmapTransform, true);
             for (int y = 0; y < canvas.height(); y += kCell.height())
                 for (int x = 0; x < canvas.width(); x += kCell.width())
                     p.drawImage(QRect(QPoint(x, y), kCell), picture);

@@ -14,25 +14,6 @@ Canvas::Canvas(int widthPx, int heightPx, Colour back)
     m_image.fill(toPixel(back));
 }
 
-bool Canvas::resize(int widthPx, int heightPx)
-{
-    if (widthPx < 1 || heightPx < 1)
-        return false;
-    if (widthPx == m_image.width() && heightPx == m_image.height()) {
-        m_fillPending = true;
-        m_outlines.clear();
-        return true;
-    }
-    // The new image first: a size that cannot be had leaves the old picture where it was.
-    QImage image(widthPx, heightPx, QImage::Format_RGB32);
-    if (image.isNull())
-        return false;
-    m_outlines.clear();
-    m_image = std::move(image);
-    m_fillPending = true;
-    return true;
-}
-
 void Canvas::setBackColor(Colour c)
 {
     m_backColor = c;

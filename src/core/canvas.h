@@ -26,10 +26,6 @@ public:
     // A canvas whose interior is widthPx x heightPx pixels, filled with `back`.
     Canvas(int widthPx, int heightPx, Colour back);
 
-    // Gives the interior a new size, filled with BackColor; the drawing state stays. When the
-    // image of that size cannot be allocated, returns false and the canvas stays as it was.
-    bool resize(int widthPx, int heightPx);
-
     int widthPx() const { return m_image.width(); }
     int heightPx() const { return m_image.height(); }
     float TwipsPerPixelX() const { return kTwipsPerPixel; }

@@ -3,10 +3,14 @@
 #include "tick_queue.h"
 
 #include <QCoreApplication>
+#include <QGuiApplication>
+#include <QtGui/qguiapplication_platform.h>
 #include <QTimer>
 #include <QWindow>
 
 #include <stdexcept>
+
+#include <xcb/xcb.h>
 
 namespace zovex {
 
@@ -58,6 +62,25 @@ QWidget& Form::widget()
 
 namespace {
 
+// Qt tells an X11 desktop the owner (WM_TRANSIENT_FOR) of dialogs and tool windows only; an
+// owned ordinary window needs the property set on its own.
+void setX11Owner(QWindow& window, QWindow* owner)
+{
+    auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    if (!x11 || !x11->connection())
+        return;
+    xcb_connection_t* connection = x11->connection();
+    const xcb_window_t id = static_cast<xcb_window_t>(window.winId());
+    if (owner) {
+        const xcb_window_t ownerId = static_cast<xcb_window_t>(owner->winId());
+        xcb_change_property(connection, XCB_PROP_MODE_REPLACE, id, XCB_ATOM_WM_TRANSIENT_FOR, XCB_ATOM_WINDOW, 32, 1,
+                            &ownerId);
+    } else {
+        xcb_delete_property(connection, id, XCB_ATOM_WM_TRANSIENT_FOR);
+    }
+    xcb_flush(connection);
+}
+
 // The desktop learns a window's owner when the window is mapped: set before it is shown.
 void setTransientOwner(QWidget& w, QWidget* owner)
 {
@@ -92,6 +115,9 @@ void Form::Show(QWidget* owner)
         w.raise(); // a window being shown comes up in front anyway
     } else {
         w.show();
+        // Qt's mapping of an ordinary window clears the X11 owner set before it.
+        if (QWindow* handle = w.windowHandle())
+            setX11Owner(*handle, m_owner ? m_owner->windowHandle() : nullptr);
     }
     w.activateWindow();
 }

@@ -1,6 +1,7 @@
 #include "canvas_size.h"
 
 #include "int_conv.h"
+#include "twips.h"
 
 #include <algorithm>
 #include <cmath>
@@ -16,16 +17,10 @@ QString limitText()
         .arg(kLargestCanvasPixels);
 }
 
-QString sizeText(qint64 width, qint64 height) { return QStringLiteral("%1 × %2 像素").arg(width).arg(height); }
+QString sizeText(const QString& width, const QString& height) { return QStringLiteral("%1 × %2 像素").arg(width, height); }
+QString sizeText(qint64 width, qint64 height) { return sizeText(QString::number(width), QString::number(height)); }
 
 } // namespace
-
-int twipsToCanvasPx(double twips)
-{
-    const double px = roundHalfEven(twips / 15.0);
-    // Far beyond any limit: kept in range so that the size can still be named.
-    return static_cast<int>(std::clamp(px, -1e9, 1e9));
-}
 
 QSize canvasInterior(QSize outerPx)
 {
@@ -41,11 +36,25 @@ CanvasSizeCheck checkCanvasSide(const QString& text, CanvasSide side, QSize oute
     if (!number || !std::isfinite(twips))
         return {std::nullopt, QStringLiteral("“%1”不是壁纸的%2：请输入以缇为单位的数（15 缇为 1 像素）。%3，画布保持不变。")
                                   .arg(text.left(40), boxName, limitText())};
+    int sidePx = 0;
+    try {
+        sidePx = twipsToPx(twips);
+    } catch (const OverflowError&) {
+        if (twips < 0)
+            return checkCanvasSide(QStringLiteral("0"), side, outerPx);
+        // Beyond 32-bit pixels: named as it was asked for, and far above any limit.
+        const QString asked = QString::number(roundHalfEven(twips / 15.0) - 2 * kCanvasBorderPx, 'g', 10);
+        const QString other = QString::number(canvasInterior(outerPx).width());
+        const QString otherH = QString::number(canvasInterior(outerPx).height());
+        return {std::nullopt, QStringLiteral("壁纸尺寸 %1 太大：%2，这样保存的壁纸才能再次打开。画布保持不变。")
+                                  .arg(side == CanvasSide::Height ? sizeText(other, asked) : sizeText(asked, otherH),
+                                       limitText())};
+    }
     QSize outer = outerPx;
     if (side == CanvasSide::Height)
-        outer.setHeight(twipsToCanvasPx(twips));
+        outer.setHeight(sidePx);
     else
-        outer.setWidth(twipsToCanvasPx(twips));
+        outer.setWidth(sidePx);
     const QSize inner = canvasInterior(outer);
     const qint64 w = inner.width();
     const qint64 h = inner.height();

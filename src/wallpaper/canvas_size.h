@@ -24,9 +24,6 @@ inline constexpr qint64 kLargestCanvasPixels = kLargestPicturePixels;
 
 enum class CanvasSide { Height, Width };
 
-// Twips to whole pixels, 15 twips a pixel, ties to the even neighbour.
-int twipsToCanvasPx(double twips);
-
 // The size, in pixels, of the canvas's interior when the box is `outerPx` pixels.
 QSize canvasInterior(QSize outerPx);
 

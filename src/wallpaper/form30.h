@@ -6,16 +6,17 @@
 // Contract: the window is a single instance of the registry (WindowKind::Form30). Its state (the
 // canvas, the tile source, the text boxes, the file dialog) lasts while it is loaded: "退出"
 // hides it and keeps everything, the close box destroys it and the next opening starts from
-// the defaults. Every handler is a public member named after its control and event, never lets
-// an exception out, and runs in tests without a person (dialogs, message boxes and the printer
-// are the program's injectable ones). A size that cannot be applied is refused with a notice
-// and leaves the canvas as it was. Tiling and the stored pictures never read a file.
+// the defaults. Every handler is a public member named after its control and event, run by its
+// control through the handler guard in its failure style (sizing and tiling: not at all, so a
+// failure reaches the user as a notice; opening: whole operation; saving and printing:
+// statement by statement), and runs in tests without a person (dialogs, message boxes and the
+// printer are the program's injectable ones). A size that cannot be applied is refused with a
+// notice and leaves the canvas as it was. Tiling and the stored pictures never read a file.
 #pragma once
 
 #include "canvas_size.h"
 #include "common_dialog.h"
 #include "picture_box.h"
-#include "window_registry.h"
 
 #include <QImage>
 #include <QMainWindow>
@@ -32,8 +33,6 @@ namespace zovex {
 
 inline const QString kWallpaperCaption = QStringLiteral("Zovex豪华壁纸高速排版器");
 inline const QString kWallpaperNotice = QStringLiteral("壁纸最大尺寸根据本机内存大小而定 尽量关闭其他应用程序");
-inline const QString kWallpaperOpenFilter = QStringLiteral(
-    "All Files (*.*)|*.*|JPG Files (*.jpg)|*.jpg|GIF Files (*.gif)|*.gif|BMP Files (*.bmp)|*.bmp");
 
 class Form30 final : public QMainWindow {
 public:
@@ -54,14 +53,13 @@ public:
     std::array<QPushButton*, 12> tileButtons{}; // Command9 (壁纸1) ... Command20 (壁纸12)
     QLabel* Label1 = nullptr;
 
-    // The wallpaper canvas; its Picture is the picture last opened (none at first), its
-    // persistent image everything shown on it.
+    // The wallpaper canvas; its picture() is the picture last opened (none at first), its
+    // canvas's persistent image everything shown on it.
     PictureBox* Picture1 = nullptr;
-    QImage Picture1Picture;
-    // The tile source Picture2: its picture, whose size is the cell size of every tiling.
-    QImage Picture2;
-    // The built-in tiles held by Picture4 ... Picture15, decoded once with the window.
-    std::array<QImage, 12> builtInTiles;
+    // The hidden tile source: its interior is the cell size of every tiling.
+    PictureBox* Picture2 = nullptr;
+    // The hidden holders of the built-in tiles, Picture4 ... Picture15 (tile k in k + 3).
+    std::array<PictureBox*, 12> builtInHolders{};
 
     CommonDialog cdlg;
 
@@ -72,8 +70,8 @@ public:
     QAction* mnuFilePrint = nullptr;    // 打印
     QAction* mnuFileExit = nullptr;     // 退出
 
-    // The cell size of every tiling: the tile source's interior.
-    QSize cellSize() const { return Picture2.size(); }
+    // The cell size of every tiling: the tile source's interior, in whole pixels.
+    QSize cellSize() const;
 
     void Form_Load();
     void Command1_Click();
@@ -115,21 +113,15 @@ private:
     void buildMenu();
     // Applies one text box to its side of the canvas; false (after a notice) when refused.
     bool applyCanvasSide(CanvasSide side);
-    // Puts the canvas box where `outerPx` says, in pixels, when the canvas can have that size.
-    bool setCanvasBox(QRect outerPx);
+    // Gives the canvas box the outer size `outerPx`; false (after a notice) when the canvas
+    // cannot be that large.
+    bool setCanvasSize(QSize outerPx);
     void tileWith(const QImage& picture);
-};
-
-class WallpaperForm final : public Form {
-public:
-    // The window, loaded if need be.
-    Form30& window() { return static_cast<Form30&>(widget()); }
-
-protected:
-    std::unique_ptr<QWidget> createWidget() override;
 };
 
 // Registers the wallpaper window with the window registry; later calls change nothing.
 void registerWallpaperWindow();
+// The wallpaper window, loaded if need be.
+Form30& wallpaperWindow();
 
 } // namespace zovex

@@ -2,7 +2,6 @@
 
 #include "canvas.h"
 
-#include <QPainter>
 #include <QThread>
 #include <QThreadPool>
 
@@ -18,26 +17,18 @@ namespace {
 // Below this a tiling is over before a second thread would have started.
 constexpr qint64 kParallelBytes = qint64(4) << 20;
 
-// The picture as one cell's pixels, at least what the canvas can show of a cell. A picture
-// that is a cell already is used as it is, without a copy: it may be as large as the canvas.
+// The picture as one cell's pixels, at least what the canvas can show of a cell: the canvas's
+// own scaled draw into a cell at the corner of a canvas of that size. A picture that is a cell
+// already is used as it is, without a copy: it may be as large as the canvas.
 QImage cellPixels(const QImage& picture, QSize cell, QSize shown, Colour back)
 {
     if (picture.size() == cell && picture.format() == QImage::Format_RGB32)
         return picture;
-    QImage pixels(shown, QImage::Format_RGB32);
-    if (pixels.isNull())
+    Canvas pixels(shown.width(), shown.height(), back);
+    if (pixels.widthPx() != shown.width() || pixels.heightPx() != shown.height() || pixels.image().isNull())
         throw std::bad_alloc();
-    if (picture.hasAlphaChannel())
-        pixels.fill(toPixel(back));
-    QPainter painter(&pixels);
-    painter.setCompositionMode(picture.hasAlphaChannel() ? QPainter::CompositionMode_SourceOver
-                                                         : QPainter::CompositionMode_Source);
-    painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
-    if (picture.size() == cell)
-        painter.drawImage(QPoint(0, 0), picture);
-    else
-        painter.drawImage(QRect(QPoint(0, 0), cell), picture);
-    return pixels;
+    pixels.PaintPicture(picture, QRect(QPoint(0, 0), cell));
+    return pixels.image();
 }
 
 } // namespace

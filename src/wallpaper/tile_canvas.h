@@ -4,11 +4,11 @@
 //
 // Contract: the picture is drawn into each cell scaled to exactly the cell's size, whatever its
 // own size and proportions (a picture of the cell's size is copied 1:1). The pixels are those
-// of one smooth scaled QPainter draw of the whole picture per cell, cut off at the canvas's
+// of the canvas's own PaintPicture of the whole picture into each cell, cut off at the canvas's
 // edge; the picture is scaled once per call and rows are copied, so a tiling costs about one
 // write of the canvas and holds at most one scaled cell besides it (never more than the canvas
-// itself). Transparent parts of the picture show the canvas's BackColor. A null picture or an
-// empty cell throws std::invalid_argument and leaves the canvas as it was.
+// itself). Transparent parts of the picture show the canvas's BackColor, not what was there.
+// A null picture or an empty cell throws std::invalid_argument and leaves the canvas as it was.
 #pragma once
 
 #include <QImage>

@@ -3,11 +3,9 @@
 #include "canvas.h"
 #include "load_picture.h"
 #include "module4.h"
-#include "scripted_platform.h"
-#include "scripted_printer.h"
 #include "tile_canvas.h"
 #include "wallpaper_tiles.h"
-#include "window_registry.h"
+#include "window_test.h"
 
 #include <QAction>
 #include <QApplication>
@@ -45,19 +43,17 @@ QImage tiled(const QImage& picture, QSize cell, QSize size)
     return reference.image();
 }
 
-class WallpaperWindowTest : public ::testing::Test {
+class WallpaperWindowTest : public test::WindowTest {
 protected:
     void SetUp() override
     {
+        WindowTest::SetUp();
         ASSERT_TRUE(dir.isValid());
-        WindowRegistry& r = WindowRegistry::instance();
-        r.reset();
-        r.registerKind(WindowKind::Form1, [] { return std::make_unique<PlainForm>(); });
+        test::registerForm1StandIn();
         registerWallpaperWindow();
     }
-    void TearDown() override { WindowRegistry::instance().reset(); }
 
-    Form30& window() { return WindowRegistry::instance().as<WallpaperForm>(WindowKind::Form30).window(); }
+    Form30& window() { return wallpaperWindow(); }
     const Canvas& canvas() { return window().Picture1->canvas(); }
     QSize interior() { return QSize(canvas().widthPx(), canvas().heightPx()); }
 
@@ -75,8 +71,6 @@ protected:
     }
 
     QTemporaryDir dir;
-    test::ScriptedPlatform platform;
-    test::ScriptedPrinterInstalled printer;
 };
 
 QImage marked(int w, int h, QRgb colour)
@@ -143,7 +137,7 @@ TEST_F(WallpaperWindowTest, NewCanvasWhateverTheBoxesHoldAndEachButtonItsOwnBox)
     w.Command3_Click();
     // 16000 x 11000 twips at (0, 510).
     EXPECT_EQ(w.Picture1->geometry(), QRect(0, 34, 1067, 733));
-    EXPECT_EQ(canvas().image(), tiled(w.Picture2, kDefaultCell, QSize(1063, 729)));
+    EXPECT_EQ(canvas().image(), tiled(defaultTilePicture(), kDefaultCell, QSize(1063, 729)));
     EXPECT_TRUE(platform.boxes.shown.empty());
     EXPECT_EQ(w.Text1->text(), QStringLiteral("abc")); // never written by the program
 
@@ -152,7 +146,7 @@ TEST_F(WallpaperWindowTest, NewCanvasWhateverTheBoxesHoldAndEachButtonItsOwnBox)
     w.Text2->setText(QStringLiteral("30000"));
     w.Command1_Click();
     EXPECT_EQ(w.Picture1->geometry(), QRect(0, 34, 1067, 1000));
-    EXPECT_EQ(canvas().image(), tiled(w.Picture2, kDefaultCell, QSize(1063, 996)));
+    EXPECT_EQ(canvas().image(), tiled(defaultTilePicture(), kDefaultCell, QSize(1063, 996)));
     // 宽度 reads Text2 only.
     w.Text1->setText(QStringLiteral("3000"));
     w.Command2_Click();
@@ -172,7 +166,7 @@ TEST_F(WallpaperWindowTest, ASizeThatCannotBeAppliedIsRefusedWithANotice)
     const Case heights[] = {
         {"", nullptr},      {"abc", nullptr},           {"12,5", nullptr},       {"0", "2863 × -4 像素"},
         {"-3000", "2863 × -204 像素"}, {"45", "2863 × -1 像素"}, {"600000", "2863 × 39996 像素"},
-        {"1e30", "2863 × 999999996 像素"},
+        {"1e30", "2863 × 6.666666"},
     };
     Form30& w = window();
     const QImage before = canvas().Image();
@@ -354,7 +348,7 @@ TEST_F(WallpaperWindowTest, ExitHidesAndKeepsTheCloseBoxStartsAgain)
 
     // The close box destroys it; the next opening starts from the defaults.
     w->close();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    flushDeletes();
     Form30& again = window();
     EXPECT_EQ(again.Text2->text(), QStringLiteral("43000"));
     EXPECT_EQ(again.cellSize(), kDefaultCell);
@@ -376,11 +370,11 @@ TEST_F(WallpaperWindowTest, HandsOverToZoomAndCapture)
     w.Command7_Click();
     QWidget& zoom = r.form(WindowKind::Form40).widget();
     EXPECT_TRUE(zoom.isVisible());
-    EXPECT_EQ(zoom.parentWidget(), &w); // owned by the wallpaper window
+    EXPECT_EQ(r.form(WindowKind::Form40).owner(), &w); // owned by the wallpaper window
     w.Command8_Click();
     QWidget& capture = r.form(WindowKind::Form20).widget();
     EXPECT_TRUE(capture.isVisible());
-    EXPECT_EQ(capture.parentWidget(), &r.form(WindowKind::Form1).widget()); // owned by Form1
+    EXPECT_EQ(r.form(WindowKind::Form20).owner(), &r.form(WindowKind::Form1).widget()); // owned by Form1
 }
 
 TEST_F(WallpaperWindowTest, DraggingTheCanvasKeepsTheGrabbedPointUnderThePointer)

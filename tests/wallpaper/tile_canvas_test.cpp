@@ -1,8 +1,6 @@
 #include "canvas.h"
 #include "tile_canvas.h"
 
-#include <QPainter>
-
 #include <gtest/gtest.h>
 
 #include <random>
@@ -24,21 +22,15 @@ QImage noisePicture(int w, int h, unsigned seed, QImage::Format format = QImage:
     return picture.convertToFormat(format);
 }
 
-// One scaled draw of the whole picture per cell, row by row from the top-left corner, on a
-// surface large enough for whole cells, then cut to the canvas: what the cells must look like.
+// The canvas's own scaled draw of the whole picture into every cell, row by row from the
+// top-left corner, each cut off by the canvas's edges: what the cells must look like.
 QImage cellByCell(const QImage& picture, QSize cell, QSize canvas)
 {
-    const int cols = (canvas.width() + cell.width() - 1) / cell.width();
-    const int rows = (canvas.height() + cell.height() - 1) / cell.height();
-    QImage whole(cols * cell.width(), rows * cell.height(), QImage::Format_RGB32);
-    whole.fill(Qt::black);
-    QPainter painter(&whole);
-    painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
-    for (int y = 0; y < whole.height(); y += cell.height())
-        for (int x = 0; x < whole.width(); x += cell.width())
-            painter.drawImage(QRect(QPoint(x, y), cell), picture);
-    painter.end();
-    return whole.copy(QRect(QPoint(0, 0), canvas));
+    Canvas reference(canvas.width(), canvas.height(), RGB(0, 0, 0));
+    for (int y = 0; y < canvas.height(); y += cell.height())
+        for (int x = 0; x < canvas.width(); x += cell.width())
+            reference.PaintPicture(picture, QRect(QPoint(x, y), cell));
+    return reference.image();
 }
 
 // The first pixel where two images differ, or "" when they are alike.
@@ -62,7 +54,7 @@ struct TilingCase {
 
 class TileCanvasCells : public ::testing::TestWithParam<TilingCase> {};
 
-TEST_P(TileCanvasCells, AreOneScaledDrawOfThePicturePerCellCutAtTheEdges)
+TEST_P(TileCanvasCells, AreOnePaintPictureOfThePicturePerCellCutAtTheEdges)
 {
     const TilingCase& c = GetParam();
     const QImage picture = noisePicture(c.picture.width(), c.picture.height(), 7);
@@ -82,8 +74,10 @@ INSTANTIATE_TEST_SUITE_P(
         TilingCase{"Shrunk", {86, 86}, {38, 39}, {101, 90}},
         TilingCase{"Stretched", {10, 5}, {23, 17}, {70, 52}},
         TilingCase{"Squeezed", {69, 69}, {10, 5}, {53, 31}},
-        // One column, many rows: the cell is as wide as the canvas.
-        TilingCase{"OneColumn", {20, 20}, {40, 7}, {40, 30}}),
+        // One column, many rows: the cell is as wide as the canvas, or wider.
+        TilingCase{"OneColumn", {20, 20}, {40, 7}, {40, 30}},
+        TilingCase{"OneColumnCutOff", {20, 20}, {50, 7}, {40, 30}},
+        TilingCase{"OneRowCutOff", {33, 17}, {9, 45}, {40, 30}}),
     [](const ::testing::TestParamInfo<TilingCase>& i) { return std::string(i.param.name); });
 
 TEST(TileCanvas, CanvasSmallerThanACellGetsOneCellCutOff)
@@ -96,13 +90,8 @@ TEST(TileCanvas, CanvasSmallerThanACellGetsOneCellCutOff)
 
     // Scaled: the one cell is the picture drawn at the canvas's corner at the cell's size.
     const QImage builtIn = noisePicture(86, 86, 4);
-    QImage want(30, 20, QImage::Format_RGB32);
-    QPainter painter(&want);
-    painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
-    painter.drawImage(QRect(0, 0, 50, 40), builtIn);
-    painter.end();
     TileCanvas(canvas, builtIn, QSize(50, 40));
-    EXPECT_EQ(firstDifference(canvas.image(), want), "");
+    EXPECT_EQ(firstDifference(canvas.image(), cellByCell(builtIn, QSize(50, 40), QSize(30, 20))), "");
 }
 
 TEST(TileCanvas, PicturesOfOtherFormatsAndTransparencyShowOnTheBackColour)
