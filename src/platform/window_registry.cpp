@@ -3,14 +3,10 @@
 #include "tick_queue.h"
 
 #include <QCoreApplication>
-#include <QGuiApplication>
-#include <QtGui/qguiapplication_platform.h>
 #include <QTimer>
 #include <QWindow>
 
 #include <stdexcept>
-
-#include <xcb/xcb.h>
 
 namespace zovex {
 
@@ -62,28 +58,30 @@ QWidget& Form::widget()
 
 namespace {
 
-// Qt tells an X11 desktop the owner (WM_TRANSIENT_FOR) of dialogs and tool windows only; an
-// owned ordinary window needs the property set on its own.
-void setX11Owner(QWindow& window, QWindow* owner)
-{
-    auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-    if (!x11 || !x11->connection())
-        return;
-    xcb_connection_t* connection = x11->connection();
-    const xcb_window_t id = static_cast<xcb_window_t>(window.winId());
-    if (owner) {
-        const xcb_window_t ownerId = static_cast<xcb_window_t>(owner->winId());
-        xcb_change_property(connection, XCB_PROP_MODE_REPLACE, id, XCB_ATOM_WM_TRANSIENT_FOR, XCB_ATOM_WINDOW, 32, 1,
-                            &ownerId);
-    } else {
-        xcb_delete_property(connection, id, XCB_ATOM_WM_TRANSIENT_FOR);
-    }
-    xcb_flush(connection);
-}
-
-// The desktop learns a window's owner when the window is mapped: set before it is shown.
+// The desktop learns a window's owner when the window is mapped: set before it is shown. On X11
+// Qt writes WM_TRANSIENT_FOR only for windows of a secondary type, so an owned window is a
+// dialog-type window (with the minimise and maximise buttons of a main window), as an owned
+// window is on the desktop the system was made for: above its owner, minimised with it, no
+// taskbar entry of its own.
 void setTransientOwner(QWidget& w, QWidget* owner)
 {
+    // Only what this function made a dialog goes back to a main window: a window that is a
+    // dialog of its own stays one.
+    static constexpr char kOwnedType[] = "zovexOwnedType";
+    const Qt::WindowFlags hints = w.windowFlags() & ~Qt::WindowType_Mask;
+    Qt::WindowFlags flags = w.windowFlags();
+    if (owner && w.windowType() == Qt::Window) {
+        flags = hints | Qt::Dialog | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint;
+        w.setProperty(kOwnedType, true);
+    } else if (!owner && w.property(kOwnedType).toBool()) {
+        flags = hints | Qt::Window;
+        w.setProperty(kOwnedType, false);
+    }
+    if (w.windowFlags() != flags) {
+        const Qt::WindowStates state = w.windowState();
+        w.setWindowFlags(flags); // makes a new native window: before the handle is asked for
+        w.setWindowState(state);
+    }
     w.winId(); // the window's handle, made now if it has none yet
     QWindow* handle = w.windowHandle();
     if (!handle)
@@ -115,9 +113,6 @@ void Form::Show(QWidget* owner)
         w.raise(); // a window being shown comes up in front anyway
     } else {
         w.show();
-        // Qt's mapping of an ordinary window clears the X11 owner set before it.
-        if (QWindow* handle = w.windowHandle())
-            setX11Owner(*handle, m_owner ? m_owner->windowHandle() : nullptr);
     }
     w.activateWindow();
 }

@@ -23,27 +23,10 @@ constexpr int kStartMs = 30000;
 
 const QString kDesignerTitle = QStringLiteral("^ZovexTessaly5\\.0\\(Quenda\\)$");
 
-// Polls `probe` until it returns true or the time is up.
-template <class F>
-bool within(int ms, F&& probe)
-{
-    QDeadlineTimer deadline(ms);
-    while (!deadline.hasExpired()) {
-        if (probe())
-            return true;
-        QThread::msleep(100);
-    }
-    return probe();
-}
-
 // The designer window whose X window role is `form`, if one is mapped.
 QByteArray mappedForm(const XSession& desk, const QByteArray& form)
 {
-    for (const QByteArray& w : desk.visibleWindows(kDesignerTitle)) {
-        if (desk.windowRole(w) == form)
-            return w;
-    }
-    return {};
+    return desk.mappedWindow(kDesignerTitle, form);
 }
 
 int countColour(const QByteArray& rgb, int r, int g, int b)
@@ -55,12 +38,6 @@ int countColour(const QByteArray& rgb, int r, int g, int b)
             ++n;
     }
     return n;
-}
-
-// Twips of the client area to pixels on the screen.
-QRect onScreen(const QRect& window, int left, int top, int width, int height)
-{
-    return QRect(window.x() + left / 15, window.y() + top / 15, width / 15, height / 15);
 }
 
 } // namespace

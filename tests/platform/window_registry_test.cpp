@@ -159,6 +159,9 @@ TEST_F(WindowRegistryTest, AnOwnedWindowIsTransientForItsOwnerAndOutlivesIt)
     ASSERT_NE(f.window().windowHandle(), nullptr);
     EXPECT_EQ(f.window().windowHandle()->transientParent(), owner.window().windowHandle())
         << "the desktop keeps it above its owner and minimises it with it";
+    // X11 names the owner (WM_TRANSIENT_FOR) of secondary windows only.
+    EXPECT_EQ(f.window().windowType(), Qt::Dialog);
+    EXPECT_TRUE(f.window().windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
 
     // A control of the owner names the owner's window.
     auto* control = new QPushButton(&owner.window());
@@ -184,6 +187,7 @@ TEST_F(WindowRegistryTest, AnOwnedWindowIsTransientForItsOwnerAndOutlivesIt)
     f.Hide();
     f.Show();
     EXPECT_EQ(f.window().windowHandle()->transientParent(), nullptr);
+    EXPECT_EQ(f.window().windowType(), Qt::Window);
     EXPECT_EQ(counts.loads, 1);
 }
 

@@ -3,14 +3,16 @@
 //   (terminate, then kill if it lingers);
 // - XSession starts a private Xvfb on a display number the server picks itself (-displayfd),
 //   with a private runtime folder, and gives the environment that sends Qt programs and the X
-//   tools (xdotool, xprop, import, xclip) there; it runs those tools and reads the screen;
+//   tools (xdotool, xprop, wmctrl, import, xclip) there; it runs those tools and reads the
+//   screen, and starts a window manager (openbox) where a test needs one;
 // - ProgramCopy puts a copy of the built program in a folder of its own with the initial
 //   (empty) administrator password beside it, so a run never touches the build's files.
 // Every wait on an outside process is bounded by the session's limit; a tool that does not end
-// in time is stopped and counts as failed. Nothing here sleeps.
+// in time is stopped and counts as failed. within() polls a condition on the outside world.
 #pragma once
 
 #include <QByteArray>
+#include <QDeadlineTimer>
 #include <QFile>
 #include <QImage>
 #include <QList>
@@ -21,6 +23,7 @@
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QThread>
 
 #include <memory>
 #include <optional>
@@ -90,6 +93,67 @@ public:
         return {};
     }
 
+    // Starts a window manager (openbox, with its settings and caches in the session's private
+    // folder) and waits until it manages the screen; empty then, else what went wrong. The
+    // guard stops it. Tests of what a window manager makes of the program's windows (stacking,
+    // owners, focus) need one; Xvfb alone stacks nothing.
+    QString startWindowManager(ProcessGuard& guard)
+    {
+        for (const char* var : {"HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME", "XDG_DATA_HOME"})
+            m_env.insert(QString::fromLatin1(var), m_runtimeDir.path());
+        if (!launch(guard, QStringLiteral("openbox"), {QStringLiteral("--sm-disable")}))
+            return QStringLiteral("openbox did not start: ") + guard.process->errorString();
+        QDeadlineTimer deadline(m_waitMs);
+        while (windowIds({QStringLiteral("-root"), QStringLiteral("_NET_SUPPORTING_WM_CHECK")}).isEmpty()) {
+            if (deadline.hasExpired() || guard.process->state() == QProcess::NotRunning)
+                return QStringLiteral("openbox did not take the screen");
+            guard.process->waitForFinished(100);
+        }
+        return {};
+    }
+
+    // The window ids a window-valued property holds (xprop's "window id # 0x..., 0x..."), in
+    // order; `args` select the window and the property, as xprop takes them.
+    QList<qulonglong> windowIds(const QStringList& args) const
+    {
+        const ToolRun r = run(QStringLiteral("xprop"), args);
+        QList<qulonglong> ids;
+        const qsizetype hash = r.out.indexOf('#');
+        if (r.exitCode != 0 || hash < 0)
+            return ids;
+        for (const QByteArray& part : r.out.mid(hash + 1).split(',')) {
+            bool ok = false;
+            const qulonglong id = part.trimmed().toULongLong(&ok, 16);
+            if (ok)
+                ids << id;
+        }
+        return ids;
+    }
+    // The window that `window` (an xdotool id) names as its owner in WM_TRANSIENT_FOR; 0 if none.
+    qulonglong transientFor(const QByteArray& window) const
+    {
+        const QList<qulonglong> ids =
+            windowIds({QStringLiteral("-id"), QString::fromLatin1(window), QStringLiteral("WM_TRANSIENT_FOR")});
+        return ids.isEmpty() ? 0 : ids.front();
+    }
+    // The managed windows from the bottom of the stack to the top (needs a window manager).
+    QList<qulonglong> stackingOrder() const
+    {
+        return windowIds({QStringLiteral("-root"), QStringLiteral("_NET_CLIENT_LIST_STACKING")});
+    }
+    // The window that has the focus (needs a window manager); 0 if none.
+    qulonglong activeWindow() const
+    {
+        const QList<qulonglong> ids = windowIds({QStringLiteral("-root"), QStringLiteral("_NET_ACTIVE_WINDOW")});
+        return ids.isEmpty() ? 0 : ids.front();
+    }
+    // Asks the window manager to close the window as its close box does.
+    bool closeWindow(const QByteArray& window) const
+    {
+        return run(QStringLiteral("wmctrl"), {QStringLiteral("-i"), QStringLiteral("-c"), QString::fromLatin1(window)})
+                   .exitCode == 0;
+    }
+
     // Starts `program` on this display, its errors forwarded to the test's own; false if it did
     // not start in time. The guard stops it.
     bool launch(ProcessGuard& guard, const QString& program, const QStringList& args = {}) const
@@ -133,6 +197,16 @@ public:
         return r.out.trimmed().split('\n').value(0);
     }
 
+    // The mapped window whose title matches and whose WM_WINDOW_ROLE is `role`; empty if none.
+    QByteArray mappedWindow(const QString& titleRegex, const QByteArray& role) const
+    {
+        for (const QByteArray& w : visibleWindows(titleRegex)) {
+            if (windowRole(w) == role)
+                return w;
+        }
+        return {};
+    }
+
     // The window's WM_WINDOW_ROLE; empty if it has none.
     QByteArray windowRole(const QByteArray& window) const
     {
@@ -144,26 +218,28 @@ public:
         return q < 0 ? QByteArray() : r.out.mid(q + 1, r.out.lastIndexOf('"') - q - 1);
     }
 
-    // Where the window's client area is on the screen.
+    // Where the window's client area is on the screen (xwininfo's absolute corner, which stays
+    // right when a window manager has put a frame around the window).
     std::optional<QRect> geometry(const QByteArray& window) const
     {
-        const ToolRun r =
-            xdotool({QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"), QString::fromLatin1(window)});
+        const ToolRun r = run(QStringLiteral("xwininfo"), {QStringLiteral("-id"), QString::fromLatin1(window)});
         if (r.exitCode != 0)
             return std::nullopt;
         QRect g;
-        for (const QByteArray& line : r.out.split('\n')) {
-            const QList<QByteArray> kv = line.split('=');
-            if (kv.size() != 2)
+        for (const QByteArray& raw : r.out.split('\n')) {
+            const QByteArray line = raw.trimmed();
+            const qsizetype colon = line.lastIndexOf(':');
+            if (colon < 0)
                 continue;
-            const int v = kv[1].toInt();
-            if (kv[0] == "X")
+            const QByteArray key = line.left(colon);
+            const int v = line.mid(colon + 1).trimmed().toInt();
+            if (key == "Absolute upper-left X")
                 g.moveLeft(v);
-            if (kv[0] == "Y")
+            else if (key == "Absolute upper-left Y")
                 g.moveTop(v);
-            if (kv[0] == "WIDTH")
+            else if (key == "Width")
                 g.setWidth(v);
-            if (kv[0] == "HEIGHT")
+            else if (key == "Height")
                 g.setHeight(v);
         }
         return g;
@@ -202,6 +278,25 @@ private:
     ProcessGuard m_xvfb;
     QProcessEnvironment m_env;
 };
+
+// Polls `probe` until it returns true or `ms` have passed; the last answer counts.
+template <class F>
+bool within(int ms, F&& probe)
+{
+    QDeadlineTimer deadline(ms);
+    while (!deadline.hasExpired()) {
+        if (probe())
+            return true;
+        QThread::msleep(100);
+    }
+    return probe();
+}
+
+// A control's place in twips in a window's client area, as screen pixels (15 twips a pixel).
+inline QRect onScreen(const QRect& client, int left, int top, int width, int height)
+{
+    return QRect(client.x() + left / 15, client.y() + top / 15, width / 15, height / 15);
+}
 
 // The built program, copied to a folder of its own with the initial (empty) administrator password.
 class ProgramCopy {
