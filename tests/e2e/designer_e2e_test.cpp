@@ -57,17 +57,8 @@ TEST(DesignerEndToEnd, Form1ComposesAndTheCategoryButtonShowsForm3)
     ASSERT_TRUE(desk.launch(app, program.path()));
 
     // Through the login dialog, if the program asks (empty password: Enter lets the user in).
-    QByteArray form1;
-    ASSERT_TRUE(within(kStartMs, [&] {
-        form1 = mappedForm(desk, "Form1");
-        if (!form1.isEmpty())
-            return true;
-        for (const QByteArray& login : desk.visibleWindows(QStringLiteral("^管理员登录$"))) {
-            desk.xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), QString::fromLatin1(login)});
-            desk.xdotool({QStringLiteral("key"), QStringLiteral("--clearmodifiers"), QStringLiteral("Return")});
-        }
-        return false;
-    })) << "no window titled ZovexTessaly5.0(Quenda) was mapped";
+    const QByteArray form1 = desk.waitPastLogin(kDesignerTitle, "Form1");
+    ASSERT_FALSE(form1.isEmpty()) << "no window titled ZovexTessaly5.0(Quenda) was mapped";
     EXPECT_EQ(desk.visibleWindows(kDesignerTitle).size(), 1) << "only Form1 is on screen";
 
     const std::optional<QRect> g1 = desk.geometry(form1);

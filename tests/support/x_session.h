@@ -31,6 +31,19 @@
 
 namespace zovex::test {
 
+// Polls `probe` until it returns true or `ms` have passed; the last answer counts.
+template <class F>
+bool within(int ms, F&& probe)
+{
+    QDeadlineTimer deadline(ms);
+    while (!deadline.hasExpired()) {
+        if (probe())
+            return true;
+        QThread::msleep(100);
+    }
+    return probe();
+}
+
 // Stops the started process at scope exit: terminate, then kill if it lingers.
 struct ProcessGuard {
     std::unique_ptr<QProcess> process = std::make_unique<QProcess>();
@@ -197,6 +210,28 @@ public:
         return r.out.trimmed().split('\n').value(0);
     }
 
+    // Waits for the program's window `role` ("Form1") titled `titleRegex` to be mapped, getting
+    // through the login dialog on the way with Enter (the initial, empty password); empty if it
+    // was not mapped in time.
+    QByteArray waitPastLogin(const QString& titleRegex, const QByteArray& role) const
+    {
+        QByteArray window;
+        within(m_waitMs, [&] {
+            window = mappedWindow(titleRegex, role);
+            if (!window.isEmpty())
+                return true;
+            for (const QByteArray& login : visibleWindows(QStringLiteral("^管理员登录$"))) {
+                // Activated through the window manager where there is one, else focused directly.
+                if (xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"), QString::fromLatin1(login)})
+                        .exitCode != 0)
+                    xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), QString::fromLatin1(login)});
+                xdotool({QStringLiteral("key"), QStringLiteral("--clearmodifiers"), QStringLiteral("Return")});
+            }
+            return false;
+        });
+        return window;
+    }
+
     // The mapped window whose title matches and whose WM_WINDOW_ROLE is `role`; empty if none.
     QByteArray mappedWindow(const QString& titleRegex, const QByteArray& role) const
     {
@@ -278,19 +313,6 @@ private:
     ProcessGuard m_xvfb;
     QProcessEnvironment m_env;
 };
-
-// Polls `probe` until it returns true or `ms` have passed; the last answer counts.
-template <class F>
-bool within(int ms, F&& probe)
-{
-    QDeadlineTimer deadline(ms);
-    while (!deadline.hasExpired()) {
-        if (probe())
-            return true;
-        QThread::msleep(100);
-    }
-    return probe();
-}
 
 // A control's place in twips in a window's client area, as screen pixels (15 twips a pixel).
 inline QRect onScreen(const QRect& client, int left, int top, int width, int height)
