@@ -5,6 +5,7 @@
 // would; only the save dialog is scripted (its answer comes through the protocol).
 #include "capture_e2e_pattern.h"
 #include "desktop_program.h"
+#include "form1_stand_in.h"
 #include "form20.h"
 #include "scripted_platform.h"
 #include "tick_gate.h"
@@ -47,17 +48,6 @@ private:
     QImage m_pattern;
 };
 
-class StubForm1 final : public Form {
-protected:
-    std::unique_ptr<QWidget> createWidget() override
-    {
-        auto w = std::make_unique<QWidget>();
-        w->setWindowTitle(QStringLiteral("Form1 stand-in"));
-        w->setGeometry(700, 500, 200, 100);
-        return w;
-    }
-};
-
 void reply(const QString& line)
 {
     std::cout << line.toStdString() << std::endl;
@@ -79,7 +69,7 @@ int main(int argc, char** argv)
     setFileDialogBackend(&dialogs);
 
     WindowRegistry& registry = WindowRegistry::instance();
-    registry.registerKind(WindowKind::Form1, [] { return std::make_unique<StubForm1>(); });
+    test::registerForm1StandIn();
     registerCaptureWindow();
 
     PatternWindow pattern;
