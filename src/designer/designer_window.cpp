@@ -181,7 +181,8 @@ void DesignerWindow::buildControls()
     Command1[0] = button("Command1(0)", 1620, 60, 855, 315, QStringLiteral("Color"), std::nullopt, songti(9));
     Command1[2] = button("Command1(2)", 2520, 60, 1695, 315, QStringLiteral("Polygon"), std::nullopt, songti(9));
     for (int i = 0; i < 3; ++i)
-        connectHandler(Command1[static_cast<std::size_t>(i)], &QPushButton::clicked, this, FailureStyle::StatementByStatement, [this, i] { Command1_Click(i); });
+        connectHandler(Command1[static_cast<std::size_t>(i)], &QPushButton::clicked, this,
+                       FailureStyle::StatementByStatement, [this, i] { Command1_Click(i); });
 
     Picture1 = new PictureBox(twipsRect(0, 0, 12915, 12915).size(), d.canvasBack, this);
     place(Picture1, "Picture1", 0, 0, 12915, 12915);
@@ -209,8 +210,10 @@ void DesignerWindow::buildControls()
 
     Command2 = button("Command2", 13260, 6900, 1245, 375, QStringLiteral("保存图案"), RGB(192, 192, 255), songti(9));
     Command3 = button("Command3", 13260, 7350, 1245, 375, QStringLiteral("打印图案"), RGB(192, 192, 255), songti(9));
-    connectHandler(Command2, &QPushButton::clicked, this, FailureStyle::StatementByStatement, [this] { Command2_Click(); });
-    connectHandler(Command3, &QPushButton::clicked, this, FailureStyle::NotAtAll, [this] { Command3_Click(); });
+    connectHandler(Command2, &QPushButton::clicked, this, FailureStyle::StatementByStatement,
+                   [this] { Command2_Click(); });
+    connectHandler(Command3, &QPushButton::clicked, this, FailureStyle::NotAtAll,
+                   [this] { Command3_Click(); });
 
     Label3 = label("Label3", 14730, 6990, 1425, 345, QStringLiteral("宽度方案选择"), RGB(255, 255, 128), songti(9, true));
     Combo1 = combo("Combo1", 14730, 7410, 1455, 300);
@@ -254,10 +257,14 @@ void DesignerWindow::buildControls()
     Command5 = button("Command5", 14430, 10470, 945, 375, QStringLiteral("快速"), RGB(255, 128, 255), songti(9));
     Command6 = button("Command6", 15540, 10470, 915, 375, QStringLiteral("高速"), RGB(255, 128, 0), songti(9));
     Command7 = button("Command7", 16620, 10470, 915, 375, QStringLiteral("慢速"), RGB(0, 128, 128), songti(9));
-    connectHandler(Command4, &QPushButton::clicked, this, FailureStyle::NotAtAll, [this] { Command4_Click(); });
-    connectHandler(Command5, &QPushButton::clicked, this, FailureStyle::NotAtAll, [this] { Command5_Click(); });
-    connectHandler(Command6, &QPushButton::clicked, this, FailureStyle::NotAtAll, [this] { Command6_Click(); });
-    connectHandler(Command7, &QPushButton::clicked, this, FailureStyle::NotAtAll, [this] { Command7_Click(); });
+    connectHandler(Command4, &QPushButton::clicked, this, FailureStyle::NotAtAll,
+                   [this] { Command4_Click(); });
+    connectHandler(Command5, &QPushButton::clicked, this, FailureStyle::NotAtAll,
+                   [this] { Command5_Click(); });
+    connectHandler(Command6, &QPushButton::clicked, this, FailureStyle::NotAtAll,
+                   [this] { Command6_Click(); });
+    connectHandler(Command7, &QPushButton::clicked, this, FailureStyle::NotAtAll,
+                   [this] { Command7_Click(); });
 
     Text2 = textBox("Text2", 13230, 11220, 4575, 345, defaultText2(), RGB(0, 0, 192), RGB(192, 255, 192));
     Text3 = textBox("Text3", 13230, 11670, 4575, 345, defaultText3(), RGB(0, 0, 192), RGB(192, 255, 192));
@@ -275,11 +282,13 @@ void DesignerWindow::buildControls()
                              std::max(informationLabel->height(), informationLabel->heightForWidth(informationLabel->width())));
 
     Command18 = button("Command18", 20010, 5490, 1245, 375, QStringLiteral("剪裁保存"), RGB(192, 192, 255), songti(9));
-    connectHandler(Command18, &QPushButton::clicked, this, FailureStyle::NotAtAll, [this] { Command18_Click(); });
+    connectHandler(Command18, &QPushButton::clicked, this, FailureStyle::NotAtAll,
+                   [this] { Command18_Click(); });
     if (d.command19 == WallpaperButton::PresentHidden) {
         Command19 = button("Command19", 20010, 5040, 1245, 375, QStringLiteral("高速排版"), RGB(192, 192, 255), songti(9));
         Command19->setVisible(wallpaperAccess() == WallpaperAccess::Shown);
-        connectHandler(Command19, &QPushButton::clicked, this, FailureStyle::NotAtAll, [this] { Command19_Click(); });
+        connectHandler(Command19, &QPushButton::clicked, this, FailureStyle::NotAtAll,
+                       [this] { Command19_Click(); });
     }
 
     categoryLabel = label(d.categoryLabelName, 0, 0, 0, 0, QString(), RGB(0, 0, 0), songti(9));

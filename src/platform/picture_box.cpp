@@ -12,7 +12,8 @@ namespace {
 
 QSize interiorOf(QSize outer)
 {
-    return {std::max(outer.width() - 2 * PictureBox::kBorderPx, 1), std::max(outer.height() - 2 * PictureBox::kBorderPx, 1)};
+    constexpr int border = 2 * PictureBox::kBorderPx;
+    return {std::max(outer.width() - border, 1), std::max(outer.height() - border, 1)};
 }
 
 } // namespace

@@ -39,8 +39,10 @@ zvtdy::zvtdy() : QWidget(nullptr)
     Picture1->setObjectName(QStringLiteral("Picture1"));
     Picture1->move(picture.topLeft());
 
-    Command4 = makeColourButton(this, "Command4", QStringLiteral("取图"), twipsRect(10830, 60, 1275, 375), kButtonFace);
-    Command2 = makeColourButton(this, "Command2", QStringLiteral("打印"), twipsRect(10830, 480, 1275, 375), kButtonFace);
+    Command4 =
+        makeColourButton(this, "Command4", QStringLiteral("取图"), twipsRect(10830, 60, 1275, 375), kButtonFace);
+    Command2 =
+        makeColourButton(this, "Command2", QStringLiteral("打印"), twipsRect(10830, 480, 1275, 375), kButtonFace);
     connectHandler(Command4, &QPushButton::clicked, this, FailureStyle::WholeOperation, [this] { Command4_Click(); });
     connectHandler(Command2, &QPushButton::clicked, this, FailureStyle::StatementByStatement,
                    [this] { Command2_Click(); });

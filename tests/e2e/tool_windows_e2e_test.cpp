@@ -131,6 +131,11 @@ TEST_F(ToolWindowsEndToEnd, ToolWindowsAreOwnedByForm1AndLiveOnTheirOwn)
     ASSERT_TRUE(press(form1, 13260, 7350, 1245, 375)); // 打印图案
     print = waitFor(kPrintTitle, "zvtdy");
     ASSERT_FALSE(print.isEmpty());
+    EXPECT_TRUE(within(kWaitMs, [&] {
+        return desk.run(QStringLiteral("xprop"), {QStringLiteral("-id"), QString::fromLatin1(print),
+                                                  QStringLiteral("_NET_WM_STATE")})
+            .out.contains("_NET_WM_STATE_MAXIMIZED_HORZ");
+    })) << "an owned window still opens maximised";
     desk.run(QStringLiteral("wmctrl"), {QStringLiteral("-i"), QStringLiteral("-r"), QString::fromLatin1(print),
                                         QStringLiteral("-b"), QStringLiteral("remove,maximized_vert,maximized_horz")});
     desk.run(QStringLiteral("wmctrl"), {QStringLiteral("-i"), QStringLiteral("-r"), QString::fromLatin1(print),
