@@ -6,10 +6,8 @@
 #include "wallpaper_tiles.h"
 #include "x_session.h"
 
-#include <QDeadlineTimer>
 #include <QFileInfo>
 #include <QImage>
-#include <QThread>
 
 #include <gtest/gtest.h>
 
@@ -26,26 +24,6 @@ const QString kWallpaperTitle = QStringLiteral("^Zovex豪华壁纸高速排版�
 constexpr QRgb kToolbar = 0xFFD7157B; // RGB(215, 21, 123)
 constexpr int kBlock = 48;            // side of the tile's corner block looked for on screen
 
-template <class F>
-bool within(int ms, F&& probe)
-{
-    QDeadlineTimer deadline(ms);
-    while (!deadline.hasExpired()) {
-        if (probe())
-            return true;
-        QThread::msleep(100);
-    }
-    return probe();
-}
-
-QByteArray mappedForm(const XSession& desk, const QString& title, const QByteArray& role)
-{
-    for (const QByteArray& w : desk.visibleWindows(title))
-        if (desk.windowRole(w) == role)
-            return w;
-    return {};
-}
-
 // Whether the screen shows the default tile's top-left block with its corner at `at`.
 bool tileCornerAt(const QImage& screen, const QImage& tile, QPoint at)
 {
@@ -56,19 +34,6 @@ bool tileCornerAt(const QImage& screen, const QImage& tile, QPoint at)
             if ((screen.pixel(at.x() + x, at.y() + y) & 0xFFFFFF) != (tile.pixel(x, y) & 0xFFFFFF))
                 return false;
     return true;
-}
-
-// The window id xprop names as the window's owner (WM_TRANSIENT_FOR), in decimal.
-QByteArray transientFor(const XSession& desk, const QByteArray& window)
-{
-    const ToolRun r =
-        desk.run(QStringLiteral("xprop"), {QStringLiteral("-id"), QString::fromLatin1(window), QStringLiteral("WM_TRANSIENT_FOR")});
-    const int hash = r.out.indexOf('#');
-    if (r.exitCode != 0 || hash < 0)
-        return {};
-    bool ok = false;
-    const qulonglong id = r.out.mid(hash + 1).trimmed().toULongLong(&ok, 16);
-    return ok ? QByteArray::number(id) : QByteArray();
 }
 
 } // namespace
@@ -87,17 +52,8 @@ TEST(WallpaperEndToEnd, OpenedFromForm1TiledDraggedRenewedAndSavedWhole)
     ProcessGuard app;
     ASSERT_TRUE(desk.launch(app, program.path(), {QStringLiteral("--wallpaper")}));
 
-    QByteArray form1;
-    ASSERT_TRUE(within(kStartMs, [&] {
-        form1 = mappedForm(desk, kDesignerTitle, "Form1");
-        if (!form1.isEmpty())
-            return true;
-        for (const QByteArray& login : desk.visibleWindows(QStringLiteral("^管理员登录$"))) {
-            desk.xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), QString::fromLatin1(login)});
-            desk.xdotool({QStringLiteral("key"), QStringLiteral("--clearmodifiers"), QStringLiteral("Return")});
-        }
-        return false;
-    })) << "Form1 was not mapped";
+    const QByteArray form1 = desk.waitPastLogin(kDesignerTitle, "Form1");
+    ASSERT_FALSE(form1.isEmpty()) << "Form1 was not mapped";
     const std::optional<QRect> g1 = desk.geometry(form1);
     ASSERT_TRUE(g1);
 
@@ -105,11 +61,11 @@ TEST(WallpaperEndToEnd, OpenedFromForm1TiledDraggedRenewedAndSavedWhole)
     ASSERT_TRUE(desk.click(QPoint(g1->x() + (20010 + 1245 / 2) / 15, g1->y() + (5040 + 375 / 2) / 15)));
     QByteArray form30;
     ASSERT_TRUE(within(10000, [&] {
-        form30 = mappedForm(desk, kWallpaperTitle, "Form30");
+        form30 = desk.mappedWindow(kWallpaperTitle, "Form30");
         return !form30.isEmpty();
     })) << "高速排版 did not map the wallpaper window";
-    EXPECT_EQ(transientFor(desk, form30), form1) << "the wallpaper window is owned by Form1";
-    EXPECT_FALSE(mappedForm(desk, kDesignerTitle, "Form1").isEmpty()) << "Form1 stays on screen";
+    EXPECT_EQ(desk.transientFor(form30), form1.toULongLong()) << "the wallpaper window is owned by Form1";
+    EXPECT_FALSE(desk.mappedWindow(kDesignerTitle, "Form1").isEmpty()) << "Form1 stays on screen";
     const std::optional<QRect> g30 = desk.geometry(form30);
     ASSERT_TRUE(g30);
 
