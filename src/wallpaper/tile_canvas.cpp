@@ -6,16 +6,69 @@
 #include <QThreadPool>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <latch>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 #include <stdexcept>
 
 namespace zovex {
 
 namespace {
 
-// Below this a tiling is over before a second thread would have started.
+// Below this a tiling is over before a second thread would have started: above it every core
+// writes a band of rows.
 constexpr qint64 kParallelBytes = qint64(4) << 20;
+// A canvas up to this size may stay in the processor's last cache and is written through it;
+// a larger one goes straight to memory.
+constexpr qint64 kStreamingBytes = qint64(64) << 20;
+
+enum class Stores { Cached, Streaming };
+
+// Copies `bytes` from `src` to `dst`. Streaming stores write whole cache lines to memory
+// without reading them first: a canvas far larger than the cache costs one pass of writes
+// instead of a read and a write per line.
+void copyBytes(uchar* dst, const uchar* src, std::size_t bytes, Stores stores) noexcept
+{
+#if defined(__SSE2__)
+    if (stores == Stores::Streaming) {
+        const std::size_t head = std::min<std::size_t>(bytes, (16 - (reinterpret_cast<std::uintptr_t>(dst) & 15)) & 15);
+        std::memcpy(dst, src, head);
+        dst += head;
+        src += head;
+        bytes -= head;
+        for (; bytes >= 64; bytes -= 64, dst += 64, src += 64) {
+            const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src));
+            const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + 16));
+            const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + 32));
+            const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + 48));
+            _mm_stream_si128(reinterpret_cast<__m128i*>(dst), a);
+            _mm_stream_si128(reinterpret_cast<__m128i*>(dst + 16), b);
+            _mm_stream_si128(reinterpret_cast<__m128i*>(dst + 32), c);
+            _mm_stream_si128(reinterpret_cast<__m128i*>(dst + 48), d);
+        }
+        for (; bytes >= 16; bytes -= 16, dst += 16, src += 16)
+            _mm_stream_si128(reinterpret_cast<__m128i*>(dst), _mm_loadu_si128(reinterpret_cast<const __m128i*>(src)));
+    }
+#else
+    (void)stores;
+#endif
+    std::memcpy(dst, src, bytes);
+}
+
+// Streaming stores are seen by other threads (and the painter) only after a fence.
+void finishStores(Stores stores) noexcept
+{
+#if defined(__SSE2__)
+    if (stores == Stores::Streaming)
+        _mm_sfence();
+#else
+    (void)stores;
+#endif
+}
 
 // The picture as one cell's pixels, at least what the canvas can show of a cell: the canvas's
 // own scaled draw into a cell at the corner of a canvas of that size. A picture that is a cell
@@ -60,20 +113,22 @@ void TileCanvas(Canvas& canvas, const QImage& picture, QSize cell)
     const qsizetype stride = image.bytesPerLine();
     const uchar* const tileBits = tile.constBits();
     uchar* const bits = image.bits();
+    const qint64 canvasBytes = qint64(stride) * height;
+    const Stores stores = canvasBytes < kStreamingBytes ? Stores::Cached : Stores::Streaming;
     const auto copyRows = [&](int first, int end) noexcept {
         for (int y = first; y < end; ++y) {
             const uchar* src = tileBits + (y % shown.height()) * tileStride;
             uchar* dst = bits + y * stride;
             for (int c = 0; c < fullCells; ++c, dst += cellBytes)
-                std::memcpy(dst, src, cellBytes);
+                copyBytes(dst, src, cellBytes, stores);
             if (lastBytes != 0)
-                std::memcpy(dst, src, lastBytes);
+                copyBytes(dst, src, lastBytes, stores);
         }
+        finishStores(stores);
     };
 
     // A large canvas is written by every core at once, in bands of rows, as Qt's own painter
     // fills large areas: one core alone does not reach the memory's speed.
-    const qint64 canvasBytes = qint64(stride) * height;
     QThreadPool* pool = QThreadPool::globalInstance();
     const int parts = canvasBytes < kParallelBytes
                           ? 1
