@@ -1,5 +1,7 @@
 #include "image_file.h"
 
+#include "png_encoder.h"
+
 #include <QBuffer>
 #include <QFileInfo>
 #include <QImageWriter>
@@ -27,8 +29,13 @@ bool writeImageAtomically(const QImage& image, const QString& path, ImageFormat 
         QImageWriter writer(&buffer, format == ImageFormat::Png ? "png" : "bmp");
         const QImage rgb = image.format() == QImage::Format_RGB32 ? image
                                                                   : image.convertToFormat(QImage::Format_RGB32);
-        if (rgb.isNull() || !writer.write(rgb))
+        QString encodeError;
+        if (format == ImageFormat::Png) {
+            if (!encodePng(rgb, buffer, &encodeError))
+                return fail(encodeError);
+        } else if (rgb.isNull() || !writer.write(rgb)) {
             return fail(writer.errorString());
+        }
     }
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
