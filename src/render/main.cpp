@@ -56,12 +56,13 @@ int main(int argc, char** argv)
     int rc = 0;
     {
         QGuiApplication app(argc, argv);
-        if (!enterOutputFolder(opt.outDir, error)) {
+        QString folder;
+        if (!openOutputFolder(opt.outDir, folder, error)) {
             std::fprintf(stderr, "zovex-render: %s\n", error.c_str());
             rc = 2;
         } else {
             const bool progress = opt.count >= 50 && isatty(STDERR_FILENO);
-            rc = renderPatterns(opt, QStringLiteral("."), stdout, [&](int done) {
+            rc = renderPatterns(opt, folder, stdout, [&](int done) {
                 if (progress && (done % 10 == 0 || done == opt.count))
                     std::fprintf(stderr, "\rzovex-render: %d/%d", done, opt.count);
                 if (progress && done == opt.count)

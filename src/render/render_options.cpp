@@ -5,6 +5,7 @@
 #include "image_file.h"
 
 #include <QDir>
+#include <QFile>
 #include <QTemporaryFile>
 
 #include <algorithm>
@@ -166,7 +167,7 @@ int availableCores()
     return static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
 }
 
-bool enterOutputFolder(const QByteArray& dir, std::string& error)
+bool openOutputFolder(const QByteArray& dir, QString& folder, std::string& error)
 {
     const std::string name = dir.toStdString();
     // Each missing folder on the way is made, as mkdir -p does, from the bytes as given.
@@ -190,26 +191,22 @@ bool enterOutputFolder(const QByteArray& dir, std::string& error)
         error = "output folder '" + name + "' exists and is not a folder";
         return false;
     }
-    const int back = open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (chdir(dir.constData()) != 0) {
-        error = "cannot enter output folder '" + name + "': " + std::strerror(errno);
-        if (back >= 0)
-            close(back);
-        return false;
+    if (QFile::encodeName(QFile::decodeName(dir)) == dir) {
+        folder = QFile::decodeName(dir);
+    } else {
+        // Text cannot carry these bytes; the folder itself, held open, can.
+        const int fd = open(dir.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd < 0) {
+            error = "cannot open output folder '" + name + "': " + std::strerror(errno);
+            return false;
+        }
+        folder = QStringLiteral("/proc/self/fd/%1").arg(fd);
     }
-    QTemporaryFile probe(QStringLiteral(".zovex-probe-XXXXXX"));
+    QTemporaryFile probe(QDir(folder).filePath(QStringLiteral(".zovex-probe-XXXXXX")));
     if (!probe.open()) {
         error = "cannot write into output folder '" + name + "': " + probe.errorString().toStdString();
-        if (back >= 0) {
-            if (fchdir(back) != 0) {
-                // The folder we came from is gone; the caller stops on the error anyway.
-            }
-            close(back);
-        }
         return false;
     }
-    if (back >= 0)
-        close(back);
     return true;
 }
 

@@ -41,13 +41,12 @@ std::string renderUsage();
 // The cores this process may run on.
 int availableCores();
 
-// Creates the folder if missing, makes it the working folder (so that every name the batch
-// writes is plain ASCII whatever bytes the folder's own name holds) and checks that it can be
-// written. On failure says why in `error` and leaves the working folder as it was.
-bool enterOutputFolder(const QByteArray& dir, std::string& error);
+// Creates the folder if missing (from its bytes), checks that it can be written and sets
+// `folder` to a name by which Qt reaches it: its own name, or, when that is not text in the
+// locale's encoding, the folder held open for the rest of the process.
+bool openOutputFolder(const QByteArray& dir, QString& folder, std::string& error);
 
-// Renders the batch into `folder` (as the file system reaches it, "." after
-// enterOutputFolder), each file written atomically, and prints one line per pattern in index
+// Renders the batch into `folder` (as openOutputFolder gives it), each file written atomically, and prints one line per pattern in index
 // order: index, state at the start of its tick, file (named under opt.outDir), label
 // (tab-separated). onPattern(n) follows the n-th line. Returns 0; or 1 with `error` set when a
 // file or a line could not be written, after the lines of the patterns before it.
