@@ -9,6 +9,7 @@
 #include <csetjmp>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <vector>
 
 namespace zovex {
@@ -58,6 +59,16 @@ private:
     std::vector<std::uint32_t> m_colours;
 };
 
+// Whether the eight pixels from `px` on all have colour `rgb`: one test per eight pixels of a run,
+// which the compiler turns into a few vector instructions.
+inline bool sameEight(const std::uint32_t* px, std::uint32_t rgb)
+{
+    std::uint32_t diff = 0;
+    for (int i = 0; i < 8; ++i)
+        diff |= (px[i] ^ rgb) & 0xFFFFFFu;
+    return diff == 0;
+}
+
 // Maps one row to palette indices; false when the row holds a colour the palette lacks room for.
 // Runs of one colour are the rule, so only a change of colour looks the palette up.
 bool indexRow(const std::uint32_t* row, int width, Palette& palette, std::uint8_t* out)
@@ -66,7 +77,13 @@ bool indexRow(const std::uint32_t* row, int width, Palette& palette, std::uint8_
     int lastIndex = palette.indexOf(last);
     if (lastIndex < 0)
         return false;
-    for (int x = 0; x < width; ++x) {
+    int x = 0;
+    while (x < width) {
+        if (x + 8 <= width && sameEight(row + x, last)) {
+            std::memset(out + x, lastIndex, 8);
+            x += 8;
+            continue;
+        }
         const std::uint32_t rgb = row[x] & 0xFFFFFFu;
         if (rgb != last) {
             lastIndex = palette.indexOf(rgb);
@@ -74,7 +91,7 @@ bool indexRow(const std::uint32_t* row, int width, Palette& palette, std::uint8_
                 return false;
             last = rgb;
         }
-        out[x] = static_cast<std::uint8_t>(lastIndex);
+        out[x++] = static_cast<std::uint8_t>(lastIndex);
     }
     return true;
 }
@@ -85,8 +102,13 @@ bool collectRow(const std::uint32_t* row, int width, Palette& palette)
     std::uint32_t last = row[0] & 0xFFFFFFu;
     if (palette.indexOf(last) < 0)
         return false;
-    for (int x = 1; x < width; ++x) {
-        const std::uint32_t rgb = row[x] & 0xFFFFFFu;
+    int x = 1;
+    while (x < width) {
+        if (x + 8 <= width && sameEight(row + x, last)) {
+            x += 8;
+            continue;
+        }
+        const std::uint32_t rgb = row[x++] & 0xFFFFFFu;
         if (rgb != last) {
             if (palette.indexOf(rgb) < 0)
                 return false;

@@ -39,6 +39,19 @@ QImage withColours(int w, int h, int colours)
     return img;
 }
 
+// Runs of every length, ending anywhere within a group of eight pixels, the last pixel of a row
+// of its own colour.
+QImage runs(int w, int h)
+{
+    QImage img(w, h, QImage::Format_RGB32);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const int i = x == w - 1 ? 9 : (x * x / 997 + y) % 9;
+            img.setPixel(x, y, qRgb(i * 25, 255 - i * 20, 7));
+        }
+    return img;
+}
+
 QImage noise(int w, int h)
 {
     QImage img(w, h, QImage::Format_RGB32);
@@ -68,6 +81,7 @@ TEST(PngEncoder, EveryFileDecodesToExactlyThePicturesPixels)
         {"one pixel", withColours(1, 1, 1), 3},
         {"one colour", withColours(300, 2, 1), 3},
         {"a few colours", withColours(857, 40, 37), 3},
+        {"long runs", runs(859, 6), 3},
         {"one column", withColours(1, 500, 12), 3},
         {"exactly 256 colours", many, 3},
         {"257 colours", tooMany, 2},
