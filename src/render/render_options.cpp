@@ -1,5 +1,6 @@
 #include "render_options.h"
 
+#include "canvas.h"
 #include "category.h"
 #include "generation_tick.h"
 #include "image_file.h"
@@ -90,44 +91,29 @@ ParseResult parseRenderArguments(const std::vector<std::string>& args, RenderOpt
             value = args[++i];
         }
         const QString qv = QString::fromStdString(value);
-        long long n = 0;
-        if (name == "--category") {
-            if (!parseInt(value, n) || n < 1 || n > 10) {
-                error = "--category must be a whole number from 1 to 10, not '" + value + "'";
+        // The whole-number options: where each goes and the range it takes.
+        struct Whole {
+            const char* name;
+            long long lo, hi;
+            std::function<void(long long)> set;
+        };
+        const Whole wholes[] = {
+            {"--category", 1, 10, [&](long long n) { opt.category = static_cast<int>(n); }},
+            {"--count", 1, 1000000, [&](long long n) { opt.count = static_cast<int>(n); }},
+            {"--from", 1, kLastIndex, [&](long long n) { opt.from = static_cast<int>(n); }},
+            {"--jobs", 1, 1024, [&](long long n) { opt.jobs = static_cast<int>(n); }},
+            {"--scale", 1, kMaxScale, [&](long long n) { opt.scale = static_cast<int>(n); }},
+            {"--state", 0, 16777215, [&](long long n) { opt.state = static_cast<std::uint32_t>(n); }},
+        };
+        const auto whole = std::find_if(std::begin(wholes), std::end(wholes), [&](const Whole& w) { return name == w.name; });
+        if (whole != std::end(wholes)) {
+            long long n = 0;
+            if (!parseInt(value, n) || n < whole->lo || n > whole->hi) {
+                error = name + " must be a whole number from " + std::to_string(whole->lo) + " to " +
+                        std::to_string(whole->hi) + ", not '" + value + "'";
                 return ParseResult::Error;
             }
-            opt.category = static_cast<int>(n);
-        } else if (name == "--count") {
-            if (!parseInt(value, n) || n < 1 || n > 1000000) {
-                error = "--count must be a whole number from 1 to 1000000, not '" + value + "'";
-                return ParseResult::Error;
-            }
-            opt.count = static_cast<int>(n);
-        } else if (name == "--from") {
-            if (!parseInt(value, n) || n < 1 || n > kLastIndex) {
-                error = "--from must be a whole number from 1 to " + std::to_string(kLastIndex) + ", not '" +
-                        value + "'";
-                return ParseResult::Error;
-            }
-            opt.from = static_cast<int>(n);
-        } else if (name == "--jobs") {
-            if (!parseInt(value, n) || n < 1 || n > 1024) {
-                error = "--jobs must be a whole number from 1 to 1024, not '" + value + "'";
-                return ParseResult::Error;
-            }
-            opt.jobs = static_cast<int>(n);
-        } else if (name == "--scale") {
-            if (!parseInt(value, n) || n < 1 || n > 8) {
-                error = "--scale must be a whole number from 1 to 8, not '" + value + "'";
-                return ParseResult::Error;
-            }
-            opt.scale = static_cast<int>(n);
-        } else if (name == "--state") {
-            if (!parseInt(value, n) || n < 0 || n > 16777215) {
-                error = "--state must be a whole number from 0 to 16777215, not '" + value + "'";
-                return ParseResult::Error;
-            }
-            opt.state = static_cast<std::uint32_t>(n);
+            whole->set(n);
         } else if (name == "--out") {
             if (value.empty()) {
                 error = "--out needs a folder name";
@@ -307,8 +293,12 @@ int renderPatterns(const RenderOptions& opt, const QString& folder, std::FILE* o
             } catch (const std::bad_alloc&) {
                 canvas.reset();
                 r.written = false;
-                r.error = "not enough memory for a canvas of " + std::to_string(sidePx) + " x " +
-                          std::to_string(sidePx) + " pixels (try a smaller --scale or fewer --jobs)";
+                r.error = "not enough memory for pattern " + std::to_string(opt.from + k) + " on a canvas of " +
+                          std::to_string(sidePx) + " x " + std::to_string(sidePx) +
+                          " pixels (try a smaller --scale or fewer --jobs)";
+            } catch (const std::exception& e) {
+                r.written = false;
+                r.error = "pattern " + std::to_string(opt.from + k) + " failed: " + e.what();
             }
             std::lock_guard lock(mutex);
             results[static_cast<std::size_t>(k % window)] = std::move(r);
