@@ -26,15 +26,16 @@ bool writeImageAtomically(const QImage& image, const QString& path, ImageFormat 
     {
         QBuffer buffer(&bytes);
         buffer.open(QIODevice::WriteOnly);
-        QImageWriter writer(&buffer, format == ImageFormat::Png ? "png" : "bmp");
         const QImage rgb = image.format() == QImage::Format_RGB32 ? image
                                                                   : image.convertToFormat(QImage::Format_RGB32);
-        QString encodeError;
         if (format == ImageFormat::Png) {
+            QString encodeError;
             if (!encodePng(rgb, buffer, &encodeError))
                 return fail(encodeError);
-        } else if (rgb.isNull() || !writer.write(rgb)) {
-            return fail(writer.errorString());
+        } else {
+            QImageWriter writer(&buffer, "bmp");
+            if (rgb.isNull() || !writer.write(rgb))
+                return fail(writer.errorString());
         }
     }
     QSaveFile file(path);
