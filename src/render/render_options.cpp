@@ -299,6 +299,9 @@ int renderPatterns(const RenderOptions& opt, const QString& folder, std::FILE* o
             } catch (const std::exception& e) {
                 r.written = false;
                 r.error = "pattern " + std::to_string(opt.from + k) + " failed: " + e.what();
+            } catch (...) {
+                r.written = false;
+                r.error = "pattern " + std::to_string(opt.from + k) + " failed";
             }
             std::lock_guard lock(mutex);
             results[static_cast<std::size_t>(k % window)] = std::move(r);
