@@ -8,8 +8,9 @@
 
 namespace zovex {
 
-Canvas::Canvas(int widthPx, int heightPx, Colour back)
-    : m_image(std::max(widthPx, 1), std::max(heightPx, 1), QImage::Format_RGB32), m_backColor(back)
+Canvas::Canvas(int widthPx, int heightPx, Colour back, int scale)
+    : m_image(std::max(widthPx, 1), std::max(heightPx, 1), QImage::Format_RGB32),
+      m_scale(std::clamp(scale, 1, kMaxScale)), m_backColor(back)
 {
     m_image.fill(toPixel(back));
 }
@@ -54,7 +55,7 @@ std::int64_t Canvas::Polygon(std::span<const PixelPoint> pts)
 {
     if (m_outlines.spanCount() >= kQueuedSpans)
         settle();
-    return m_outlines.add(m_image.width(), m_image.height(), pts, m_drawWidth,
+    return m_outlines.add(m_image.width(), m_image.height(), pts, m_drawWidth * m_scale,
                           static_cast<Rop2>(m_drawMode), toPixel(m_foreColor));
 }
 

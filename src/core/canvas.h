@@ -3,6 +3,11 @@
 // DrawWidth, DrawMode, the canvas font, CurrentX/CurrentY. Logical coordinates are twips,
 // 15 twips per pixel. Invalid property values raise InvalidPropertyValue and leave the old value.
 // Outlines are combined by DrawMode; the background fill, Cls and printed text are not.
+//
+// A canvas for print may be made S times finer: it then behaves as if on a screen of 96 * S
+// dots per inch, 15 / S twips per pixel exactly, fonts S times as many pixels high and every
+// pen S times DrawWidth pixels wide. The logical size in twips and every property value stay
+// those of the ordinary canvas, so the same statements draw the same picture, only finer.
 #pragma once
 
 #include "colour.h"
@@ -20,18 +25,23 @@ namespace zovex {
 
 // The screen's twips per pixel: a 96-dots-per-inch logical screen.
 inline constexpr float kTwipsPerPixel = 15.0f;
+// The finest canvas: 8 times an ordinary screen's pixels in each direction.
+inline constexpr int kMaxScale = 8;
 
 class Canvas {
 public:
-    // A canvas whose interior is widthPx x heightPx pixels, filled with `back`.
-    Canvas(int widthPx, int heightPx, Colour back);
+    // A canvas whose interior is widthPx x heightPx pixels, filled with `back`, with `scale`
+    // (1 to 8) pixels for each pixel of an ordinary screen in each direction.
+    Canvas(int widthPx, int heightPx, Colour back, int scale = 1);
 
     int widthPx() const { return m_image.width(); }
     int heightPx() const { return m_image.height(); }
-    float TwipsPerPixelX() const { return kTwipsPerPixel; }
-    float TwipsPerPixelY() const { return kTwipsPerPixel; }
-    float ScaleWidth() const { return static_cast<float>(widthPx()) * kTwipsPerPixel; }
-    float ScaleHeight() const { return static_cast<float>(heightPx()) * kTwipsPerPixel; }
+    int scale() const { return m_scale; }
+    float TwipsPerPixelX() const { return kTwipsPerPixel / static_cast<float>(m_scale); }
+    float TwipsPerPixelY() const { return kTwipsPerPixel / static_cast<float>(m_scale); }
+    // From the exact ratio, so that a canvas S times finer has exactly the ordinary size in twips.
+    float ScaleWidth() const { return static_cast<float>(widthPx() * double(kTwipsPerPixel) / m_scale); }
+    float ScaleHeight() const { return static_cast<float>(heightPx() * double(kTwipsPerPixel) / m_scale); }
 
     // Setting BackColor fills the whole interior at once.
     Colour BackColor() const { return m_backColor; }
@@ -59,7 +69,8 @@ public:
     void setCurrentX(float x) { m_currentX = x; }
     void setCurrentY(float y) { m_currentY = y; }
 
-    // Device level: the closed outline through pixel points with the current pen.
+    // Device level: the closed outline through pixel points with the current pen, scale()
+    // times DrawWidth pixels wide.
     // Returns the number of pixels combined. The pixels are computed at once and combined
     // together with the other outlines of the pattern when the image is next used.
     std::int64_t Polygon(std::span<const PixelPoint> pts);
@@ -119,6 +130,7 @@ private:
     mutable QImage m_image;
     mutable bool m_fillPending = false;
     mutable OutlineBatch m_outlines;
+    int m_scale = 1;
     Colour m_backColor;
     Colour m_foreColor = RGB(0, 0, 0);
     int m_drawWidth = 1;

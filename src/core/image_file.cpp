@@ -1,5 +1,7 @@
 #include "image_file.h"
 
+#include "png_encoder.h"
+
 #include <QBuffer>
 #include <QFileInfo>
 #include <QImageWriter>
@@ -24,11 +26,17 @@ bool writeImageAtomically(const QImage& image, const QString& path, ImageFormat 
     {
         QBuffer buffer(&bytes);
         buffer.open(QIODevice::WriteOnly);
-        QImageWriter writer(&buffer, format == ImageFormat::Png ? "png" : "bmp");
         const QImage rgb = image.format() == QImage::Format_RGB32 ? image
                                                                   : image.convertToFormat(QImage::Format_RGB32);
-        if (rgb.isNull() || !writer.write(rgb))
-            return fail(writer.errorString());
+        if (format == ImageFormat::Png) {
+            QString encodeError;
+            if (!encodePng(rgb, buffer, &encodeError))
+                return fail(encodeError);
+        } else {
+            QImageWriter writer(&buffer, "bmp");
+            if (rgb.isNull() || !writer.write(rgb))
+                return fail(writer.errorString());
+        }
     }
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))

@@ -7,6 +7,7 @@
 #include <QFontMetrics>
 #include <QHash>
 #include <QPainter>
+#include <QPainterPath>
 
 #include <cmath>
 #include <memory>
@@ -82,6 +83,22 @@ const FontEntry& fontEntry(const RotatedFontRequest& req)
     return *cache.back();
 }
 
+// Above 64 pixels Qt draws a turned character from a smoothed bitmap whatever the hints say;
+// its outline filled without smoothing is the unsmoothed character. Only print-size canvases
+// have such fonts.
+constexpr int kLargestCachedGlyphPx = 64;
+
+void drawCharacters(QPainter& p, const FontEntry& fe, int tenths, const QString& text)
+{
+    if (tenths != 0 && fe.font.pixelSize() > kLargestCachedGlyphPx) {
+        QPainterPath path;
+        path.addText(QPointF(0, fe.metrics.ascent()), fe.font, text);
+        p.fillPath(path, p.pen().color());
+    } else {
+        p.drawText(QPointF(0, fe.metrics.ascent()), text);
+    }
+}
+
 void beginText(QPainter& p, Canvas& canvas)
 {
     p.begin(&canvas.image());
@@ -110,7 +127,7 @@ void printRotated(QPainter& p, Canvas& canvas, const RotatedFontRequest& req, st
                 roundHalfEven(canvas.CurrentY() / canvas.TwipsPerPixelY()));
     if (tenths != 0)
         p.rotate(-tenths / 10.0); // counter-clockwise on screen
-    p.drawText(QPointF(0, fe.metrics.ascent()), text);
+    drawCharacters(p, fe, tenths, text);
 }
 
 const GlyphMask& glyphMask(const FontEntry& fe, QChar ch, int tenths)
@@ -134,7 +151,7 @@ const GlyphMask& glyphMask(const FontEntry& fe, QChar ch, int tenths)
         p.translate(reach, reach);
         if (tenths != 0)
             p.rotate(-tenths / 10.0);
-        p.drawText(QPointF(0, fe.metrics.ascent()), QString(ch));
+        drawCharacters(p, fe, tenths, QString(ch));
     }
     int x0 = img.width(), y0 = img.height(), x1 = -1, y1 = -1;
     bool binary = true;

@@ -34,8 +34,10 @@ template <class Fn>
 void forEachStarFigure(std::int32_t left, std::int32_t top, std::int32_t width, std::int32_t height,
                        std::int16_t n, float twipsPerPixelX, float twipsPerPixelY, Fn&& fn)
 {
-    const std::int16_t tx = toInt16(twipsPerPixelX);
-    const std::int16_t ty = toInt16(twipsPerPixelY);
+    // An ordinary screen has a whole number of twips per pixel; a finer canvas keeps its exact
+    // fraction (15 / S), so that its rings are those of the ordinary canvas S times larger.
+    const double tx = twipsPerPixelX;
+    const double ty = twipsPerPixelY;
     const StarDecomposition d = decomposeStar(n);
     const std::int32_t cx = toInt32(left + width / 2.0);
     const std::int32_t cy = toInt32(top + height / 2.0);
@@ -51,7 +53,7 @@ void forEachStarFigure(std::int32_t left, std::int32_t top, std::int32_t width, 
             const double angle = (360.0 / d.v) * (m + (1.0 / figures) * static_cast<double>(k));
             std::int32_t x = 0, y = 0;
             PolarPoint(cx, cy, angle, rx, ry, x, y);
-            vertices[static_cast<std::size_t>(j)] = {toInt32(static_cast<double>(x) / tx), toInt32(static_cast<double>(y) / ty)};
+            vertices[static_cast<std::size_t>(j)] = {toInt32(x / tx), toInt32(y / ty)};
             m += d.s;
             if (m > d.v)
                 m -= d.v;

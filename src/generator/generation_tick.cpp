@@ -86,7 +86,7 @@ QString drawTextLayer(Canvas& canvas, RandomSource& rnd, const Category& cat, co
 }
 
 TickOutput runGenerationTick(Canvas& canvas, RandomSource& rnd, const Category& cat,
-                             std::int32_t& designCount, const TickInputs& in)
+                             std::int32_t& designCount, const TickInputs& in, PreviewSnapshot snapshot)
 {
     TickOutput out;
     attempt([&] {
@@ -97,7 +97,8 @@ TickOutput runGenerationTick(Canvas& canvas, RandomSource& rnd, const Category& 
     out.countCaption = QString::number(designCount);
     drawRings(canvas, rnd, cat, in.combo1, in.combo2);
     out.labelText = drawTextLayer(canvas, rnd, cat, in);
-    attempt([&] { out.preview = canvas.Image(); });
+    if (snapshot == PreviewSnapshot::Take)
+        attempt([&] { out.preview = canvas.Image(); });
     return out;
 }
 

@@ -48,8 +48,13 @@ Colour randomColour(RandomSource& rnd);
 // digits, no trailing zeros, no trailing point.
 QString singleToText(float v);
 
+// Whether the tick copies the finished canvas for the preview images. The batch renderer,
+// which shows nothing, skips the copy: on a print-size canvas it would be hundreds of megabytes.
+enum class PreviewSnapshot { Take, Skip };
+
 TickOutput runGenerationTick(Canvas& canvas, RandomSource& rnd, const Category& cat,
-                             std::int32_t& designCount, const TickInputs& in);
+                             std::int32_t& designCount, const TickInputs& in,
+                             PreviewSnapshot snapshot = PreviewSnapshot::Take);
 
 // The statements of the tick up to and including the rings (Cls, background, width, mode,
 // rings). Exposed for benchmarks and tests; returns pixels combined.

@@ -1,29 +1,40 @@
 // zovex-render: composes patterns headless, exactly as a designer window of one category
 // would from a given random-source state, and writes each one whole or not at all.
-#include "category.h"
-#include "font_faces.h"
-#include "generation_tick.h"
 #include "render_options.h"
 
-#include <QDir>
 #include <QGuiApplication>
 
+#include <csignal>
 #include <cstdio>
-#include <cerrno>
-#include <sys/stat.h>
 #include <unistd.h>
+
+namespace {
+
+// Usage and version texts: a reader that has gone away is an error, not a silent success.
+int printAndExit(const std::string& text)
+{
+    if (std::fputs(text.c_str(), stdout) < 0 || std::fflush(stdout) != 0) {
+        std::perror("zovex-render: cannot write to standard output");
+        return 1;
+    }
+    return 0;
+}
+
+} // namespace
 
 int main(int argc, char** argv)
 {
     using namespace zovex;
+    // A closed pipe must show up as a failed write that is reported, not as a silent death.
+    std::signal(SIGPIPE, SIG_IGN);
     std::vector<std::string> args(argv + 1, argv + argc);
     RenderOptions opt;
     std::string error;
     const ParseResult parsed = parseRenderArguments(args, opt, error);
-    if (parsed == ParseResult::Help) {
-        std::fputs(renderUsage().c_str(), stdout);
-        return 0;
-    }
+    if (parsed == ParseResult::Help)
+        return printAndExit(renderUsage());
+    if (parsed == ParseResult::Version)
+        return printAndExit("zovex-render " ZOVEX_VERSION "\n");
     if (parsed == ParseResult::Error) {
         std::fprintf(stderr, "zovex-render: %s (try --help)\n", error.c_str());
         return 2;
@@ -31,24 +42,37 @@ int main(int argc, char** argv)
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     // Headless sessions often have no runtime folder; give Qt a private one instead of a warning.
+    QByteArray freshRuntime;
     if (!qEnvironmentVariableIsSet("XDG_RUNTIME_DIR")) {
-        const QByteArray dir = "/tmp/zovex-runtime-" + QByteArray::number(getuid());
-        if (mkdir(dir.constData(), 0700) == 0 || errno == EEXIST)
+        const QByteArray base = qEnvironmentVariableIsEmpty("TMPDIR") ? QByteArray("/tmp") : qgetenv("TMPDIR");
+        std::string why;
+        const QByteArray dir = privateRuntimeFolder(base, why);
+        if (!dir.isEmpty()) {
             qputenv("XDG_RUNTIME_DIR", dir);
+            if (!dir.endsWith("/zovex-runtime-" + QByteArray::number(getuid())))
+                freshRuntime = dir;
+        }
     }
-    QGuiApplication app(argc, argv);
-    if (!prepareOutputFolder(opt.outDir, error)) {
-        std::fprintf(stderr, "zovex-render: %s\n", error.c_str());
-        return 2;
+    int rc = 0;
+    {
+        QGuiApplication app(argc, argv);
+        QString folder;
+        if (!openOutputFolder(opt.outDir, folder, error)) {
+            std::fprintf(stderr, "zovex-render: %s\n", error.c_str());
+            rc = 2;
+        } else {
+            const bool progress = opt.count >= 50 && isatty(STDERR_FILENO);
+            rc = renderPatterns(opt, folder, stdout, [&](int done) {
+                if (progress && (done % 10 == 0 || done == opt.count))
+                    std::fprintf(stderr, "\rzovex-render: %d/%d", done, opt.count);
+                if (progress && done == opt.count)
+                    std::fputc('\n', stderr);
+            }, error);
+            if (rc != 0)
+                std::fprintf(stderr, "zovex-render: %s\n", error.c_str());
+        }
     }
-    const bool progress = opt.count >= 50 && isatty(STDERR_FILENO);
-    const int rc = renderPatterns(opt, stdout, [&](int done) {
-        if (progress && (done % 10 == 0 || done == opt.count))
-            std::fprintf(stderr, "\rzovex-render: %d/%d", done, opt.count);
-        if (progress && done == opt.count)
-            std::fputc('\n', stderr);
-    }, error);
-    if (rc != 0)
-        std::fprintf(stderr, "zovex-render: %s\n", error.c_str());
+    if (!freshRuntime.isEmpty())
+        rmdir(freshRuntime.constData()); // only when Qt left nothing in it
     return rc;
 }
