@@ -1,14 +1,25 @@
-// Reading picture files, as LoadPicture does for every window that opens a picture: any format
-// Qt's image readers know (BMP, JPEG, GIF, PNG, ICO at least), recognised by content, whatever
-// the file's name ends in.
+// Reading picture files, as LoadPicture does for every window that opens a picture: BMP, JPEG,
+// GIF, PNG, ICO/CUR, PBM/PGM/PPM, XBM and XPM, recognised by content, whatever the file's name
+// ends in.
 //
-// Contract: a file that is not a picture, cannot be read or is larger than the limit gives a
-// null image; nothing is thrown and nothing is shown. A picture within the limit is never
-// refused for its size.
+// Contract: a file that is not a picture, cannot be read, ends early or is larger than the
+// limit gives a null image; nothing is thrown and nothing is shown. Files come from anywhere,
+// so the picture's size is read from its header by our own small parsers (never by decoding),
+// and a file is refused before any pixel is decoded when
+//   - its header claims more pixels than the limit allows,
+//   - its data is shorter than the claimed picture needs (a truncated file, or a few hundred
+//     bytes that claim a gigabyte), or
+//   - decoding it would cost more than a picture of the largest size does (a JPEG whose
+//     progressive scans would pass over its blocks hundreds of times).
+// A picture within the limit whose file is whole is never refused for its size: the largest,
+// 16384 x 16384, loads in every format above (JPEG: coded with Huffman tables, as every
+// camera and editor writes it).
 #pragma once
 
 #include <QImage>
 #include <QString>
+
+class QIODevice;
 
 namespace zovex {
 
@@ -21,7 +32,36 @@ inline constexpr qint64 kLargestPictureBytes = qint64(1) << 30;
 inline constexpr qint64 kLargestPicturePixels = kLargestPictureBytes / 4;
 
 // The picture in `path`, or a null image. `largestBytes` bounds the decoded image at 4 bytes a
-// pixel.
+// pixel. Only regular files are read (a pipe or a device never blocks the window).
 QImage LoadPicture(const QString& path, qint64 largestBytes = kLargestPictureBytes);
+
+// The same checks and decoding for an open, seekable device holding a whole picture file
+// (a buffer in memory, for example). The device's position is left anywhere.
+QImage readPicture(QIODevice& device, qint64 largestBytes = kLargestPictureBytes);
+
+// What a picture file's header claims, read without decoding any pixel.
+struct PictureClaim {
+    QByteArray format;  // the Qt image format that decodes it ("bmp", "jpeg", ...)
+    qint64 width = 0;
+    qint64 height = 0;
+};
+
+// The claim of the file on `device`, or a claim with an empty format when the file is not a
+// picture we read, is damaged, ends early, or its data cannot hold the picture it claims.
+PictureClaim examinePicture(QIODevice& device);
+
+// Shows the busy cursor over every window of the program while it lives (when a GUI
+// application exists). Picture windows hold one around a load, which may take a few seconds
+// for the largest pictures.
+class BusyCursor {
+public:
+    BusyCursor();
+    ~BusyCursor();
+    BusyCursor(const BusyCursor&) = delete;
+    BusyCursor& operator=(const BusyCursor&) = delete;
+
+private:
+    bool m_set = false;
+};
 
 } // namespace zovex

@@ -12,6 +12,8 @@ QImage openPicture(CommonDialog& dialog, QWidget* parent) noexcept
         dialog.CancelError = true;
         if (!dialog.ShowOpen(parent)) // a cancel throws; this is the same end
             return {};
+        // The largest pictures take a few seconds to decode.
+        const BusyCursor busy;
         return LoadPicture(dialog.FileName);
     } catch (...) {
         return {};

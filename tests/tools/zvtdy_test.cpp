@@ -5,6 +5,7 @@
 #include "window_test.h"
 
 #include <QApplication>
+#include <QGuiApplication>
 #include <QBuffer>
 #include <QFile>
 #include <QImageReader>
@@ -188,6 +189,27 @@ TEST_F(PrintWindowTest, CancelOrAFileThatIsNoPictureChangesNothing)
         EXPECT_EQ(window().Picture1->size(), QSize(68, 52));
     }
     EXPECT_TRUE(platform.boxes.shown.empty());
+}
+
+TEST_F(PrintWindowTest, TheLargestPictureLoadsAndAShortFileChangesNothing)
+{
+    // One bit a pixel keeps the file small (32 MiB); the claim checked is 16384 x 16384.
+    QImage largest(16384, 16384, QImage::Format_Mono);
+    ASSERT_FALSE(largest.isNull());
+    largest.fill(0);
+    const QString big = write(QStringLiteral("largest.bmp"), largest, "bmp");
+    load(big);
+    EXPECT_EQ(window().Picture1->picture().size(), QSize(16384, 16384));
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr); // the busy cursor went with the load
+
+    // The same file cut short: its missing rows would show whatever memory held.
+    QFile whole(big);
+    ASSERT_TRUE(whole.open(QIODevice::ReadOnly));
+    const QString cut = writeBytes(QStringLiteral("cut.bmp"), whole.read(whole.size() / 2));
+    const QImage small = testPicture(8, 8, qRgb(1, 2, 3));
+    load(write(QStringLiteral("small.bmp"), small, "bmp"));
+    load(cut);
+    EXPECT_EQ(window().Picture1->picture().size(), QSize(8, 8));
 }
 
 TEST_F(PrintWindowTest, PrintsThePictureOnePagePerPress)
