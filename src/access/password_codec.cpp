@@ -81,7 +81,12 @@ PasswordFileContent parsePasswordFile(QByteArrayView content)
     const std::optional<QByteArray> decoded = decodePassword(field);
     if (!decoded)
         return {PasswordFileDefect::Undecodable, {}};
-    return {PasswordFileDefect::None, QString::fromLatin1(decoded->left(kLoginChars))};
+    // Every other character can reach the login box, if only by pasting, and another copy of
+    // the system stores whatever its box held: only these three would lock the user out.
+    const QByteArray login = decoded->left(kLoginChars);
+    if (login.contains('\0') || login.contains('\n') || login.contains('\r'))
+        return {PasswordFileDefect::Untypable, {}};
+    return {PasswordFileDefect::None, QString::fromLatin1(login)};
 }
 
 NewPasswordProblem checkNewPassword(const QString& password)

@@ -38,6 +38,8 @@ enum class PasswordFileDefect {
     TooLong,        // more than 31 characters between the quotes
     Undecodable,    // a stored byte smaller than 2 * position + 50
     TrailingData,   // anything but line ends and blanks after the closing quote
+    Untypable,      // one of the first 8 characters is one no login box can hold (code 0,
+                    // a line feed or a carriage return): the password could never be entered
 };
 
 struct PasswordFileContent {

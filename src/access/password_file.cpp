@@ -1,8 +1,9 @@
 #include "password_file.h"
 
+#include "atomic_file.h"
+
 #include <QDir>
 #include <QFile>
-#include <QSaveFile>
 
 #include <cerrno>
 #include <cstring>
@@ -28,6 +29,7 @@ QString defectReason(PasswordFileDefect d)
     case PasswordFileDefect::TooLong: return QStringLiteral("密码超过31个字符");
     case PasswordFileDefect::Undecodable: return QStringLiteral("含有无法还原的字符");
     case PasswordFileDefect::TrailingData: return QStringLiteral("密码后面还有其他内容");
+    case PasswordFileDefect::Untypable: return QStringLiteral("密码含有无法输入的字符");
     }
     return {};
 }
@@ -145,30 +147,14 @@ PasswordFileRead readPasswordFile(const QString& dir)
 
 PasswordFileWrite writePasswordFile(const QString& dir, QByteArrayView encoded)
 {
-    QSaveFile file(QDir(dir).filePath(kPasswordFileName));
-    if (!file.open(QIODevice::WriteOnly))
-        return {false, file.errorString()};
-    // The temporary file gets owner-only permissions before any byte is written to it.
-    if (!file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner))
-        return {false, file.errorString()};
+    // Owner-only from before the first byte; synced before the rename, so that neither a full
+    // disk nor a crash can leave an empty file that would lock every user out. A link put in
+    // the file's place is replaced, never written through.
+    AtomicFile file(QDir(dir).filePath(kPasswordFileName), FileAccess::OwnerOnly);
     const QByteArray line = passwordFileLine(encoded);
-    if (file.write(line) != line.size())
-        return {false, file.errorString()};
-    // commit() does not see a failed flush of the last buffered bytes (it would rename an
-    // empty file into place), and without fsync a crash could leave an empty file behind the
-    // rename: both would lock every user out at the next start.
-    if (!file.flush()) {
-        const QString why = file.errorString();
-        file.cancelWriting();
+    QString why;
+    if (!file.open(&why) || !file.write(line.constData(), line.size(), &why) || !file.commit(&why))
         return {false, why};
-    }
-    if (::fsync(file.handle()) != 0) {
-        const QString why = systemError(errno);
-        file.cancelWriting();
-        return {false, why};
-    }
-    if (!file.commit())
-        return {false, file.errorString()};
     return {true, {}};
 }
 

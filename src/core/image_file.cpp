@@ -1,63 +1,140 @@
 #include "image_file.h"
 
+#include "atomic_file.h"
 #include "png_encoder.h"
 
 #include <QBuffer>
-#include <QFileInfo>
-#include <QImageWriter>
-#include <QSaveFile>
+#include <QtEndian>
+
+#include <algorithm>
+#include <vector>
 
 namespace zovex {
 
+namespace {
+
+// Rows converted at a time when the image is not already 32-bit RGB: a band, never a copy of
+// the whole picture.
+constexpr int kBandRows = 64;
+
+void put16(std::vector<uchar>& out, quint16 v)
+{
+    uchar b[2];
+    qToLittleEndian(v, b);
+    out.insert(out.end(), b, b + 2);
+}
+
+void put32(std::vector<uchar>& out, quint32 v)
+{
+    uchar b[4];
+    qToLittleEndian(v, b);
+    out.insert(out.end(), b, b + 4);
+}
+
+// The file and info headers of a 24-bit bottom-up Windows bitmap, field for field as Qt's
+// own writer makes them (72 dpi when the image has no resolution).
+std::vector<uchar> bmpHeader(const QImage& image, quint32 rowBytes)
+{
+    const quint32 pixels = rowBytes * quint32(image.height());
+    std::vector<uchar> h;
+    h.reserve(54);
+    h.push_back('B');
+    h.push_back('M');
+    put32(h, 14 + 40 + pixels);
+    put32(h, 0);
+    put32(h, 14 + 40);
+    put32(h, 40);
+    put32(h, quint32(image.width()));
+    put32(h, quint32(image.height()));
+    put16(h, 1);
+    put16(h, 24);
+    put32(h, 0); // uncompressed
+    put32(h, pixels);
+    put32(h, quint32(image.dotsPerMeterX() ? image.dotsPerMeterX() : 2834));
+    put32(h, quint32(image.dotsPerMeterY() ? image.dotsPerMeterY() : 2834));
+    put32(h, 0);
+    put32(h, 0);
+    return h;
+}
+
+// Streams the bitmap row by row: a wallpaper of a gigabyte is written with one row of extra
+// memory, not a second gigabyte.
+bool writeBmp(const QImage& image, AtomicFile& file, QString* why)
+{
+    const int w = image.width();
+    const int h = image.height();
+    const quint32 rowBytes = (quint32(w) * 3 + 3) & ~3u;
+    if (qint64(rowBytes) * h + 54 > qint64(0xffffffff)) {
+        if (why)
+            *why = QStringLiteral("the picture is too large for a bitmap file");
+        return false;
+    }
+    const std::vector<uchar> header = bmpHeader(image, rowBytes);
+    if (!file.write(header.data(), qint64(header.size()), why))
+        return false;
+    std::vector<uchar> row(rowBytes, 0);
+    const bool direct = image.format() == QImage::Format_RGB32;
+    QImage band;
+    int bandTop = h;
+    for (int y = h - 1; y >= 0; --y) {
+        const QRgb* src = nullptr;
+        if (direct) {
+            src = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+        } else {
+            if (y < bandTop) {
+                bandTop = std::max(0, y - kBandRows + 1);
+                band = image.copy(0, bandTop, w, y - bandTop + 1).convertToFormat(QImage::Format_RGB32);
+                if (band.isNull()) {
+                    if (why)
+                        *why = QStringLiteral("not enough memory to convert the picture");
+                    return false;
+                }
+            }
+            src = reinterpret_cast<const QRgb*>(band.constScanLine(y - bandTop));
+        }
+        uchar* d = row.data();
+        for (int x = 0; x < w; ++x) {
+            *d++ = uchar(qBlue(src[x]));
+            *d++ = uchar(qGreen(src[x]));
+            *d++ = uchar(qRed(src[x]));
+        }
+        if (!file.write(row.data(), rowBytes, why))
+            return false;
+    }
+    return true;
+}
+
+bool writePng(const QImage& image, AtomicFile& file, QString* why)
+{
+    // Compressed in memory first: the file then sees plain writes, and a refusal (full disk,
+    // file too large) comes back from the file itself with its real reason.
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    const QImage rgb = image.format() == QImage::Format_RGB32 ? image : image.convertToFormat(QImage::Format_RGB32);
+    QString encodeError;
+    if (rgb.isNull() || !encodePng(rgb, buffer, &encodeError)) {
+        if (why)
+            *why = encodeError;
+        return false;
+    }
+    return file.write(bytes.constData(), bytes.size(), why);
+}
+
+} // namespace
+
 bool writeImageAtomically(const QImage& image, const QString& path, ImageFormat format, QString* why)
 {
-    auto fail = [&](const QString& reason) {
+    if (image.isNull()) {
         if (why)
-            *why = reason;
+            *why = QStringLiteral("no picture to write");
         return false;
-    };
-    if (path.isEmpty())
-        return fail(QStringLiteral("no file name"));
-    if (QFileInfo(path).isDir())
-        return fail(QStringLiteral("a folder of that name exists"));
-    // Encode in memory first: then the file sees one plain write, and a refusal (full disk, file
-    // too large) comes back from the file itself with its real reason.
-    QByteArray bytes;
-    {
-        QBuffer buffer(&bytes);
-        buffer.open(QIODevice::WriteOnly);
-        const QImage rgb = image.format() == QImage::Format_RGB32 ? image
-                                                                  : image.convertToFormat(QImage::Format_RGB32);
-        if (format == ImageFormat::Png) {
-            QString encodeError;
-            if (!encodePng(rgb, buffer, &encodeError))
-                return fail(encodeError);
-        } else {
-            QImageWriter writer(&buffer, "bmp");
-            if (rgb.isNull() || !writer.write(rgb))
-                return fail(writer.errorString());
-        }
     }
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return fail(file.errorString());
-    // A short write says nothing; writing the rest again makes the file report why. commit()
-    // does not report a failed flush of the last buffered bytes, so flush and check first.
-    qint64 done = 0;
-    while (done < bytes.size()) {
-        const qint64 n = file.write(bytes.constData() + done, bytes.size() - done);
-        if (n <= 0)
-            break;
-        done += n;
-    }
-    if (done != bytes.size() || !file.flush() || file.error() != QFileDevice::NoError) {
-        const QString reason = file.errorString();
-        file.cancelWriting();
-        return fail(reason);
-    }
-    if (!file.commit())
-        return fail(file.errorString());
-    return true;
+    AtomicFile file(path);
+    if (!file.open(why))
+        return false;
+    const bool written = format == ImageFormat::Png ? writePng(image, file, why) : writeBmp(image, file, why);
+    return written && file.commit(why);
 }
 
 } // namespace zovex

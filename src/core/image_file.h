@@ -1,6 +1,8 @@
 // Writing pictures to files whole or not at all: the image goes to a temporary file beside the
-// target, which replaces the target only once everything was written. A failed write leaves
-// any existing file exactly as it was and no temporary file behind.
+// target, which replaces the target only once everything was written (see AtomicFile). A
+// failed write leaves any existing file exactly as it was and no temporary file behind. A link
+// standing under the target's name is replaced, never written through. Bitmaps are streamed:
+// a picture of a gigabyte costs one row of extra memory.
 #pragma once
 
 #include <QImage>

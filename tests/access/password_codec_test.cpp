@@ -110,6 +110,13 @@ TEST(PasswordCodec, ParsesOneQuotedFieldIntoAtMostEightCharacters)
         {"32 characters", passwordFileLine(QByteArray(32, char(200))), PasswordFileDefect::TooLong, ""},
         {"decodes below 0", "\"" + bytes({149, 53}) + "\"\r\n", PasswordFileDefect::Undecodable, ""},
         {"NUL in the field", "\"" + bytes({0}) + "\"\r\n", PasswordFileDefect::Undecodable, ""},
+        // Decodes to code 0, a line feed, a carriage return: no login box can hold them.
+        {"decodes to 0", "\"" + bytes({52}) + "\"\r\n", PasswordFileDefect::Untypable, ""},
+        {"decodes to a line feed", "\"" + encoded("ab") + bytes({56 + 10}) + "\"\r\n", PasswordFileDefect::Untypable, ""},
+        {"decodes to a carriage return", "\"" + bytes({52 + 13}) + "\"\r\n", PasswordFileDefect::Untypable, ""},
+        // Other control characters can be pasted, and only the first eight count.
+        {"a tab", "\"" + bytes({52 + 9}) + "\"\r\n", PasswordFileDefect::None, "\t"},
+        {"0 at position 9", "\"" + encoded("abcdefgh") + bytes({68}) + "\"\r\n", PasswordFileDefect::None, "abcdefgh"},
         {"a second field", "\"\",\"\"\r\n", PasswordFileDefect::TrailingData, ""},
         {"a second line", "\"\"\r\n\"\"\r\n", PasswordFileDefect::TrailingData, ""},
     };

@@ -3,6 +3,7 @@
 #include "access_test_support.h"
 
 #include <QDir>
+#include <QFileInfo>
 
 #include <csignal>
 #include <functional>
@@ -52,6 +53,23 @@ TEST(PasswordFile, WritesTheLineAtomicallyWithOwnerOnlyPermissions)
     const PasswordFileRead r = readPasswordFile(folder.path());
     EXPECT_EQ(r.state, PasswordFileState::Ok);
     EXPECT_EQ(r.storedPassword, QStringLiteral("01234567"));
+}
+
+TEST(PasswordFile, ALinkPutInItsPlaceIsReplacedNotWrittenThrough)
+{
+    // Someone swaps the file for a link after start-up, hoping the new password lands in
+    // their file.
+    ProgramFolder folder;
+    ProgramFolder elsewhere;
+    elsewhere.put("theirs", QStringLiteral("target"));
+    ASSERT_TRUE(QFile::link(elsewhere.file(QStringLiteral("target")), folder.file()));
+
+    const PasswordFileWrite w = writePasswordFile(folder.path(), *encodePassword("abc"));
+    ASSERT_TRUE(w.ok) << w.error.toStdString();
+    EXPECT_EQ(test::readBytes(elsewhere.file(QStringLiteral("target"))), QByteArray("theirs"));
+    EXPECT_FALSE(QFileInfo(folder.file()).isSymLink());
+    EXPECT_EQ(folder.content(), passwordFileLine(*encodePassword("abc")));
+    EXPECT_EQ(test::modeOf(folder.file()), 0600u);
 }
 
 TEST(PasswordFile, AFailedWriteLeavesWhatWasThereAndSaysWhy)

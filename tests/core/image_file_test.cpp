@@ -1,14 +1,19 @@
 #include "image_file.h"
 
+#include "atomic_file.h"
+
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QImageReader>
+#include <QImageWriter>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 #include <csignal>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -91,5 +96,135 @@ TEST(ImageFile, AFullDiskLeavesTheOldFileAsItWasAndNoTemporaryFile)
         EXPECT_NE(WEXITSTATUS(status), 2) << "the reason does not say the file could not grow, limit " << limit;
         EXPECT_EQ(contents(path), before) << limit;
         EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("keep.bmp")});
+    }
+}
+
+namespace {
+
+QByteArray qtBitmap(const QImage& img)
+{
+    QByteArray bytes;
+    QBuffer buf(&bytes);
+    buf.open(QIODevice::WriteOnly);
+    QImageWriter w(&buf, "bmp");
+    EXPECT_TRUE(w.write(img.convertToFormat(QImage::Format_RGB32)));
+    return bytes;
+}
+
+bool isLink(const QString& path)
+{
+    struct stat st {};
+    return ::lstat(QFile::encodeName(path).constData(), &st) == 0 && S_ISLNK(st.st_mode);
+}
+
+// Runs every case with the unnamed temporary files of Linux and as on file systems without
+// them (vfat, some network file systems), where the temporary file has a name from the start.
+class AtomicWrite : public ::testing::TestWithParam<bool> {
+protected:
+    void SetUp() override { detail::setUnnamedTemporariesAllowed(GetParam()); }
+    void TearDown() override { detail::setUnnamedTemporariesAllowed(true); }
+    QTemporaryDir dir;
+};
+
+INSTANTIATE_TEST_SUITE_P(Temporaries, AtomicWrite, ::testing::Values(true, false),
+                         [](const auto& p) { return p.param ? "Unnamed" : "Named"; });
+
+} // namespace
+
+TEST_P(AtomicWrite, StreamedBitmapsAreByteForByteWhatQtWrites)
+{
+    QImage dense = sample(61, 150);
+    dense.setDotsPerMeterX(3780);
+    dense.setDotsPerMeterY(1000);
+    const struct {
+        const char* name;
+        QImage image;
+    } cases[] = {
+        {"1 x 1", sample(1, 1)},
+        {"widths that need padding", sample(5, 3)},
+        {"two widths", sample(2, 7)},
+        {"resolution set", dense},
+        {"ARGB, converted in bands", sample(37, 150).convertToFormat(QImage::Format_ARGB32)},
+        {"indexed", sample(13, 70).convertToFormat(QImage::Format_Indexed8)},
+        {"mono", sample(33, 9).convertToFormat(QImage::Format_Mono)},
+        {"RGB888", sample(10, 10).convertToFormat(QImage::Format_RGB888)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString path = dir.filePath(QStringLiteral("a.bmp"));
+        QString why;
+        ASSERT_TRUE(writeImageAtomically(c.image, path, ImageFormat::Bmp, &why)) << why.toStdString();
+        EXPECT_EQ(contents(path), qtBitmap(c.image));
+    }
+}
+
+TEST_P(AtomicWrite, ALinkUnderTheNameIsReplacedNeverWrittenThrough)
+{
+    QTemporaryDir outside;
+    const QString target = outside.filePath(QStringLiteral("precious"));
+    {
+        QFile f(target);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("keep me");
+    }
+    const QString path = dir.filePath(QStringLiteral("zovex-1-000001.bmp"));
+    const QString dangling = dir.filePath(QStringLiteral("dangling.png"));
+    ASSERT_TRUE(QFile::link(target, path));
+    ASSERT_TRUE(QFile::link(outside.filePath(QStringLiteral("would-be-created")), dangling));
+
+    ASSERT_TRUE(writeImageAtomically(sample(4, 4), path, ImageFormat::Bmp));
+    ASSERT_TRUE(writeImageAtomically(sample(4, 4), dangling, ImageFormat::Png));
+    EXPECT_EQ(contents(target), QByteArray("keep me"));
+    EXPECT_FALSE(QFile::exists(outside.filePath(QStringLiteral("would-be-created"))));
+    EXPECT_FALSE(isLink(path));
+    EXPECT_FALSE(isLink(dangling));
+    EXPECT_EQ(contents(path), qtBitmap(sample(4, 4)));
+    EXPECT_EQ(QDir(outside.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("precious")});
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden | QDir::System).size(), 2);
+}
+
+TEST_P(AtomicWrite, KeepsTheOldFilesPermissionsAndOwnerOnlyStaysOwnerOnly)
+{
+    const QString path = dir.filePath(QStringLiteral("p.bmp"));
+    ASSERT_TRUE(writeImageAtomically(sample(2, 2), path, ImageFormat::Bmp));
+    ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), 0640), 0);
+    ASSERT_TRUE(writeImageAtomically(sample(3, 3), path, ImageFormat::Bmp));
+    struct stat st {};
+    ASSERT_EQ(::stat(QFile::encodeName(path).constData(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+
+    const QString secret = dir.filePath(QStringLiteral("secret"));
+    AtomicFile f(secret, FileAccess::OwnerOnly);
+    QString why;
+    ASSERT_TRUE(f.open(&why) && f.write("x", 1, &why) && f.commit(&why)) << why.toStdString();
+    ASSERT_EQ(::stat(QFile::encodeName(secret).constData(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0600u);
+}
+
+TEST_P(AtomicWrite, AnInterruptedWriteLeavesNoTemporaryFile)
+{
+    const QString path = dir.filePath(QStringLiteral("batch.bmp"));
+    ASSERT_TRUE(writeImageAtomically(sample(3, 3), path, ImageFormat::Bmp));
+    const QByteArray before = contents(path);
+    for (const int sig : {SIGINT, SIGTERM}) {
+        SCOPED_TRACE(sig);
+        const pid_t pid = fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            installTemporaryFileCleanup();
+            AtomicFile f(path);
+            QString why;
+            if (!f.open(&why) || !f.write("half", 4, &why))
+                _exit(3);
+            ::raise(sig); // the batch is stopped half-way through a file
+            _exit(4);
+        }
+        int status = 0;
+        waitpid(pid, &status, 0);
+        ASSERT_TRUE(WIFSIGNALED(status)) << "exit " << WEXITSTATUS(status);
+        EXPECT_EQ(WTERMSIG(status), sig);
+        EXPECT_EQ(contents(path), before);
+        EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden | QDir::System),
+                  QStringList{QStringLiteral("batch.bmp")});
     }
 }
