@@ -1,5 +1,6 @@
 // zovex-render: composes patterns headless, exactly as a designer window of one category
 // would from a given random-source state, and writes each one whole or not at all.
+#include "atomic_file.h"
 #include "render_options.h"
 
 #include <QGuiApplication>
@@ -61,6 +62,8 @@ int main(int argc, char** argv)
             std::fprintf(stderr, "zovex-render: %s\n", error.c_str());
             rc = 2;
         } else {
+            // An interrupted batch must not leave half-written temporary files in the folder.
+            installTemporaryFileCleanup();
             const bool progress = opt.count >= 50 && isatty(STDERR_FILENO);
             rc = renderPatterns(opt, folder, stdout, [&](int done) {
                 if (progress && (done % 10 == 0 || done == opt.count))
