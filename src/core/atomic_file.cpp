@@ -124,7 +124,9 @@ bool AtomicFile::open(QString* why)
         return fail(why, QStringLiteral("a folder of that name exists"));
     const mode_t mode = m_access == FileAccess::OwnerOnly ? 0600 : 0666;
 
-    if (g_unnamedAllowed.load())
+    // An unnamed file is given its name through /proc at the end: without /proc (some
+    // containers) it could never be put in place.
+    if (g_unnamedAllowed.load() && ::access("/proc/self/fd", X_OK) == 0)
         m_fd = ::openat(m_dirFd, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
     if (m_fd < 0) {
         // Without O_TMPFILE the temporary file has a name from the start: hidden, unique, and

@@ -189,7 +189,8 @@ MaybeClaim bmpClaim(const Source& src)
     const qint64 paletteEntries = bpp <= 8 ? (colours > 0 ? colours : qint64(1) << bpp) : 0;
     if (paletteEntries > 256)
         return {};
-    const qint64 dataStart = offBits > 0 ? offBits : headerEnd + paletteEntries * (infoSize == 12 ? 3 : 4);
+    // Every writer states where the pixels start (never inside the header).
+    const qint64 dataStart = offBits;
     if (dataStart < headerEnd || dataStart > src.size())
         return {};
     switch (compression) {
@@ -295,9 +296,12 @@ MaybeClaim jpegClaim(const Source& src)
     constexpr qint64 kChunk = 64 * 1024;
     QByteArray chunk;
     for (;;) {
-        // The next marker: 0xff, any fill bytes, then its code.
-        if (!src.read(pos, b, 1) || b[0] != 0xff)
-            return {};
+        // The next marker: 0xff, any fill bytes, then its code. Stray bytes before it are
+        // skipped, as the decoder does.
+        do {
+            if (!src.read(pos, b, 1))
+                return {};
+        } while (b[0] != 0xff && ++pos);
         uchar code = 0xff;
         while (code == 0xff) {
             ++pos;
@@ -522,7 +526,8 @@ MaybeClaim icoClaim(const Source& src)
     const qint64 ht = h2 / 2;
     const qint64 palette = bpp <= 8 ? (colours > 0 && colours <= 256 ? colours : qint64(1) << bpp) * 4 : 0;
     const qint64 xorRow = ((w * bpp + 31) / 32) * 4;
-    const qint64 andRow = ((w + 31) / 32) * 4;
+    // 32-bit icons carry their transparency in the alpha channel; many omit the mask.
+    const qint64 andRow = bpp == 32 ? 0 : ((w + 31) / 32) * 4;
     if (40 + palette + (xorRow + andRow) * ht > bytes)
         return {};
     return Claim{"ico", w, ht};
@@ -607,7 +612,9 @@ qint64 numberAfter(const QByteArray& text, const char* key, qsizetype from = 0)
 MaybeClaim xbmClaim(const Source& src)
 {
     const QByteArray head = src.bytes(0, kTextHeader);
-    if (!head.trimmed().startsWith("#define"))
+    // (Editors put a comment before the first #define.)
+    const QByteArray start = head.trimmed();
+    if ((!start.startsWith("#define") && !start.startsWith("/*")) || !head.contains("#define"))
         return {};
     const qint64 w = numberAfter(head, "_width");
     const qint64 h = numberAfter(head, "_height");
