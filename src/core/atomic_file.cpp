@@ -75,6 +75,28 @@ QByteArray randomSuffix()
     return s;
 }
 
+// Gives the temporary file a hidden, unique name beside the target: `create` makes the entry
+// under a candidate name (and fails with EEXIST when the name is taken). The name is known to
+// the signal handler before the entry exists, so it is never left behind. Returns 0 or errno.
+template <typename Create>
+int makeTemporaryName(int dirFd, const QByteArray& target, Create create, QByteArray& name, int& slot)
+{
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const QByteArray candidate = "." + target.left(200) + "." + randomSuffix() + ".tmp";
+        slot = registerTemporary(dirFd, candidate);
+        if (create(candidate)) {
+            name = candidate;
+            return 0;
+        }
+        const int err = errno;
+        unregisterTemporary(slot);
+        slot = -1;
+        if (err != EEXIST)
+            return err;
+    }
+    return EEXIST;
+}
+
 } // namespace
 
 AtomicFile::AtomicFile(const QString& path, FileAccess access) : m_path(path), m_access(access) {}
@@ -131,24 +153,12 @@ bool AtomicFile::open(QString* why)
     if (m_fd < 0) {
         // Without O_TMPFILE the temporary file has a name from the start: hidden, unique, and
         // created here (O_EXCL), never an existing file or a link someone put in its place.
-        const QByteArray stem = "." + m_name.left(200) + ".";
-        for (int attempt = 0; attempt < 100 && m_fd < 0; ++attempt) {
-            const QByteArray candidate = stem + randomSuffix() + ".tmp";
-            m_cleanupSlot = registerTemporary(m_dirFd, candidate);
-            m_fd = ::openat(m_dirFd, candidate.constData(),
-                            O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
-            if (m_fd >= 0) {
-                m_tempName = candidate;
-                break;
-            }
-            const int err = errno;
-            unregisterTemporary(m_cleanupSlot);
-            m_cleanupSlot = -1;
-            if (err != EEXIST)
-                return fail(why, systemError(err));
-        }
-        if (m_fd < 0)
-            return fail(why, systemError(EEXIST));
+        const int err = makeTemporaryName(m_dirFd, m_name, [&](const QByteArray& candidate) {
+            m_fd = ::openat(m_dirFd, candidate.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
+            return m_fd >= 0;
+        }, m_tempName, m_cleanupSlot);
+        if (err != 0)
+            return fail(why, systemError(err));
     }
     mode_t wanted = 0;
     if (m_access == FileAccess::OwnerOnly)
@@ -207,21 +217,11 @@ bool AtomicFile::commit(QString* why)
     if (m_tempName.isEmpty()) {
         // An unnamed file gets a hidden name first (linkat cannot replace an existing name).
         const QByteArray self = "/proc/self/fd/" + QByteArray::number(m_fd);
-        for (int attempt = 0; attempt < 100 && m_tempName.isEmpty(); ++attempt) {
-            const QByteArray candidate = "." + m_name.left(200) + "." + randomSuffix() + ".tmp";
-            m_cleanupSlot = registerTemporary(m_dirFd, candidate);
-            if (::linkat(AT_FDCWD, self.constData(), m_dirFd, candidate.constData(), AT_SYMLINK_FOLLOW) == 0) {
-                m_tempName = candidate;
-                break;
-            }
-            const int err = errno;
-            unregisterTemporary(m_cleanupSlot);
-            m_cleanupSlot = -1;
-            if (err != EEXIST)
-                return fail(why, systemError(err));
-        }
-        if (m_tempName.isEmpty())
-            return fail(why, systemError(EEXIST));
+        const int err = makeTemporaryName(m_dirFd, m_name, [&](const QByteArray& candidate) {
+            return ::linkat(AT_FDCWD, self.constData(), m_dirFd, candidate.constData(), AT_SYMLINK_FOLLOW) == 0;
+        }, m_tempName, m_cleanupSlot);
+        if (err != 0)
+            return fail(why, systemError(err));
     }
     if (::close(m_fd) != 0) {
         m_fd = -1;

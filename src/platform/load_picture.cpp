@@ -538,6 +538,20 @@ MaybeClaim icoClaim(const Source& src)
 // The header's first bytes, enough for every text header we read.
 constexpr qint64 kTextHeader = 4096;
 
+// The decimal number at text[i] (advancing i past it), or -1 when there is none or it has
+// ten digits or more.
+qint64 readDecimal(const QByteArray& text, qsizetype& i)
+{
+    qint64 v = 0;
+    int digits = 0;
+    while (i < text.size() && text[i] >= '0' && text[i] <= '9' && digits < 10) {
+        v = v * 10 + (text[i] - '0');
+        ++i;
+        ++digits;
+    }
+    return digits == 0 || digits == 10 ? -1 : v;
+}
+
 MaybeClaim pnmClaim(const Source& src)
 {
     const QByteArray head = src.bytes(0, kTextHeader);
@@ -558,16 +572,9 @@ MaybeClaim pnmClaim(const Source& src)
             }
             break;
         }
-        qint64 v = 0;
-        qsizetype digits = 0;
-        while (i < head.size() && head[i] >= '0' && head[i] <= '9' && digits < 10) {
-            v = v * 10 + (head[i] - '0');
-            ++i;
-            ++digits;
-        }
-        if (digits == 0 || digits == 10)
+        value[f] = readDecimal(head, i);
+        if (value[f] < 0)
             return {};
-        value[f] = v;
     }
     const qint64 w = value[0];
     const qint64 h = value[1];
@@ -599,14 +606,7 @@ qint64 numberAfter(const QByteArray& text, const char* key, qsizetype from = 0)
     i += static_cast<qsizetype>(std::strlen(key));
     while (i < text.size() && (text[i] == ' ' || text[i] == '\t'))
         ++i;
-    qint64 v = 0;
-    int digits = 0;
-    while (i < text.size() && text[i] >= '0' && text[i] <= '9' && digits < 10) {
-        v = v * 10 + (text[i] - '0');
-        ++i;
-        ++digits;
-    }
-    return digits == 0 || digits == 10 ? -1 : v;
+    return readDecimal(text, i);
 }
 
 MaybeClaim xbmClaim(const Source& src)
