@@ -51,8 +51,8 @@ struct PictureClaim {
 PictureClaim examinePicture(QIODevice& device);
 
 // Shows the busy cursor over every window of the program while it lives (when a GUI
-// application exists). Picture windows hold one around a load, which may take a few seconds
-// for the largest pictures.
+// application exists). openPicture holds one around every window's load, which may take a
+// few seconds for the largest pictures.
 class BusyCursor {
 public:
     BusyCursor();
