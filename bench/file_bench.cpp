@@ -12,6 +12,7 @@
 //   3 a few kilobytes of progressive JPEG with 200 scans over a 16384 x 16384 claim
 #include "image_file.h"
 #include "load_picture.h"
+#include "peak_memory.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -24,7 +25,6 @@
 
 #include <benchmark/benchmark.h>
 
-#include <fstream>
 #include <map>
 #include <memory>
 #include <string>
@@ -33,33 +33,18 @@ using namespace zovex;
 
 namespace {
 
-qint64 statusKiB(const char* key)
-{
-    std::ifstream in("/proc/self/status");
-    std::string k;
-    while (in >> k) {
-        if (k == key) {
-            qint64 v = 0;
-            in >> v;
-            return v;
-        }
-        in.ignore(1 << 20, '\n');
-    }
-    return 0;
-}
-
 // The peak is reset so that each measured operation shows its own rise.
 class PeakProbe {
 public:
     PeakProbe()
     {
-        std::ofstream("/proc/self/clear_refs") << "5";
-        m_before = statusKiB("VmRSS:");
+        bench::resetPeakMemory();
+        m_before = bench::procStatusMiB("VmRSS:");
     }
-    double extraMiB() const { return double(statusKiB("VmHWM:") - m_before) / 1024.0; }
+    double extraMiB() const { return bench::procStatusMiB("VmHWM:") - m_before; }
 
 private:
-    qint64 m_before;
+    double m_before;
 };
 
 QTemporaryDir& scratch()

@@ -8,6 +8,7 @@
 //             peak_over_canvas_MB, how far the process's peak memory rose beyond the canvas.
 #include "canvas.h"
 #include "canvas_size.h"
+#include "peak_memory.h"
 #include "tile_canvas.h"
 #include "twips.h"
 #include "wallpaper_tiles.h"
@@ -40,23 +41,8 @@ const QImage& tilePicture(int k)
 
 const QSize kCell(382, 383);
 
-// Memory figures of this process from /proc, in MiB.
-double procStatusMiB(const char* key)
-{
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray& line : f.readAll().split('\n'))
-        if (line.startsWith(key))
-            return line.mid(static_cast<int>(std::strlen(key))).trimmed().split(' ').value(0).toDouble() / 1024.0;
-    return 0;
-}
-void resetPeakMemory()
-{
-    QFile f(QStringLiteral("/proc/self/clear_refs"));
-    if (f.open(QIODevice::WriteOnly))
-        f.write("5");
-}
+using bench::procStatusMiB;
+using bench::resetPeakMemory;
 
 void BM_Tile(benchmark::State& st, TileCase c)
 {

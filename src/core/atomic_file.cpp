@@ -31,7 +31,8 @@ struct CleanupSlot {
     int dirFd = -1;
     std::array<char, 256> name{};
 };
-std::array<CleanupSlot, 16> g_cleanup;
+// As many as zovex-render's most parallel batch writes at once.
+std::array<CleanupSlot, 1024> g_cleanup;
 
 int registerTemporary(int dirFd, const QByteArray& name)
 {
