@@ -33,6 +33,12 @@ constexpr qint64 kSmallGif = 256 * 256;
 // scripts pass over a 16384 x 16384 picture's blocks about 30 to 60 million times in all; a
 // file that asks for more than twice that is refused instead of freezing the window.
 constexpr qint64 kJpegMaxBlockVisits = qint64(1) << 27;
+// Real scan scripts stay far below this many scans, and real files below this many stray or
+// fill bytes before a marker; walking more would cost time before anything is decoded.
+constexpr qint64 kJpegMaxScans = 10000;
+constexpr qint64 kJpegMaxStrayBytes = 64 * 1024;
+// Encoders write IDAT chunks of 8 KiB or more: the largest picture needs fewer than a million.
+constexpr qint64 kPngMaxChunks = qint64(1) << 20;
 // A progressive JPEG keeps every coefficient while it decodes: 128 bytes a block. Bounded at
 // what a 16384 x 16384 picture with three full-resolution components needs.
 constexpr qint64 kJpegMaxCoefficientBytes = kLargestPictureBytes + kLargestPictureBytes / 2;
@@ -244,7 +250,9 @@ MaybeClaim pngClaim(const Source& src)
     // Every chunk must lie inside the file, up to IEND: a file cut short is refused here.
     qint64 pos = 8;
     qint64 idat = 0;
-    for (;;) {
+    for (qint64 chunks = 0;; ++chunks) {
+        if (chunks > kPngMaxChunks)
+            return {};
         uchar head[8];
         if (!src.read(pos, head, 8))
             return {};
@@ -298,14 +306,15 @@ MaybeClaim jpegClaim(const Source& src)
     for (;;) {
         // The next marker: 0xff, any fill bytes, then its code. Stray bytes before it are
         // skipped, as the decoder does.
+        const qint64 markerSearch = pos;
         do {
-            if (!src.read(pos, b, 1))
+            if (!src.read(pos, b, 1) || pos - markerSearch > kJpegMaxStrayBytes)
                 return {};
         } while (b[0] != 0xff && ++pos);
         uchar code = 0xff;
         while (code == 0xff) {
             ++pos;
-            if (!src.read(pos, &code, 1))
+            if (!src.read(pos, &code, 1) || pos - markerSearch > kJpegMaxStrayBytes)
                 return {};
         }
         ++pos;
@@ -377,7 +386,8 @@ MaybeClaim jpegClaim(const Source& src)
                 return {};
             visits += blocksOf(*c);
         }
-        ++scans;
+        if (++scans > kJpegMaxScans)
+            return {};
         if (visits > kJpegMaxBlockVisits)
             return {};
         const qint64 dataStart = pos;
