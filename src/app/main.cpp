@@ -8,6 +8,7 @@
 #include "font_faces.h"
 #include "form20.h"
 #include "form30.h"
+#include "form40.h"
 #include "module5.h"
 #include "window_registry.h"
 #include "zvtdy.h"
@@ -43,6 +44,7 @@ int main(int argc, char** argv)
     registerPrintWindow();
     registerCaptureWindow();
     registerWallpaperWindow();
+    registerZoomWindow();
 
     const auto showForm1 = [] { WindowRegistry::instance().form(WindowKind::Form1).Show(); };
 
