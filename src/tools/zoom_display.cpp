@@ -147,8 +147,11 @@ void ZoomPainter::paintSmooth(QPainter& painter, const QImage& picture, double e
         const double sy = extentHeightPx / picture.height();
         // The picture's pixels that reach the part shown, and one more for the interpolation
         // at its edge.
-        const int cols = std::min(picture.width(), static_cast<int>(std::ceil((shown.right() + 1) / sx)) + 1);
-        const int rows = std::min(picture.height(), static_cast<int>(std::ceil((shown.bottom() + 1) / sy)) + 1);
+        const auto reach = [](int shownPx, double scale, int pictureSide) {
+            return static_cast<int>(std::min(static_cast<double>(pictureSide), std::ceil(shownPx / scale) + 1));
+        };
+        const int cols = reach(shown.right() + 1, sx, picture.width());
+        const int rows = reach(shown.bottom() + 1, sy, picture.height());
         const int outW = cols == picture.width() ? boundedPx(extentWidthPx) : boundedPx(std::round(cols * sx));
         const int outH = rows == picture.height() ? boundedPx(extentHeightPx) : boundedPx(std::round(rows * sy));
         if (outW < 1 || outH < 1)
