@@ -96,9 +96,11 @@ void ZoomPainter::paint(QPainter& painter, const QImage& picture, double extentW
         painter.drawImage(area.topLeft(), picture, area);
         return;
     case ZoomFilter::Nearest:
+        m_smooth = QImage(); // one window's worth of pixels is held, not two
         paintNearest(painter, picture, extentWidthPx, extentHeightPx, area);
         return;
     case ZoomFilter::Smooth:
+        m_scratch = QImage();
         paintSmooth(painter, picture, extentWidthPx, extentHeightPx, visible, area);
         return;
     }
