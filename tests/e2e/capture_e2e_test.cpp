@@ -5,14 +5,13 @@
 // drag; the picture saved through the menu and the BMP compared; a drag of zero size leaves
 // the clipboard as it was. Everything started here is stopped at the end.
 #include "capture_e2e_pattern.h"
+#include "line_host.h"
 #include "x_session.h"
 
 #include <QByteArray>
-#include <QDeadlineTimer>
 #include <QFile>
 #include <QImage>
 #include <QProcess>
-#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -25,60 +24,9 @@ namespace {
 
 constexpr int kWaitMs = 20000;
 
-// The program hosting Form20, spoken to one line at a time.
-class Host {
-public:
-    bool start(const test::XSession& x)
-    {
-        return x.launch(m_guard, QStringLiteral(ZOVEX_CAPTURE_HOST)) && readLine() == "ready";
-    }
-    QByteArray ask(const QByteArray& command)
-    {
-        m_guard.process->write(command + '\n');
-        m_guard.process->waitForBytesWritten(kWaitMs);
-        return readLine();
-    }
-    // The value of `key=` in the window's state.
-    QString state(const QString& key)
-    {
-        const QString s = QString::fromUtf8(ask("state"));
-        const QRegularExpressionMatch m = QRegularExpression(QStringLiteral("\\b%1=(\\S+)").arg(key)).match(s);
-        return m.hasMatch() ? m.captured(1) : QString();
-    }
-    QProcess& process() { return *m_guard.process; }
-
-private:
-    QByteArray readLine()
-    {
-        QDeadlineTimer deadline(kWaitMs);
-        while (!m_guard.process->canReadLine()) {
-            if (deadline.hasExpired() || !m_guard.process->waitForReadyRead(static_cast<int>(deadline.remainingTime())))
-                return {};
-        }
-        return m_guard.process->readLine().trimmed();
-    }
-    test::ProcessGuard m_guard;
-};
-
-// Asks until the condition holds; every question is a round trip through the host's event
-// loop, so X events sent before it have had their chance to arrive.
-bool eventually(const std::function<bool()>& condition)
-{
-    QDeadlineTimer deadline(kWaitMs);
-    while (!deadline.hasExpired()) {
-        if (condition())
-            return true;
-    }
-    return false;
-}
-
-QPoint pointIn(const QByteArray& reply)
-{
-    const QList<QByteArray> parts = reply.split(' ');
-    if (parts.size() != 3)
-        return {-1, -1};
-    return {parts[1].toInt(), parts[2].toInt()};
-}
+// Asks until the condition holds.
+bool eventually(const std::function<bool()>& condition) { return test::eventually(condition, kWaitMs); }
+using test::pointIn;
 
 QImage rgb32(const QImage& img) { return img.convertToFormat(QImage::Format_RGB32); }
 
@@ -107,8 +55,8 @@ TEST(CaptureEndToEnd, DraggedBlockReachesTheClipboardTheWindowAndTheFile)
     const QString started = x.start();
     ASSERT_TRUE(started.isEmpty()) << started.toStdString();
 
-    Host host;
-    ASSERT_TRUE(host.start(x)) << "the capture host did not start";
+    test::LineHost host(kWaitMs);
+    ASSERT_TRUE(host.start(x, QStringLiteral(ZOVEX_CAPTURE_HOST))) << "the capture host did not start";
     ASSERT_TRUE(eventually([&] { return host.ask("exposed") == "exposed 1"; }));
 
     auto xdotool = [&](const QStringList& args) { return x.xdotool(args).exitCode; };

@@ -1,0 +1,141 @@
+// A small program that hosts the zoom window on a real X server for the end-to-end test: the
+// wallpaper window Form30 and the zoom window Form40 through the window registry, and a line
+// protocol on stdin/stdout through which the test asks where the buttons are and what state the
+// windows are in. The user's clicks come from xdotool, as a person's would; only the open
+// dialog is scripted (its answer comes through the protocol). Message boxes are the real ones.
+#include "form40.h"
+#include "scripted_platform.h"
+#include "window_registry.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSocketNotifier>
+
+#include <cstdio>
+#include <iostream>
+#include <string>
+
+using namespace zovex;
+
+namespace {
+
+// Stands in for the wallpaper window: its "缩放" opens the zoom window owned by it.
+class StandInForm30 final : public Form {
+protected:
+    std::unique_ptr<QWidget> createWidget() override
+    {
+        auto w = std::make_unique<QWidget>();
+        w->setWindowTitle(QStringLiteral("Form30 stand-in"));
+        w->setGeometry(40, 40, 400, 300);
+        auto* zoom = new QPushButton(QStringLiteral("缩放"), w.get());
+        zoom->setObjectName(QStringLiteral("Command7"));
+        zoom->setGeometry(20, 20, 80, 24);
+        QWidget* owner = w.get();
+        QObject::connect(zoom, &QPushButton::clicked, owner,
+                         [owner] { WindowRegistry::instance().form(WindowKind::Form40).Show(owner); });
+        return w;
+    }
+};
+
+class StubForm20 final : public Form {
+protected:
+    std::unique_ptr<QWidget> createWidget() override { return std::make_unique<QWidget>(); }
+};
+
+void reply(const QString& line)
+{
+    std::cout << line.toStdString() << std::endl;
+}
+
+QString centreOf(const QWidget* w)
+{
+    if (!w || !w->isVisible())
+        return QStringLiteral("none");
+    const QPoint c = w->mapToGlobal(w->rect().center());
+    return QStringLiteral("%1 %2").arg(c.x()).arg(c.y());
+}
+
+// Round-trips a float: nine significant digits.
+QString exact(float v) { return QString::number(static_cast<double>(v), 'g', 9); }
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    app.setQuitOnLastWindowClosed(false);
+    test::ScriptedFileDialog dialogs;
+    setFileDialogBackend(&dialogs);
+
+    WindowRegistry& registry = WindowRegistry::instance();
+    registry.registerKind(WindowKind::Form20, [] { return std::make_unique<StubForm20>(); });
+    registry.registerKind(WindowKind::Form30, [] { return std::make_unique<StandInForm30>(); });
+    registerZoomWindow();
+    registry.form(WindowKind::Form30).Show();
+
+    auto zoomWindow = [&]() -> Form40* {
+        return registry.isLoaded(WindowKind::Form40) ? &registry.as<ZoomForm>(WindowKind::Form40).window() : nullptr;
+    };
+
+    auto handle = [&](const QString& line) {
+        const QString command = line.section(QLatin1Char(' '), 0, 0);
+        const QString argument = line.section(QLatin1Char(' '), 1);
+        if (command == QLatin1String("zoom")) {
+            QWidget& form30 = registry.form(WindowKind::Form30).widget();
+            reply(QStringLiteral("zoom ") + centreOf(form30.findChild<QAbstractButton*>(QStringLiteral("Command7"))));
+        } else if (command == QLatin1String("button")) {
+            Form40* f = zoomWindow();
+            reply(QStringLiteral("button ") +
+                  centreOf(f ? f->findChild<QPushButton*>(QStringLiteral("Command") + argument) : nullptr));
+        } else if (command == QLatin1String("state")) {
+            Form40* f = zoomWindow();
+            QWidget& form30 = registry.form(WindowKind::Form30).widget();
+            const ZoomSize z = f ? f->Image1->zoomSize() : ZoomSize{};
+            const auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            reply(QStringLiteral("state loaded=%1 visible=%2 width=%3 height=%4 picture=%5x%6 form30=%7 "
+                                 "form30visible=%8 modal=%9 modaltext=%10")
+                      .arg(f != nullptr)
+                      .arg(f && f->isVisible())
+                      .arg(exact(z.width), exact(z.height))
+                      .arg(f ? f->Image1->picture().width() : 0)
+                      .arg(f ? f->Image1->picture().height() : 0)
+                      .arg(form30.winId())
+                      .arg(form30.isVisible())
+                      .arg(box ? box->windowTitle() : QStringLiteral("-"), box ? box->text() : QStringLiteral("-")));
+        } else if (command == QLatin1String("ok")) {
+            // The message box's only button.
+            QWidget* modal = QApplication::activeModalWidget();
+            reply(QStringLiteral("ok ") + centreOf(modal ? modal->findChild<QAbstractButton*>() : nullptr));
+        } else if (command == QLatin1String("dialog")) {
+            dialogs.answers.push_back(argument);
+            reply(QStringLiteral("dialog queued"));
+        } else if (command == QLatin1String("quit")) {
+            reply(QStringLiteral("bye"));
+            QCoreApplication::quit();
+        } else {
+            reply(QStringLiteral("unknown ") + command);
+        }
+    };
+
+    QSocketNotifier input(fileno(stdin), QSocketNotifier::Read);
+    QObject::connect(&input, &QSocketNotifier::activated, &app, [&] {
+        // Lines that arrived together wait in cin's buffer, not in the pipe.
+        do {
+            std::string line;
+            if (!std::getline(std::cin, line)) {
+                input.setEnabled(false);
+                QCoreApplication::quit();
+                return;
+            }
+            handle(QString::fromStdString(line).trimmed());
+        } while (std::cin.rdbuf()->in_avail() > 0);
+    });
+    reply(QStringLiteral("ready"));
+
+    const int rc = QApplication::exec();
+    registry.reset();
+    setFileDialogBackend(nullptr);
+    return rc;
+}
