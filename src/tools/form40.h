@@ -15,7 +15,8 @@
 #pragma once
 
 #include "common_dialog.h"
-#include "window_registry.h"
+#include "single_window.h"
+#include "twips.h"
 #include "zoom_display.h"
 
 #include <QWidget>
@@ -27,12 +28,12 @@ namespace zovex {
 inline const QString kZoomCaption = QStringLiteral("Zovex图像缩放剪裁");
 inline const QString kCannotReduceText = QStringLiteral("不能再缩小了");
 // Below this width (twips) 缩小 says it cannot reduce further, after reducing.
-inline constexpr float kSmallestZoomWidthTwips = 50.0f;
+inline constexpr Twips kSmallestZoomWidthTwips = 50;
 // The display before any picture, and the designed client area, in twips.
 inline constexpr ZoomSize kZoomDisplayAtLoad{9195, 8505};
 inline constexpr QSize kZoomClientTwips(14580, 8475);
-// The buttons end this far (twips) before the window's outer width.
-inline constexpr int kZoomButtonsRightGapTwips = 200;
+// The buttons end this far (twips) before the window's width.
+inline constexpr Twips kZoomButtonsRightGapTwips = 200;
 
 class Form40 final : public QWidget {
 public:
@@ -61,16 +62,9 @@ private:
     void step(ZoomStep direction);
 };
 
-class ZoomForm final : public Form {
-public:
-    // The window, loaded if need be.
-    Form40& window() { return static_cast<Form40&>(widget()); }
-
-protected:
-    std::unique_ptr<QWidget> createWidget() override;
-};
+using ZoomForm = SingleWindow<Form40>;
 
 // Registers the zoom window with the window registry; later calls change nothing.
-void registerZoomWindow();
+inline void registerZoomWindow() { registerSingleWindow<Form40>(WindowKind::Form40); }
 
 } // namespace zovex

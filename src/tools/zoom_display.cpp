@@ -15,8 +15,6 @@ namespace zovex {
 
 namespace {
 
-constexpr double kTwipsPerPx = 15.0;
-
 // One side after one step, or nothing when single precision cannot hold the result.
 std::optional<float> steppedSide(float side, ZoomStep step)
 {
@@ -65,11 +63,12 @@ ZoomSize zoomStep(ZoomSize size, ZoomStep step)
     return {*w, *h};
 }
 
-double displayPixels(float twips)
+double displayPixels(Twips twips)
 {
     if (!(twips > 0))
         return 0;
-    return std::nearbyint(static_cast<double>(twips) / kTwipsPerPx);
+    // twipsToPx's rule (nearest, ties to even) without its 32-bit limit.
+    return std::nearbyint(static_cast<double>(twips) / static_cast<double>(kTwipsPerPixel));
 }
 
 ZoomFilter zoomFilter(const QImage& picture, double extentWidthPx, double extentHeightPx)
@@ -175,19 +174,19 @@ ZoomDisplay::ZoomDisplay(ZoomSize size, QWidget* window) : QWidget(window), m_si
 {
     setObjectName(QStringLiteral("Image1"));
     setFocusPolicy(Qt::NoFocus);
-    move(kLeftTwips / static_cast<int>(kTwipsPerPx), kTopTwips / static_cast<int>(kTwipsPerPx));
+    move(twipsToPx(kLeftTwips), twipsToPx(kTopTwips));
     if (window)
         window->installEventFilter(this);
     fitToWindow();
 }
 
-void ZoomDisplay::setZoomWidth(float twips)
+void ZoomDisplay::setZoomWidth(Twips twips)
 {
     m_size.width = twips;
     fitToWindow();
 }
 
-void ZoomDisplay::setZoomHeight(float twips)
+void ZoomDisplay::setZoomHeight(Twips twips)
 {
     m_size.height = twips;
     fitToWindow();

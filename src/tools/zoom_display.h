@@ -11,6 +11,8 @@
 // sharp blocks from kNearestFromScale on.
 #pragma once
 
+#include "twips.h"
+
 #include <QImage>
 #include <QWidget>
 
@@ -20,8 +22,8 @@ namespace zovex {
 
 // The display's size in twips, as the window keeps it: never rounded.
 struct ZoomSize {
-    float width = 0;
-    float height = 0;
+    Twips width = 0;
+    Twips height = 0;
     friend bool operator==(const ZoomSize&, const ZoomSize&) = default;
 };
 
@@ -33,9 +35,9 @@ enum class ZoomStep { Enlarge, Reduce };
 // all: the size comes back unchanged, so the proportions hold and nothing becomes infinite.
 ZoomSize zoomStep(ZoomSize size, ZoomStep step);
 
-// The pixels a side of `twips` covers at 15 twips per pixel, rounded half to even. Not bounded:
-// a double holds every finite single-precision size.
-double displayPixels(float twips);
+// The pixels a side of `twips` covers: the program's one rule (twipsToPx), but not bounded to
+// 32 bits, since a double holds every finite single-precision size.
+double displayPixels(Twips twips);
 
 // From this enlargement on (in both directions) a picture pixel is shown as a sharp block.
 inline constexpr double kNearestFromScale = 4.0;
@@ -83,8 +85,8 @@ public:
 
     ZoomSize zoomSize() const { return m_size; }
     // Set exactly as given; the widget then covers the part of the new size inside the window.
-    void setZoomWidth(float twips);
-    void setZoomHeight(float twips);
+    void setZoomWidth(Twips twips);
+    void setZoomHeight(Twips twips);
 
     // The picture shown, or a null image for none (the window's background shows through).
     // Kept shared, not copied, unless it has to be brought to 32 bits a pixel once.

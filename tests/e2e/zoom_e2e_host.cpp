@@ -95,7 +95,7 @@ int main(int argc, char** argv)
             const ZoomSize z = f ? f->Image1->zoomSize() : ZoomSize{};
             const auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
             reply(QStringLiteral("state loaded=%1 visible=%2 width=%3 height=%4 picture=%5x%6 form30=%7 "
-                                 "form30visible=%8 modal=%9 modaltext=%10")
+                                 "form30visible=%8 modal=%9 modaltext=%10 owner=%11")
                       .arg(f != nullptr)
                       .arg(f && f->isVisible())
                       .arg(exact(z.width), exact(z.height))
@@ -103,7 +103,10 @@ int main(int argc, char** argv)
                       .arg(f ? f->Image1->picture().height() : 0)
                       .arg(form30.winId())
                       .arg(form30.isVisible())
-                      .arg(box ? box->windowTitle() : QStringLiteral("-"), box ? box->text() : QStringLiteral("-")));
+                      .arg(box ? box->windowTitle() : QStringLiteral("-"), box ? box->text() : QStringLiteral("-"))
+                      .arg(f && registry.form(WindowKind::Form40).owner()
+                               ? registry.form(WindowKind::Form40).owner()->winId()
+                               : 0));
         } else if (command == QLatin1String("ok")) {
             // The message box's only button.
             QWidget* modal = QApplication::activeModalWidget();

@@ -87,7 +87,9 @@ TEST(ZoomEndToEnd, OpenedFromTheWallpaperWindowZoomedFortyTimesAndClosed)
     ASSERT_TRUE(click(zoomButton));
     const QByteArray zoomWindow = x.waitForWindow(QStringLiteral("Zovex图像缩放剪裁"));
     ASSERT_FALSE(zoomWindow.isEmpty()) << "the zoom window was not mapped";
-    EXPECT_EQ(transientFor(x, zoomWindow), host.state(QStringLiteral("form30")).toULongLong()) << "not owned";
+    const QString form30 = host.state(QStringLiteral("form30"));
+    EXPECT_EQ(host.state(QStringLiteral("owner")), form30);
+    EXPECT_EQ(transientFor(x, zoomWindow), form30.toULongLong()) << "not owned on the desktop";
 
     // "取图": the picture at its own size, its top-left corner at (2, 2) of the window.
     ASSERT_EQ(host.ask("dialog " + path.toUtf8()), "dialog queued");

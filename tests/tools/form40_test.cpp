@@ -1,7 +1,6 @@
 #include "form40.h"
 
-#include "scripted_platform.h"
-#include "window_registry.h"
+#include "window_test.h"
 
 #include <QApplication>
 #include <QFile>
@@ -24,18 +23,17 @@ protected:
     std::unique_ptr<QWidget> createWidget() override { return std::make_unique<QWidget>(); }
 };
 
-class ZoomWindowTest : public ::testing::Test {
+class ZoomWindowTest : public test::WindowTest {
 protected:
     void SetUp() override
     {
+        WindowTest::SetUp();
         ASSERT_TRUE(dir.isValid());
         WindowRegistry& r = WindowRegistry::instance();
-        r.reset();
         r.registerKind(WindowKind::Form20, [] { return std::make_unique<PlainForm>(); });
         r.registerKind(WindowKind::Form30, [] { return std::make_unique<PlainForm>(); });
         registerZoomWindow();
     }
-    void TearDown() override { WindowRegistry::instance().reset(); }
 
     ZoomForm& form() { return WindowRegistry::instance().as<ZoomForm>(WindowKind::Form40); }
     Form40& window() { return form().window(); }
@@ -72,7 +70,6 @@ protected:
     ZoomSize display() { return window().Image1->zoomSize(); }
 
     QTemporaryDir dir;
-    test::ScriptedPlatform platform;
 };
 
 TEST_F(ZoomWindowTest, OpensAsDescribed)
@@ -184,16 +181,15 @@ TEST_F(ZoomWindowTest, CancelOrANonPictureKeepsTheDisplay)
     EXPECT_TRUE(platform.boxes.shown.empty());
 }
 
-TEST_F(ZoomWindowTest, ButtonsEndTwoHundredTwipsBeforeTheOuterWidthOnEveryResize)
+TEST_F(ZoomWindowTest, ButtonsEndTwoHundredTwipsBeforeTheWindowsWidthOnEveryResize)
 {
     Form40& w = shownWindow();
     for (const int width : {1200, 817, 300, 60}) {
         SCOPED_TRACE(width);
         w.resize(width, 500);
         QCoreApplication::sendPostedEvents();
-        const int outer = w.frameGeometry().width();
         // 200 twips is 13.33 pixels: W − 4 × 1005 − 200 twips, rounded to a pixel.
-        const int left = qRound((outer * 15 - 4 * 1005 - 200) / 15.0);
+        const int left = qRound((width * 15 - 4 * 1005 - 200) / 15.0);
         EXPECT_EQ(w.Command4->x(), left);
         EXPECT_EQ(w.Command1->x(), left + 67);
         EXPECT_EQ(w.Command2->x(), left + 134);
