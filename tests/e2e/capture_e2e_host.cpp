@@ -7,6 +7,7 @@
 #include "desktop_program.h"
 #include "form1_stand_in.h"
 #include "form20.h"
+#include "line_host_server.h"
 #include "scripted_platform.h"
 #include "tick_gate.h"
 #include "window_registry.h"
@@ -16,15 +17,11 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPainter>
-#include <QSocketNotifier>
 #include <QTimer>
 #include <QWindow>
 
-#include <cstdio>
-#include <iostream>
-#include <string>
-
 using namespace zovex;
+using test::reply;
 
 namespace {
 
@@ -47,11 +44,6 @@ protected:
 private:
     QImage m_pattern;
 };
-
-void reply(const QString& line)
-{
-    std::cout << line.toStdString() << std::endl;
-}
 
 QString centreOf(const QRect& globalRect)
 {
@@ -78,9 +70,7 @@ int main(int argc, char** argv)
     form.move(560, 60);
     registry.form(WindowKind::Form20).Show();
 
-    auto handle = [&](const QString& line) {
-        const QString command = line.section(QLatin1Char(' '), 0, 0);
-        const QString argument = line.section(QLatin1Char(' '), 1);
+    auto handle = [&](const QString& command, const QString& argument) -> bool {
         if (command == QLatin1String("menu")) {
             const QRect title = form.menuBar()->actionGeometry(form.mnuFile->menuAction());
             reply(QStringLiteral("menu ") + centreOf(title.translated(form.menuBar()->mapToGlobal(QPoint(0, 0)))));
@@ -90,7 +80,7 @@ int main(int argc, char** argv)
                                                                   : form.mnuFileSnap;
             if (!form.mnuFile->isVisible()) {
                 reply(QStringLiteral("item none"));
-                return;
+                return true;
             }
             const QRect r = form.mnuFile->actionGeometry(action);
             reply(QStringLiteral("item ") + centreOf(r.translated(form.mnuFile->mapToGlobal(QPoint(0, 0)))));
@@ -119,33 +109,13 @@ int main(int argc, char** argv)
             const bool exposed = pattern.windowHandle() && pattern.windowHandle()->isExposed() &&
                                  form.windowHandle() && form.windowHandle()->isExposed();
             reply(QStringLiteral("exposed %1").arg(exposed));
-        } else if (command == QLatin1String("dialog")) {
-            dialogs.answers.push_back(argument);
-            reply(QStringLiteral("dialog queued"));
-        } else if (command == QLatin1String("quit")) {
-            reply(QStringLiteral("bye"));
-            QCoreApplication::quit();
         } else {
-            reply(QStringLiteral("unknown ") + command);
+            return false;
         }
+        return true;
     };
 
-    QSocketNotifier input(fileno(stdin), QSocketNotifier::Read);
-    QObject::connect(&input, &QSocketNotifier::activated, &app, [&] {
-        // Lines that arrived together wait in cin's buffer, not in the pipe.
-        do {
-            std::string line;
-            if (!std::getline(std::cin, line)) {
-                input.setEnabled(false);
-                QCoreApplication::quit();
-                return;
-            }
-            handle(QString::fromStdString(line).trimmed());
-        } while (std::cin.rdbuf()->in_avail() > 0);
-    });
-    reply(QStringLiteral("ready"));
-
-    const int rc = QApplication::exec();
+    const int rc = test::serveLines(dialogs, handle);
     registry.reset();
     setFileDialogBackend(nullptr);
     return rc;

@@ -4,6 +4,7 @@
 // windows are in. The user's clicks come from xdotool, as a person's would; only the open
 // dialog is scripted (its answer comes through the protocol). Message boxes are the real ones.
 #include "form40.h"
+#include "line_host_server.h"
 #include "scripted_platform.h"
 #include "window_registry.h"
 
@@ -11,13 +12,9 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QSocketNotifier>
-
-#include <cstdio>
-#include <iostream>
-#include <string>
 
 using namespace zovex;
+using test::reply;
 
 namespace {
 
@@ -43,11 +40,6 @@ class StubForm20 final : public Form {
 protected:
     std::unique_ptr<QWidget> createWidget() override { return std::make_unique<QWidget>(); }
 };
-
-void reply(const QString& line)
-{
-    std::cout << line.toStdString() << std::endl;
-}
 
 QString centreOf(const QWidget* w)
 {
@@ -79,9 +71,7 @@ int main(int argc, char** argv)
         return registry.isLoaded(WindowKind::Form40) ? &registry.as<ZoomForm>(WindowKind::Form40).window() : nullptr;
     };
 
-    auto handle = [&](const QString& line) {
-        const QString command = line.section(QLatin1Char(' '), 0, 0);
-        const QString argument = line.section(QLatin1Char(' '), 1);
+    auto handle = [&](const QString& command, const QString& argument) -> bool {
         if (command == QLatin1String("zoom")) {
             QWidget& form30 = registry.form(WindowKind::Form30).widget();
             reply(QStringLiteral("zoom ") + centreOf(form30.findChild<QAbstractButton*>(QStringLiteral("Command7"))));
@@ -111,33 +101,13 @@ int main(int argc, char** argv)
             // The message box's only button.
             QWidget* modal = QApplication::activeModalWidget();
             reply(QStringLiteral("ok ") + centreOf(modal ? modal->findChild<QAbstractButton*>() : nullptr));
-        } else if (command == QLatin1String("dialog")) {
-            dialogs.answers.push_back(argument);
-            reply(QStringLiteral("dialog queued"));
-        } else if (command == QLatin1String("quit")) {
-            reply(QStringLiteral("bye"));
-            QCoreApplication::quit();
         } else {
-            reply(QStringLiteral("unknown ") + command);
+            return false;
         }
+        return true;
     };
 
-    QSocketNotifier input(fileno(stdin), QSocketNotifier::Read);
-    QObject::connect(&input, &QSocketNotifier::activated, &app, [&] {
-        // Lines that arrived together wait in cin's buffer, not in the pipe.
-        do {
-            std::string line;
-            if (!std::getline(std::cin, line)) {
-                input.setEnabled(false);
-                QCoreApplication::quit();
-                return;
-            }
-            handle(QString::fromStdString(line).trimmed());
-        } while (std::cin.rdbuf()->in_avail() > 0);
-    });
-    reply(QStringLiteral("ready"));
-
-    const int rc = QApplication::exec();
+    const int rc = test::serveLines(dialogs, handle);
     registry.reset();
     setFileDialogBackend(nullptr);
     return rc;
