@@ -1,8 +1,12 @@
 // A small program that hosts the zoom window on a real X server for the end-to-end test: the
-// wallpaper window Form30 and the zoom window Form40 through the window registry, and a line
-// protocol on stdin/stdout through which the test asks where the buttons are and what state the
-// windows are in. The user's clicks come from xdotool, as a person's would; only the open
+// wallpaper window Form30 and the zoom window Form40 through the window registry (Form1 and the
+// capture window are stand-ins), and a line protocol on stdin/stdout through which the test
+// asks where the buttons are and what state the windows are in. The user's clicks come from xdotool, as a person's would; only the open
 // dialog is scripted (its answer comes through the protocol). Message boxes are the real ones.
+#include "desktop_program.h"
+#include "font_faces.h"
+#include "form1_stand_in.h"
+#include "form30.h"
 #include "form40.h"
 #include "line_host_server.h"
 #include "scripted_platform.h"
@@ -17,24 +21,6 @@ using namespace zovex;
 using test::reply;
 
 namespace {
-
-// Stands in for the wallpaper window: its "缩放" opens the zoom window owned by it.
-class StandInForm30 final : public Form {
-protected:
-    std::unique_ptr<QWidget> createWidget() override
-    {
-        auto w = std::make_unique<QWidget>();
-        w->setWindowTitle(QStringLiteral("Form30 stand-in"));
-        w->setGeometry(40, 40, 400, 300);
-        auto* zoom = new QPushButton(QStringLiteral("缩放"), w.get());
-        zoom->setObjectName(QStringLiteral("Command7"));
-        zoom->setGeometry(20, 20, 80, 24);
-        QWidget* owner = w.get();
-        QObject::connect(zoom, &QPushButton::clicked, owner,
-                         [owner] { WindowRegistry::instance().form(WindowKind::Form40).Show(owner); });
-        return w;
-    }
-};
 
 class StubForm20 final : public Form {
 protected:
@@ -58,13 +44,16 @@ int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     app.setQuitOnLastWindowClosed(false);
+    installChineseTranslation(app);
     test::ScriptedFileDialog dialogs;
     setFileDialogBackend(&dialogs);
 
     WindowRegistry& registry = WindowRegistry::instance();
+    test::registerForm1StandIn();
     registry.registerKind(WindowKind::Form20, [] { return std::make_unique<StubForm20>(); });
-    registry.registerKind(WindowKind::Form30, [] { return std::make_unique<StandInForm30>(); });
+    registerWallpaperWindow();
     registerZoomWindow();
+    installFontSubstitutions();
     registry.form(WindowKind::Form30).Show();
 
     auto zoomWindow = [&]() -> Form40* {
@@ -73,8 +62,7 @@ int main(int argc, char** argv)
 
     auto handle = [&](const QString& command, const QString& argument) -> bool {
         if (command == QLatin1String("zoom")) {
-            QWidget& form30 = registry.form(WindowKind::Form30).widget();
-            reply(QStringLiteral("zoom ") + centreOf(form30.findChild<QAbstractButton*>(QStringLiteral("Command7"))));
+            reply(QStringLiteral("zoom ") + centreOf(wallpaperWindow().Command7));
         } else if (command == QLatin1String("button")) {
             Form40* f = zoomWindow();
             reply(QStringLiteral("button ") +
