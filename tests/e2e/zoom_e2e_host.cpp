@@ -22,11 +22,6 @@ using test::reply;
 
 namespace {
 
-class StubForm20 final : public Form {
-protected:
-    std::unique_ptr<QWidget> createWidget() override { return std::make_unique<QWidget>(); }
-};
-
 QString centreOf(const QWidget* w)
 {
     if (!w || !w->isVisible())
@@ -50,7 +45,7 @@ int main(int argc, char** argv)
 
     WindowRegistry& registry = WindowRegistry::instance();
     test::registerForm1StandIn();
-    registry.registerKind(WindowKind::Form20, [] { return std::make_unique<StubForm20>(); });
+    test::registerPlainStandIn(WindowKind::Form20);
     registerWallpaperWindow();
     registerZoomWindow();
     installFontSubstitutions();

@@ -17,21 +17,15 @@ using test::kCancel;
 
 namespace {
 
-// Stands in for the wallpaper and capture windows, which the zoom window shows.
-class PlainForm final : public Form {
-protected:
-    std::unique_ptr<QWidget> createWidget() override { return std::make_unique<QWidget>(); }
-};
-
 class ZoomWindowTest : public test::WindowTest {
 protected:
     void SetUp() override
     {
         WindowTest::SetUp();
         ASSERT_TRUE(dir.isValid());
-        WindowRegistry& r = WindowRegistry::instance();
-        r.registerKind(WindowKind::Form20, [] { return std::make_unique<PlainForm>(); });
-        r.registerKind(WindowKind::Form30, [] { return std::make_unique<PlainForm>(); });
+        // The capture and wallpaper windows, which the zoom window shows.
+        test::registerPlainStandIn(WindowKind::Form20);
+        test::registerPlainStandIn(WindowKind::Form30);
         registerZoomWindow();
     }
 

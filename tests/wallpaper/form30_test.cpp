@@ -25,12 +25,6 @@ using test::kCancel;
 
 namespace {
 
-// Stands in for the windows the wallpaper window hands over to.
-class PlainForm final : public Form {
-protected:
-    std::unique_ptr<QWidget> createWidget() override { return std::make_unique<QWidget>(); }
-};
-
 // The default canvas: 43000 x 33000 twips is 2867 x 2200 pixels, 2863 x 2196 inside the border.
 const QSize kDefaultInterior(2863, 2196);
 const QSize kDefaultCell(382, 383);
@@ -364,8 +358,8 @@ TEST_F(WallpaperWindowTest, HandsOverToZoomAndCapture)
     w.Command8_Click();
     EXPECT_FALSE(r.hasForm(WindowKind::Form20));
 
-    r.registerKind(WindowKind::Form40, [] { return std::make_unique<PlainForm>(); });
-    r.registerKind(WindowKind::Form20, [] { return std::make_unique<PlainForm>(); });
+    test::registerPlainStandIn(WindowKind::Form40);
+    test::registerPlainStandIn(WindowKind::Form20);
     w.show();
     w.Command7_Click();
     QWidget& zoom = r.form(WindowKind::Form40).widget();
