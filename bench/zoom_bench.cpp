@@ -5,10 +5,10 @@
 // k = 10 is a 1.4 GB image). ZoomForty: forty 放大 in a zoom window with a repaint after each, reporting how much
 // the process's memory grew (rss_growth_mb, peak_growth_mb).
 #include "form40.h"
+#include "peak_memory.h"
 #include "zoom_display.h"
 
 #include <QCoreApplication>
-#include <QFile>
 #include <QPainter>
 #include <QWidget>
 #include <QWindow>
@@ -16,6 +16,8 @@
 #include <benchmark/benchmark.h>
 
 using namespace zovex;
+using zovex::bench::procStatusMiB;
+using zovex::bench::resetPeakMemory;
 
 namespace {
 
@@ -44,33 +46,12 @@ ZoomSize enlarged(int k)
     return s;
 }
 
-// Kilobytes of a line of /proc/self/status ("VmRSS:", "VmHWM:").
-double statusKiB(const char* key)
-{
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray& line : f.readAll().split('\n'))
-        if (line.startsWith(key))
-            return line.mid(static_cast<int>(qstrlen(key))).trimmed().split(' ').front().toDouble();
-    return 0;
-}
-
 // Shows the window and waits until it is exposed: before that a repaint paints nothing.
 void showExposed(QWidget& window)
 {
     window.show();
     for (int i = 0; i < 1000 && !(window.windowHandle() && window.windowHandle()->isExposed()); ++i)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-}
-
-// Starts the peak (VmHWM) over from the present size, so that earlier benchmarks do not hide
-// this one's.
-void resetPeak()
-{
-    QFile f(QStringLiteral("/proc/self/clear_refs"));
-    if (f.open(QIODevice::WriteOnly))
-        f.write("5");
 }
 
 // The usual way: the whole picture scaled to the display's size, then painted.
@@ -134,15 +115,15 @@ void ZoomForty(benchmark::State& state)
         window.Image1->setZoomHeight(kPicture * 15.0f);
         showExposed(window);
         window.repaint();
-        resetPeak();
-        const double rss = statusKiB("VmRSS:");
-        const double peak = statusKiB("VmHWM:");
+        resetPeakMemory();
+        const double rss = procStatusMiB("VmRSS:");
+        const double peak = procStatusMiB("VmHWM:");
         for (int i = 0; i < 40; ++i) {
             window.Command1_Click();
             window.repaint();
         }
-        state.counters["rss_growth_mb"] = (statusKiB("VmRSS:") - rss) / 1024;
-        state.counters["peak_growth_mb"] = (statusKiB("VmHWM:") - peak) / 1024;
+        state.counters["rss_growth_mb"] = (procStatusMiB("VmRSS:") - rss);
+        state.counters["peak_growth_mb"] = (procStatusMiB("VmHWM:") - peak);
         state.counters["display_px"] = window.Image1->extentWidthPx();
     }
 }

@@ -4,11 +4,8 @@
 // window is in. The user's actions (menu clicks, the drag) come from xdotool, as a person's
 // would; only the save dialog is scripted (its answer comes through the protocol).
 #include "capture_e2e_pattern.h"
-#include "desktop_program.h"
-#include "form1_stand_in.h"
 #include "form20.h"
 #include "line_host_server.h"
-#include "scripted_platform.h"
 #include "tick_gate.h"
 #include "window_registry.h"
 
@@ -54,14 +51,8 @@ QString centreOf(const QRect& globalRect)
 
 int main(int argc, char** argv)
 {
-    QApplication app(argc, argv);
-    app.setQuitOnLastWindowClosed(false);
-    installChineseTranslation(app);
-    test::ScriptedFileDialog dialogs;
-    setFileDialogBackend(&dialogs);
-
+    test::HostApplication host(argc, argv);
     WindowRegistry& registry = WindowRegistry::instance();
-    test::registerForm1StandIn();
     registerCaptureWindow();
 
     PatternWindow pattern;
@@ -115,8 +106,5 @@ int main(int argc, char** argv)
         return true;
     };
 
-    const int rc = test::serveLines(dialogs, handle);
-    registry.reset();
-    setFileDialogBackend(nullptr);
-    return rc;
+    return host.serve(handle);
 }

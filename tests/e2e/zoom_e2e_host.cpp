@@ -3,13 +3,10 @@
 // capture window are stand-ins), and a line protocol on stdin/stdout through which the test
 // asks where the buttons are and what state the windows are in. The user's clicks come from xdotool, as a person's would; only the open
 // dialog is scripted (its answer comes through the protocol). Message boxes are the real ones.
-#include "desktop_program.h"
 #include "font_faces.h"
-#include "form1_stand_in.h"
 #include "form30.h"
 #include "form40.h"
 #include "line_host_server.h"
-#include "scripted_platform.h"
 #include "window_registry.h"
 
 #include <QAbstractButton>
@@ -37,14 +34,8 @@ QString exact(float v) { return QString::number(static_cast<double>(v), 'g', 9);
 
 int main(int argc, char** argv)
 {
-    QApplication app(argc, argv);
-    app.setQuitOnLastWindowClosed(false);
-    installChineseTranslation(app);
-    test::ScriptedFileDialog dialogs;
-    setFileDialogBackend(&dialogs);
-
+    test::HostApplication host(argc, argv);
     WindowRegistry& registry = WindowRegistry::instance();
-    test::registerForm1StandIn();
     test::registerPlainStandIn(WindowKind::Form20);
     registerWallpaperWindow();
     registerZoomWindow();
@@ -90,8 +81,5 @@ int main(int argc, char** argv)
         return true;
     };
 
-    const int rc = test::serveLines(dialogs, handle);
-    registry.reset();
-    setFileDialogBackend(nullptr);
-    return rc;
+    return host.serve(handle);
 }

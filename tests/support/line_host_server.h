@@ -4,7 +4,10 @@
 // host's own handler, and one that it does not know is answered "unknown <command>".
 #pragma once
 
+#include "desktop_program.h"
+#include "form1_stand_in.h"
 #include "scripted_platform.h"
+#include "window_registry.h"
 
 #include <QApplication>
 #include <QSocketNotifier>
@@ -56,5 +59,36 @@ inline int serveLines(ScriptedFileDialog& dialogs,
     reply(QStringLiteral("ready"));
     return QApplication::exec();
 }
+
+// A host's application around the windows it shows: Qt's own texts in Chinese as in the program,
+// hidden windows that do not end it, the scripted file dialog installed and Form1's stand-in
+// registered. Its windows go before the application does.
+class HostApplication {
+public:
+    HostApplication(int& argc, char** argv) : m_app(argc, argv)
+    {
+        m_app.setQuitOnLastWindowClosed(false);
+        installChineseTranslation(m_app);
+        setFileDialogBackend(&dialogs);
+        registerForm1StandIn();
+    }
+    ~HostApplication()
+    {
+        WindowRegistry::instance().reset();
+        setFileDialogBackend(nullptr);
+    }
+    HostApplication(const HostApplication&) = delete;
+    HostApplication& operator=(const HostApplication&) = delete;
+
+    int serve(const std::function<bool(const QString& command, const QString& argument)>& handle)
+    {
+        return serveLines(dialogs, handle);
+    }
+
+    ScriptedFileDialog dialogs;
+
+private:
+    QApplication m_app;
+};
 
 } // namespace zovex::test
