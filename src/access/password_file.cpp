@@ -147,10 +147,11 @@ PasswordFileRead readPasswordFile(const QString& dir)
 
 PasswordFileWrite writePasswordFile(const QString& dir, QByteArrayView encoded)
 {
-    // Owner-only from before the first byte; synced before the rename, so that neither a full
-    // disk nor a crash can leave an empty file that would lock every user out. A link put in
-    // the file's place is replaced, never written through.
-    AtomicFile file(QDir(dir).filePath(kPasswordFileName), FileAccess::OwnerOnly);
+    // Synced before the rename, so that neither a full disk nor a crash can leave an empty file
+    // that would lock every user out. Every user's login reads the file, but only its owner may
+    // change the password: on an installed copy that is root. A link put in the file's place is
+    // replaced, never written through.
+    AtomicFile file(QDir(dir).filePath(kPasswordFileName), FileAccess::ReadableByAll);
     const QByteArray line = passwordFileLine(encoded);
     QString why;
     if (!file.open(&why) || !file.write(line.constData(), line.size(), &why) || !file.commit(&why))

@@ -4,9 +4,9 @@
 // Only a directory entry named exactly "wvkcom.cct" (same letters, same case) counts. Reading
 // never follows a link, never blocks on a special file and reads at most kMaxPasswordFileBytes;
 // anything that is not one well-formed line is reported as damaged, never as a password.
-// Writing replaces the whole file atomically with owner-only permissions (0600), replacing a
-// link in its place rather than writing through it: when it fails, the old file is left
-// exactly as it was and the reason is returned.
+// Writing replaces the whole file atomically, readable by all and writable by its owner only
+// (0644), replacing a link in its place rather than writing through it: when it fails, the old
+// file is left exactly as it was and the reason is returned.
 #pragma once
 
 #include "password_codec.h"

@@ -7,7 +7,7 @@ endif()
 set(file "${DIR}/wvkcom.cct")
 if(NOT EXISTS "${file}" AND NOT IS_SYMLINK "${file}")
   file(WRITE "${file}.new" "\"\"\r\n")
-  file(CHMOD "${file}.new" PERMISSIONS OWNER_READ OWNER_WRITE)
+  file(CHMOD "${file}.new" PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
   # NO_REPLACE: a file that appeared meanwhile is kept, not overwritten. Some CMake versions
   # do this with a hard link and leave the source name behind, so it is removed either way.
   file(RENAME "${file}.new" "${file}" NO_REPLACE RESULT renamed)

@@ -145,7 +145,8 @@ bool AtomicFile::open(QString* why)
     const bool exists = ::fstatat(m_dirFd, m_name.constData(), &old, AT_SYMLINK_NOFOLLOW) == 0;
     if (exists && S_ISDIR(old.st_mode))
         return fail(why, QStringLiteral("a folder of that name exists"));
-    const mode_t mode = m_access == FileAccess::OwnerOnly ? 0600 : 0666;
+    const mode_t fixed = m_access == FileAccess::OwnerOnly ? 0600 : m_access == FileAccess::ReadableByAll ? 0644 : 0;
+    const mode_t mode = fixed != 0 ? fixed : 0666;
 
     // An unnamed file is given its name through /proc at the end: without /proc (some
     // containers) it could never be put in place.
@@ -161,10 +162,8 @@ bool AtomicFile::open(QString* why)
         if (err != 0)
             return fail(why, systemError(err));
     }
-    mode_t wanted = 0;
-    if (m_access == FileAccess::OwnerOnly)
-        wanted = 0600;
-    else if (exists && S_ISREG(old.st_mode))
+    mode_t wanted = fixed;
+    if (wanted == 0 && exists && S_ISREG(old.st_mode))
         wanted = old.st_mode & 07777;
     if (wanted != 0 && ::fchmod(m_fd, wanted) != 0)
         return fail(why, systemError(errno));

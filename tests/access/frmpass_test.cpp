@@ -279,7 +279,7 @@ TEST(Frmpass, OkInChangeModeWritesTheNewPassword)
         d.dlg->Text1->setText(c.text1After);
         d.dlg->Comok_Click();
         EXPECT_EQ(d.folder.content(), passwordFileLine(*encodePassword(c.newPassword.toLatin1())));
-        EXPECT_EQ(test::modeOf(d.folder.file()), 0600u);
+        EXPECT_EQ(test::modeOf(d.folder.file()), 0644u);
         EXPECT_EQ(d.state.grzbpass, c.text1After);
         EXPECT_EQ(d.finished, QDialog::Accepted);
         EXPECT_TRUE(d.boxes.shown.empty());

@@ -36,17 +36,17 @@ enum class Limit { None, NoRoomForBytes };
 
 } // namespace
 
-TEST(PasswordFile, WritesTheLineAtomicallyWithOwnerOnlyPermissions)
+TEST(PasswordFile, WritesTheLineAtomicallyReadableByAllWritableByItsOwner)
 {
     ProgramFolder folder;
     folder.put("\"\"\r\n");
     ASSERT_TRUE(QFile::setPermissions(folder.file(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                                         QFileDevice::ReadGroup | QFileDevice::ReadOther));
+                                                         QFileDevice::WriteGroup | QFileDevice::WriteOther));
 
     const PasswordFileWrite w = writePasswordFile(folder.path(), *encodePassword("0123456789"));
     ASSERT_TRUE(w.ok) << w.error.toStdString();
     EXPECT_EQ(folder.content(), passwordFileLine(*encodePassword("0123456789")));
-    EXPECT_EQ(test::modeOf(folder.file()), 0600u);
+    EXPECT_EQ(test::modeOf(folder.file()), 0644u);
     EXPECT_EQ(QDir(folder.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
               QStringList{kPasswordFileName}); // no temporary file left behind
 
@@ -69,7 +69,7 @@ TEST(PasswordFile, ALinkPutInItsPlaceIsReplacedNotWrittenThrough)
     EXPECT_EQ(test::readBytes(elsewhere.file(QStringLiteral("target"))), QByteArray("theirs"));
     EXPECT_FALSE(QFileInfo(folder.file()).isSymLink());
     EXPECT_EQ(folder.content(), passwordFileLine(*encodePassword("abc")));
-    EXPECT_EQ(test::modeOf(folder.file()), 0600u);
+    EXPECT_EQ(test::modeOf(folder.file()), 0644u);
 }
 
 TEST(PasswordFile, AFailedWriteLeavesWhatWasThereAndSaysWhy)

