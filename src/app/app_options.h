@@ -1,9 +1,11 @@
-// zovex's command line. The program reads no configuration; its few options are parsed before
-// any window exists, so a wrong option costs nothing and shows no window.
+// The command line of the desktop program `zovex`, parsed before any Qt object exists so that
+// --help, --version and a mistyped option work without a display.
 //
-// Contract: parseAppArguments never throws. --help and --version ask for their text and an exit
-// with status 0; an unknown option or a stray argument is an error whose one-line message the
-// caller prints on stderr before exiting with status 2.
+// Contract: parseAppArguments never throws and never touches Qt. It accepts our own options
+// (--help/-h, --version/-v, --wallpaper) and the options every Qt program takes (-platform,
+// -style, -session, …, with one or two dashes, a value as the next word or after '='); those
+// are left in argv for QApplication to act on. Anything else, including a plain word, is an
+// error with a one-line reason; the caller prints it and exits with status 2.
 #pragma once
 
 #include <string>
@@ -11,23 +13,30 @@
 
 namespace zovex {
 
+// Whether --wallpaper was given: it asks for Form1's "高速排版" button, which opens the
+// wallpaper window and is hidden otherwise.
 enum class WallpaperFlag { Absent, Given };
 
 struct AppOptions {
-    // --wallpaper: Form1 shows "高速排版", the way into the wallpaper window.
     WallpaperFlag wallpaper = WallpaperFlag::Absent;
 };
 
-enum class AppAction { Run, Help, Version, Error };
+enum class AppAction {
+    Run,     // start the program with `options`
+    Help,    // print appUsage() on stdout, exit 0
+    Version, // print the version line on stdout, exit 0
+    Error,   // print "zovex: <error> (try --help)" on stderr, exit 2
+};
 
 struct AppCommandLine {
     AppAction action = AppAction::Run;
     AppOptions options;
-    std::string error; // for Error: one line, no newline
+    std::string error; // set when action is Error
 };
 
+// `args` are the words after the program name.
 AppCommandLine parseAppArguments(const std::vector<std::string>& args);
+
 std::string appUsage();
-std::string appVersionText();
 
 } // namespace zovex

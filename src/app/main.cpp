@@ -14,23 +14,28 @@
 #include "zvtdy.h"
 
 #include <QApplication>
+#include <QIcon>
+
+#include <cstdio>
 
 #include <cstdio>
 
 int main(int argc, char** argv)
 {
     using namespace zovex;
-    // Options first: a wrong one ends the program before any window or display is touched.
-    const AppCommandLine cmd = parseAppArguments(std::vector<std::string>(argv + 1, argv + argc));
+    // The command line is read before QApplication: --help and --version need no display, and
+    // a wrong option must not open a window.
+    const AppCommandLine cmd = parseAppArguments({argv + 1, argv + argc});
     switch (cmd.action) {
-    case AppAction::Help: std::fputs(appUsage().c_str(), stdout); return 0;
-    case AppAction::Version: std::fputs(appVersionText().c_str(), stdout); return 0;
-    case AppAction::Error: std::fprintf(stderr, "zovex: %s\n", cmd.error.c_str()); return 2;
     case AppAction::Run: break;
+    case AppAction::Help: std::fputs(appUsage().c_str(), stdout); return 0;
+    case AppAction::Version: std::puts("zovex " ZOVEX_VERSION); return 0;
+    case AppAction::Error: std::fprintf(stderr, "zovex: %s (try --help)\n", cmd.error.c_str()); return 2;
     }
     if (cmd.options.wallpaper == WallpaperFlag::Given)
         setWallpaperAccess(WallpaperAccess::Shown);
-
+    // The desktop matches windows to the installed desktop entry and icon by this name.
+    QGuiApplication::setDesktopFileName(QStringLiteral(ZOVEX_APP_ID));
     // Wayland does not let a program place its windows (they open centred on the screen) nor
     // read the screen; a Wayland desktop with an X server runs the program through that.
     if (qEnvironmentVariableIsSet("WAYLAND_DISPLAY") && qEnvironmentVariableIsSet("DISPLAY") &&
@@ -39,6 +44,8 @@ int main(int argc, char** argv)
 
     QApplication app(argc, argv);
     installChineseTranslation(app);
+    QApplication::setApplicationVersion(QStringLiteral(ZOVEX_VERSION));
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral(ZOVEX_APP_ID)));
     installFontSubstitutions();
     registerDesignerWindows();
     registerPrintWindow();
