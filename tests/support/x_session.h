@@ -191,6 +191,14 @@ public:
     }
     ToolRun xdotool(const QStringList& args) const { return run(QStringLiteral("xdotool"), args); }
 
+    // Gives `window` the keyboard focus and presses `key` (an xdotool key name) in it.
+    bool pressKey(const QByteArray& window, const QString& key) const
+    {
+        return xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), QString::fromLatin1(window)})
+                       .exitCode == 0 &&
+               xdotool({QStringLiteral("key"), QStringLiteral("--clearmodifiers"), key}).exitCode == 0;
+    }
+
     // Ids of the mapped windows whose title matches, now.
     QList<QByteArray> visibleWindows(const QString& titleRegex) const
     {
