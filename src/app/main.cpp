@@ -16,7 +16,24 @@
 #include <QApplication>
 #include <QIcon>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <string>
+
+namespace {
+
+// --help and --version succeed only when their text got out: a full disk is an error.
+int printText(const std::string& text)
+{
+    if (std::fputs(text.c_str(), stdout) < 0 || std::fflush(stdout) != 0) {
+        std::fprintf(stderr, "zovex: cannot write to standard output: %s\n", std::strerror(errno));
+        return 1;
+    }
+    return 0;
+}
+
+} // namespace
 
 #include <cstdio>
 
@@ -28,8 +45,8 @@ int main(int argc, char** argv)
     const AppCommandLine cmd = parseAppArguments({argv + 1, argv + argc});
     switch (cmd.action) {
     case AppAction::Run: break;
-    case AppAction::Help: std::fputs(appUsage().c_str(), stdout); return 0;
-    case AppAction::Version: std::puts("zovex " ZOVEX_VERSION); return 0;
+    case AppAction::Help: return printText(appUsage());
+    case AppAction::Version: return printText("zovex " ZOVEX_VERSION "\n");
     case AppAction::Error: std::fprintf(stderr, "zovex: %s (try --help)\n", cmd.error.c_str()); return 2;
     }
     if (cmd.options.wallpaper == WallpaperFlag::Given)

@@ -68,9 +68,11 @@ struct ProgramRun {
 };
 
 // The program with no display at all: no X server, no Wayland, no platform chosen.
-ProgramRun runProgram(const QStringList& args)
+ProgramRun runProgram(const QStringList& args, const QString& stdoutFile = {})
 {
     QProcess p;
+    if (!stdoutFile.isEmpty())
+        p.setStandardOutputFile(stdoutFile);
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     for (const char* v : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
         env.remove(QString::fromLatin1(v));
@@ -106,4 +108,9 @@ TEST(AppProgram, AnswersTheCommandLineWithoutADisplay)
     EXPECT_EQ(wrong.exitCode, 2);
     EXPECT_TRUE(wrong.out.isEmpty());
     EXPECT_EQ(wrong.err, QByteArray("zovex: unknown option '--bogus' (try --help)\n"));
+
+    // A version that could not be written is not a success.
+    const ProgramRun full = runProgram({QStringLiteral("--version")}, QStringLiteral("/dev/full"));
+    EXPECT_EQ(full.exitCode, 1);
+    EXPECT_TRUE(full.err.startsWith("zovex: cannot write to standard output")) << full.err.toStdString();
 }
