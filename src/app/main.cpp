@@ -35,8 +35,6 @@ int printText(const std::string& text)
 
 } // namespace
 
-#include <cstdio>
-
 int main(int argc, char** argv)
 {
     using namespace zovex;
