@@ -75,7 +75,7 @@ void BM_Rings(benchmark::State& st)
     std::int64_t pixels = 0;
     for (auto _ : st) {
         pixels += ringsOnce(canvas, cat, states[i++ % states.size()]);
-        benchmark::DoNotOptimize(canvas.image().constBits());
+        benchmark::DoNotOptimize(canvas.persistentImage().constBits());
     }
     st.counters["pixels"] = benchmark::Counter(static_cast<double>(pixels) / static_cast<double>(st.iterations()));
 }

@@ -52,7 +52,7 @@ void BM_Tile(benchmark::State& st, TileCase c)
     Canvas canvas(c.canvas.width(), c.canvas.height(), RGB(255, 255, 255));
     for (auto _ : st) {
         TileCanvas(canvas, picture, kCell);
-        benchmark::DoNotOptimize(canvas.image().constBits());
+        benchmark::DoNotOptimize(canvas.persistentImage().constBits());
     }
     // Only a canvas far larger than anything allocated before shows in the process's peak.
     const double canvasMiB = double(c.canvas.width()) * c.canvas.height() * 4 / (1 << 20);

@@ -61,7 +61,7 @@ std::int64_t Canvas::Polygon(std::span<const PixelPoint> pts)
 
 Colour Canvas::pixel(int x, int y) const
 {
-    return fromPixel(static_cast<std::uint32_t>(image().pixel(x, y)));
+    return fromPixel(static_cast<std::uint32_t>(persistentImage().pixel(x, y)));
 }
 
 bool Canvas::resize(int widthPx, int heightPx)
@@ -107,7 +107,7 @@ void Canvas::PaintPicture(const QImage& picture, const QRect& target)
 {
     if (picture.isNull() || target.isEmpty())
         return;
-    QImage& pixels = image();
+    QImage& pixels = persistentImage();
     if (!target.intersects(pixels.rect()))
         return;
     QPainter p(&pixels);

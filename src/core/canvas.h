@@ -75,18 +75,20 @@ public:
     // together with the other outlines of the pattern when the image is next used.
     std::int64_t Polygon(std::span<const PixelPoint> pts);
 
-    // The persistent image itself (the window paints from it) and a snapshot copy of it.
-    const QImage& image() const
+    // The persistent image itself, which the window paints from, with every queued outline and
+    // pending fill combined into it first: so even the const overload writes pixels. Image() is
+    // a snapshot copy of it.
+    const QImage& persistentImage() const
     {
         settle();
         return m_image;
     }
-    QImage& image()
+    QImage& persistentImage()
     {
         settle();
         return m_image;
     }
-    QImage Image() const { return image().copy(); }
+    QImage Image() const { return persistentImage().copy(); }
     // The persistent image for a drawing that covers every pixel of it: a fill or outlines
     // still waiting are dropped instead of being drawn first.
     QImage& imageToOverwrite()

@@ -101,7 +101,7 @@ void drawCharacters(QPainter& p, const FontEntry& fe, int tenths, const QString&
 
 void beginText(QPainter& p, Canvas& canvas)
 {
-    p.begin(&canvas.image());
+    p.begin(&canvas.persistentImage());
     p.setRenderHint(QPainter::Antialiasing, false);
     p.setRenderHint(QPainter::TextAntialiasing, false);
     p.setCompositionMode(QPainter::CompositionMode_SourceOver);
@@ -196,7 +196,7 @@ bool printCharacterCached(Canvas& canvas, const RotatedFontRequest& req, std::in
         return true;
     const int ox = static_cast<int>(roundHalfEven(canvas.CurrentX() / canvas.TwipsPerPixelX())) + m.dx;
     const int oy = static_cast<int>(roundHalfEven(canvas.CurrentY() / canvas.TwipsPerPixelY())) + m.dy;
-    QImage& img = canvas.image();
+    QImage& img = canvas.persistentImage();
     const std::uint32_t pen = toPixel(canvas.ForeColor());
     const int W = img.width(), H = img.height();
     for (int j = 0; j < m.ink.height(); ++j) {

@@ -88,7 +88,7 @@ void PictureBox::paintEvent(QPaintEvent* event)
     const QRect in = interior();
     const QRect dirty = event->rect() & in;
     if (!dirty.isEmpty()) {
-        const QImage& image = m_canvas.image();
+        const QImage& image = m_canvas.persistentImage();
         const QRect shown = dirty & QRect(in.topLeft(), image.size());
         if (!shown.isEmpty())
             p.drawImage(shown.topLeft(), image, shown.translated(-in.topLeft()));

@@ -53,7 +53,7 @@ void SaveCanvasImage(CommonDialog& dialog, const Canvas& canvas, QWidget* parent
         // The canvas as it is now: ticks that fell while the dialog or the question was open
         // have drawn on it.
         QString why;
-        if (!writeImageAtomically(canvas.image(), name, ImageFormat::Bmp, &why))
+        if (!writeImageAtomically(canvas.persistentImage(), name, ImageFormat::Bmp, &why))
             messageBoxes().notice(parent, patternNotSavedText(name, why));
     } catch (...) {
         // Nothing may escape into the event loop; a save that failed this way wrote nothing.

@@ -280,14 +280,14 @@ int renderPatterns(const RenderOptions& opt, const QString& folder, std::FILE* o
             try {
                 if (!canvas)
                     canvas.emplace(sidePx, sidePx, initial, opt.scale);
-                if (canvas->image().isNull())
+                if (canvas->persistentImage().isNull())
                     throw std::bad_alloc();
                 std::int32_t count = opt.from + k - 1;
                 const TickOutput t = runGenerationTick(*canvas, rnd, cat, count, in, PreviewSnapshot::Skip);
                 r.label = t.labelText.toUtf8();
                 const QString name = nameOf(k);
                 QString why;
-                r.written = writeImageAtomically(canvas->image(), QDir(folder).filePath(name), format, &why);
+                r.written = writeImageAtomically(canvas->persistentImage(), QDir(folder).filePath(name), format, &why);
                 if (!r.written)
                     r.error = "could not write " + fileLabel(opt.outDir, name).toStdString() + ": " + why.toStdString();
             } catch (const std::bad_alloc&) {

@@ -78,10 +78,10 @@ QImage cellPixels(const QImage& picture, QSize cell, QSize shown, Colour back)
     if (picture.size() == cell && picture.format() == QImage::Format_RGB32)
         return picture;
     Canvas pixels(shown.width(), shown.height(), back);
-    if (pixels.widthPx() != shown.width() || pixels.heightPx() != shown.height() || pixels.image().isNull())
+    if (pixels.widthPx() != shown.width() || pixels.heightPx() != shown.height() || pixels.persistentImage().isNull())
         throw std::bad_alloc();
     pixels.PaintPicture(picture, QRect(QPoint(0, 0), cell));
-    return pixels.image();
+    return pixels.persistentImage();
 }
 
 } // namespace

@@ -73,7 +73,7 @@ TEST(CanvasScale, LargeTurnedLettersAreUnsmoothedAndTheCharacterCacheAgrees)
             c.setForeColor(RGB(190, 136, 227));
             DrawTextOnCircle(c, text, 3000, 6000, 2400, -1);
             setGlyphCacheEnabled(true);
-            return c.image().copy();
+            return c.persistentImage().copy();
         };
         const QImage direct = lettered(false);
         QSet<QRgb> colours;

@@ -70,9 +70,9 @@ TEST(Canvas, XorOutlineDrawnTwiceRestoresEveryPixel)
     c.setForeColor(RGB(187, 163, 10));
     const PixelPoint star[] = {{60, 2}, {95, 95}, {5, 35}, {115, 35}, {25, 95}};
     c.Polygon(star);
-    EXPECT_NE(c.image(), before);
+    EXPECT_NE(c.persistentImage(), before);
     c.Polygon(star);
-    EXPECT_EQ(c.image(), before);
+    EXPECT_EQ(c.persistentImage(), before);
 }
 
 TEST(Canvas, FewerThanTwoPointsDrawNothing)
@@ -118,7 +118,7 @@ TEST(Canvas, QueuedOutlinesGiveThePixelsOfDrawingEachAtOnce)
             direct.fill(toPixel(c.BackColor()));
             break;
         case 2: // reading the pixels settles the queue
-            ASSERT_EQ(c.image(), direct) << "after step " << i;
+            ASSERT_EQ(c.persistentImage(), direct) << "after step " << i;
             break;
         default: {
             const PixelPoint pts[] = {{coord(gen), coord(gen)}, {coord(gen), coord(gen)}, {coord(gen), coord(gen)}};
@@ -131,5 +131,5 @@ TEST(Canvas, QueuedOutlinesGiveThePixelsOfDrawingEachAtOnce)
         }
         }
     }
-    EXPECT_EQ(c.image(), direct);
+    EXPECT_EQ(c.persistentImage(), direct);
 }

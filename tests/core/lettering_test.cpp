@@ -148,9 +148,9 @@ TEST(Lettering, EmptyTextAndTinyCirclesPrintNothing)
     Canvas c = letteringCanvas();
     const QImage before = c.Image();
     DrawTextOnCircle(c, QString(), 3000, 3000, 2000, -1);
-    EXPECT_EQ(c.image(), before);
+    EXPECT_EQ(c.persistentImage(), before);
     EXPECT_THROW(DrawTextOnCircle(c, QStringLiteral("abc"), 3000, 3000, 28, -1), DivisionByZero);
-    EXPECT_EQ(c.image(), before);
+    EXPECT_EQ(c.persistentImage(), before);
     EXPECT_NO_THROW(DrawTextOnCircle(c, QStringLiteral("abc"), 3000, 3000, 29, -1));
 }
 
@@ -215,7 +215,7 @@ TEST(Lettering, RotatedTextTurnsCounterClockwiseAboutTheTopLeftOfItsCell)
 
     Canvas full = letteringCanvas();
     DrawRotatedText(360, full, QStringLiteral("arial"), 20, x0 * 15, y0 * 15, text);
-    EXPECT_EQ(full.image(), up.image());
+    EXPECT_EQ(full.persistentImage(), up.persistentImage());
 }
 
 TEST(Lettering, BoldCanvasGivesHeavierRotatedText)
@@ -248,10 +248,10 @@ TEST(Lettering, RenderedCharacterCacheSetsExactlyThePixelsDrawingWould)
         DrawTextOnCircle(direct, text, k.cx, k.cy, k.r, k.start);
         setGlyphCacheEnabled(true);
         DrawTextOnCircle(cached, text, k.cx, k.cy, k.r, k.start); // fills the cache
-        EXPECT_EQ(cached.image(), direct.image()) << k.cx << "," << k.cy << " r " << k.r;
+        EXPECT_EQ(cached.persistentImage(), direct.persistentImage()) << k.cx << "," << k.cy << " r " << k.r;
         Canvas again = letteringCanvas();
         again.setFontBold(k.bold);
         DrawTextOnCircle(again, text, k.cx, k.cy, k.r, k.start); // from the cache
-        EXPECT_EQ(again.image(), direct.image()) << k.cx << "," << k.cy << " r " << k.r;
+        EXPECT_EQ(again.persistentImage(), direct.persistentImage()) << k.cx << "," << k.cy << " r " << k.r;
     }
 }

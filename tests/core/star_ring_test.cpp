@@ -96,14 +96,14 @@ TEST(StarRing, DrawingRestoresForeColorAndFourPointsShowNothing)
     c.setDrawWidth(5);
     const QImage blank = c.Image();
     DrawStarRing(c, 0, 0, 3000, 3000, 4, RGB(255, 255, 255));
-    EXPECT_EQ(c.image(), blank);
+    EXPECT_EQ(c.persistentImage(), blank);
     EXPECT_EQ(c.ForeColor(), RGB(1, 2, 3));
 
     DrawStarRing(c, 0, 0, 3000, 3000, 0, RGB(0, 250, 0));
     Canvas tri(200, 200, RGB(0, 0, 64));
     tri.setDrawWidth(5);
     DrawStarRing(tri, 0, 0, 3000, 3000, 3, RGB(0, 250, 0));
-    EXPECT_EQ(c.image(), tri.image()); // 0 points draw the triangle of 3
+    EXPECT_EQ(c.persistentImage(), tri.persistentImage()); // 0 points draw the triangle of 3
     EXPECT_EQ(c.ForeColor(), RGB(1, 2, 3));
     EXPECT_EQ(c.pixel(100, 0), RGB(0, 250, 0)); // the top vertex
 }

@@ -72,7 +72,7 @@ TEST_F(DesignerTest, AfterStartOnlyForm1ExistsWithItsInitialState)
     EXPECT_EQ(w.Timer1->interval(), 3000);
 
     // The canvas, as painted on screen, is the dark blue of a new window.
-    EXPECT_TRUE(uniform(w.canvas().image(), RGB(0, 0, 64)));
+    EXPECT_TRUE(uniform(w.canvas().persistentImage(), RGB(0, 0, 64)));
     EXPECT_EQ(grabbedPixel(w.Picture1, PictureBox::kBorderPx, PictureBox::kBorderPx), RGB(0, 0, 64));
     EXPECT_EQ(grabbedPixel(w.Picture1, 430, 430), RGB(0, 0, 64));
 }
@@ -89,14 +89,14 @@ TEST_F(DesignerTest, FirstTickDrawsCountsAndFillsThePreviewsWithOneSnapshot)
               RGB(162, 123, 133));
 
     const QImage shown = w.Image[0]->picture();
-    EXPECT_EQ(shown, w.canvas().image());
+    EXPECT_EQ(shown, w.canvas().persistentImage());
     for (ImageBox* image : w.Image)
         EXPECT_EQ(image->picture().cacheKey(), shown.cacheKey()) << "the five previews share one image";
 
     // The previews keep the finished pattern when something else is drawn on the canvas.
     w.Text1->setText(QStringLiteral("5"));
     w.Command1_Click(1);
-    EXPECT_NE(w.canvas().image(), w.Image[0]->picture());
+    EXPECT_NE(w.canvas().persistentImage(), w.Image[0]->picture());
     EXPECT_EQ(w.Image[0]->picture(), shown);
 
     for (int i = 2; i <= 10; ++i)
@@ -156,7 +156,7 @@ TEST_F(DesignerTest, EachWindowFollowsItsRowOfTheDifferencesTable)
         }
         EXPECT_EQ(w.Command8->font().pixelSize(), c.button1PixelSize);
         EXPECT_EQ(w.Command9->font().pixelSize(), 16);
-        EXPECT_TRUE(uniform(w.canvas().image(), c.canvasBack));
+        EXPECT_TRUE(uniform(w.canvas().persistentImage(), c.canvasBack));
         EXPECT_EQ(w.normalGeometry().width(), c.clientWidthPx);
         EXPECT_EQ(w.normalGeometry().height(), 866);
         // The hidden text box still feeds the pattern.
@@ -266,7 +266,7 @@ TEST_F(DesignerTest, TheOwnCategoryButtonChangesNothingVisible)
     EXPECT_TRUE(f3.isVisible());
     for (int k = 1; k <= 10; ++k)
         EXPECT_EQ(window(k).isVisible(), k == 3) << k;
-    EXPECT_EQ(f3.canvas().image(), before);
+    EXPECT_EQ(f3.canvas().persistentImage(), before);
     EXPECT_EQ(f3.Label11->text(), count);
     EXPECT_EQ(designerForm(3).DesignCount, 1);
 }
@@ -297,7 +297,7 @@ TEST_F(DesignerTest, DemonstrationRing)
             expected.setDrawMode(c.DrawMode());
             if (rc.points)
                 DrawStarRing(expected, 1200, 1200, 3600, 3600, static_cast<std::int16_t>(*rc.points), RGB(0, 250, 0));
-            EXPECT_EQ(c.image(), expected.image()) << "index " << index;
+            EXPECT_EQ(c.persistentImage(), expected.persistentImage()) << "index " << index;
             EXPECT_EQ(w.Text1->text(), QString::fromUtf8(rc.text));
         }
     }
@@ -308,7 +308,7 @@ TEST_F(DesignerTest, DemonstrationRing)
     DrawStarRing(seven, 1200, 1200, 3600, 3600, 7, RGB(0, 250, 0));
     w.Text1->setText(QStringLiteral("7.5"));
     w.Command1_Click(0);
-    EXPECT_NE(c.image(), seven.image());
+    EXPECT_NE(c.persistentImage(), seven.persistentImage());
 }
 
 TEST_F(DesignerTest, KeyboardFocusStartsOnTheCoveredStrip)
@@ -328,7 +328,7 @@ TEST_F(DesignerTest, KeyboardFocusStartsOnTheCoveredStrip)
     QTest::keyClick(w.Command1[1], Qt::Key_Space);
     Canvas expected(kDesignerCanvasPx, kDesignerCanvasPx, RGB(0, 0, 64));
     DrawStarRing(expected, 1200, 1200, 3600, 3600, 5, RGB(0, 250, 0));
-    EXPECT_EQ(w.canvas().image(), expected.image());
+    EXPECT_EQ(w.canvas().persistentImage(), expected.persistentImage());
 }
 
 TEST_F(DesignerTest, ClosingAWindowDiscardsItsControlsButNotItsCount)

@@ -27,7 +27,7 @@ TEST_F(DesignerTest, PauseAndResume)
     EXPECT_FALSE(w.Check2->isChecked());
     EXPECT_EQ(w.Check2->text(), QStringLiteral("播放"));
     EXPECT_FALSE(w.Timer1->isActive()) << "no tick comes while paused";
-    EXPECT_EQ(w.canvas().image(), pattern) << "pausing draws nothing";
+    EXPECT_EQ(w.canvas().persistentImage(), pattern) << "pausing draws nothing";
     EXPECT_EQ(w.Label11->text(), QStringLiteral("1"));
 
     w.Check2->click();
@@ -36,7 +36,7 @@ TEST_F(DesignerTest, PauseAndResume)
     ASSERT_TRUE(w.Timer1->isActive());
     EXPECT_EQ(w.Timer1->interval(), 3000);
     EXPECT_GT(w.Timer1->remainingTime(), 2900) << "the next pattern comes one full interval later";
-    EXPECT_EQ(w.canvas().image(), pattern) << "resuming runs no tick at once";
+    EXPECT_EQ(w.canvas().persistentImage(), pattern) << "resuming runs no tick at once";
     EXPECT_EQ(w.Label11->text(), QStringLiteral("1"));
 }
 
@@ -130,7 +130,7 @@ TEST_F(DesignerTest, RunStateAndTextsBelongToEachWindow)
     EXPECT_FALSE(f4.Check2->isChecked());
     EXPECT_EQ(f4.Check2->text(), QStringLiteral("播放"));
     EXPECT_FALSE(f4.Timer1->isActive());
-    EXPECT_EQ(f4.canvas().image(), pattern);
+    EXPECT_EQ(f4.canvas().persistentImage(), pattern);
     EXPECT_EQ(f4.Label11->text(), QStringLiteral("1"));
     for (int k = 1; k <= 10; ++k) {
         if (k == 4)
@@ -180,7 +180,7 @@ TEST_F(DesignerTest, AllWindowsDrawFromTheOneSourceInTheOrderTheyTick)
     Canvas canvas(kDesignerCanvasPx, kDesignerCanvasPx, RGB(0, 0, 64));
     std::int32_t count = 0;
     runGenerationTick(canvas, replay, category(2), count, defaultTickInputs(category(2)));
-    EXPECT_EQ(window(2).canvas().image(), canvas.image());
+    EXPECT_EQ(window(2).canvas().persistentImage(), canvas.persistentImage());
 }
 
 TEST_F(DesignerTest, TheCountStopsAtItsLargestValue)

@@ -56,7 +56,7 @@ TEST(GenerationTick, FirstTickOfCategoryOneMatchesTheKnownPattern)
     EXPECT_EQ(out.countCaption, QStringLiteral("1"));
     EXPECT_EQ(out.labelText, QStringLiteral("NO: WVK190835090.1854614786612"));
     EXPECT_EQ(canvas.pixel(0, kDesignerCanvasPx - 1), RGB(162, 123, 133));
-    EXPECT_EQ(out.preview, canvas.image());
+    EXPECT_EQ(out.preview, canvas.persistentImage());
     EXPECT_EQ(canvas.DrawWidth(), 90);
     EXPECT_EQ(canvas.DrawMode(), 8);
     EXPECT_EQ(canvas.ForeColor(), RGB(190, 136, 227));

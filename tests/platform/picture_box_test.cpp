@@ -16,8 +16,8 @@ TEST(PictureBox, ShowsTheCanvasItselfInsideItsBorder)
     EXPECT_EQ(box.canvas().widthPx(), 36);
     EXPECT_EQ(box.canvas().heightPx(), 26);
 
-    box.canvas().image().setPixel(0, 0, toPixel(RGB(255, 0, 0)));
-    box.canvas().image().setPixel(35, 25, toPixel(RGB(0, 255, 0)));
+    box.canvas().persistentImage().setPixel(0, 0, toPixel(RGB(255, 0, 0)));
+    box.canvas().persistentImage().setPixel(35, 25, toPixel(RGB(0, 255, 0)));
     const QImage shot = box.grab().toImage();
     EXPECT_EQ(fromPixel(shot.pixel(2, 2)), RGB(255, 0, 0));
     EXPECT_EQ(fromPixel(shot.pixel(37, 27)), RGB(0, 255, 0));
@@ -72,10 +72,10 @@ TEST(PictureBox, AutomaticSizingTakesThePicturesSizeAndSharesItsPixels)
     EXPECT_EQ(box.pos(), QPoint(2, 2)) << "the top-left corner stays";
     EXPECT_EQ(box.interior(), QRect(2, 2, 300, 200));
     EXPECT_EQ(box.canvas().widthPx(), 300);
-    EXPECT_EQ(std::as_const(box).canvas().image().constBits(), picture.constBits()) << "no second copy";
+    EXPECT_EQ(std::as_const(box).canvas().persistentImage().constBits(), picture.constBits()) << "no second copy";
 
     // Drawing on the canvas leaves the picture as it was.
-    box.canvas().image().setPixel(0, 0, qRgb(255, 0, 0));
+    box.canvas().persistentImage().setPixel(0, 0, qRgb(255, 0, 0));
     EXPECT_EQ(box.picture().pixel(0, 0), qRgb(10, 20, 30));
 
     // A smaller picture shrinks the box; no picture leaves the size and shows the background.
@@ -122,7 +122,7 @@ TEST(PictureBox, ScaleResizeAndScaledDraw)
     PictureBox box(QSize(20, 12), RGB(0, 0, 64), nullptr, AutoSize::Off, ScaleMode::Pixel);
     EXPECT_EQ(box.ScaleWidth(), 16.0f);
     EXPECT_EQ(box.ScaleHeight(), 8.0f);
-    box.canvas().image().setPixel(3, 2, qRgb(255, 255, 0));
+    box.canvas().persistentImage().setPixel(3, 2, qRgb(255, 255, 0));
 
     // Larger: what was drawn stays, the new part is the background; smaller: cut off.
     ASSERT_TRUE(box.setOuterSize(QSize(44, 24)));

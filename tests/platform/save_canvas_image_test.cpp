@@ -65,7 +65,7 @@ void expectFileHoldsCanvas(const QString& path, const Canvas& canvas)
     EXPECT_EQ(h.bitsPerPixel, 24);
     EXPECT_EQ(h.compression, 0u);
     const QImage back = QImage::fromData(bytes, "BMP").convertToFormat(QImage::Format_RGB32);
-    EXPECT_EQ(back, canvas.image());
+    EXPECT_EQ(back, canvas.persistentImage());
 }
 
 class SaveCanvasImageTest : public ::testing::Test {
@@ -84,7 +84,7 @@ protected:
     void paint(Colour c)
     {
         canvas.setBackColor(c);
-        canvas.image().setPixel(1, 2, qRgb(250, 1, 2)); // not one flat colour: orientation shows
+        canvas.persistentImage().setPixel(1, 2, qRgb(250, 1, 2)); // not one flat colour: orientation shows
     }
     void save(CommonDialog& d) { SaveCanvasImage(d, canvas, nullptr); }
     QStringList entries() const { return QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden); }

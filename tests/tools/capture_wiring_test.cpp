@@ -68,11 +68,11 @@ TEST_F(CaptureWiringTest, TicksFallingDuringASelectionAreDropped)
                       Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(&capture, &press);
     ASSERT_TRUE(TickGate::isHeld());
-    const QImage canvasBefore = form1.canvas().image().copy();
+    const QImage canvasBefore = form1.canvas().persistentImage().copy();
     for (int i = 0; i < 5; ++i)
         form1.Timer1_Timer();
     EXPECT_EQ(designerForm(1).DesignCount, 1);
-    EXPECT_EQ(form1.canvas().image(), canvasBefore);
+    EXPECT_EQ(form1.canvas().persistentImage(), canvasBefore);
 
     QMouseEvent release(QEvent::MouseButtonRelease, QPointF(10, 40), capture.mapToGlobal(QPointF(10, 40)),
                         Qt::LeftButton, Qt::NoButton, Qt::NoModifier);

@@ -37,7 +37,7 @@ TEST_F(ToolButtonsTest, EachDesignerWindowSavesItsOwnCanvasThroughItsOwnDialog)
     const QString saved = dir.filePath(QStringLiteral("form3.bmp"));
     platform.dialogs.answers = {saved, kCancel};
     form3.Command2_Click();
-    EXPECT_EQ(QImage(saved).convertToFormat(QImage::Format_RGB32), form3.canvas().image());
+    EXPECT_EQ(QImage(saved).convertToFormat(QImage::Format_RGB32), form3.canvas().persistentImage());
     EXPECT_TRUE(form3.Timer1->isActive()); // saving does not pause the window
 
     window(2).Command2_Click();

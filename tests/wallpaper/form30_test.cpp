@@ -34,7 +34,7 @@ QImage tiled(const QImage& picture, QSize cell, QSize size)
 {
     Canvas reference(size.width(), size.height(), RGB(0, 0, 0));
     TileCanvas(reference, picture, cell);
-    return reference.image();
+    return reference.persistentImage();
 }
 
 class WallpaperWindowTest : public test::WindowTest {
@@ -87,7 +87,7 @@ TEST_F(WallpaperWindowTest, OpensWithTheDefaultWallpaper)
     EXPECT_EQ(w.cellSize(), kDefaultCell);
     // 382 x 383 copies of the default tile from the top-left corner, cut off at the edges.
     const QImage tile = defaultTilePicture();
-    const QImage& img = canvas().image();
+    const QImage& img = canvas().persistentImage();
     ASSERT_EQ(img.size(), kDefaultInterior);
     for (int y = 0; y < img.height(); ++y) {
         const auto* row = reinterpret_cast<const QRgb*>(img.constScanLine(y));
@@ -131,7 +131,7 @@ TEST_F(WallpaperWindowTest, NewCanvasWhateverTheBoxesHoldAndEachButtonItsOwnBox)
     w.Command3_Click();
     // 16000 x 11000 twips at (0, 510).
     EXPECT_EQ(w.Picture1->geometry(), QRect(0, 34, 1067, 733));
-    EXPECT_EQ(canvas().image(), tiled(defaultTilePicture(), kDefaultCell, QSize(1063, 729)));
+    EXPECT_EQ(canvas().persistentImage(), tiled(defaultTilePicture(), kDefaultCell, QSize(1063, 729)));
     EXPECT_TRUE(platform.boxes.shown.empty());
     EXPECT_EQ(w.Text1->text(), QStringLiteral("abc")); // never written by the program
 
@@ -140,7 +140,7 @@ TEST_F(WallpaperWindowTest, NewCanvasWhateverTheBoxesHoldAndEachButtonItsOwnBox)
     w.Text2->setText(QStringLiteral("30000"));
     w.Command1_Click();
     EXPECT_EQ(w.Picture1->geometry(), QRect(0, 34, 1067, 1000));
-    EXPECT_EQ(canvas().image(), tiled(defaultTilePicture(), kDefaultCell, QSize(1063, 996)));
+    EXPECT_EQ(canvas().persistentImage(), tiled(defaultTilePicture(), kDefaultCell, QSize(1063, 996)));
     // 宽度 reads Text2 only.
     w.Text1->setText(QStringLiteral("3000"));
     w.Command2_Click();
@@ -180,7 +180,7 @@ TEST_F(WallpaperWindowTest, ASizeThatCannotBeAppliedIsRefusedWithANotice)
         }
         EXPECT_EQ(w.Picture1->geometry(), geometry);
     }
-    EXPECT_EQ(canvas().image(), before);
+    EXPECT_EQ(canvas().persistentImage(), before);
 }
 
 TEST(CanvasSideCheck, TheLimitsAreEachSideAndThePictureLoadersPixels)
@@ -220,7 +220,7 @@ TEST_F(WallpaperWindowTest, BuiltInTilesFillTheCurrentCells)
     Form30& w = window();
     w.Command3_Click();
     w.Command15_Click(); // 壁纸7: 857 x 857 shrunk into 382 x 383 cells
-    EXPECT_EQ(canvas().image(), tiled(builtInTilePicture(7), kDefaultCell, QSize(1063, 729)));
+    EXPECT_EQ(canvas().persistentImage(), tiled(builtInTilePicture(7), kDefaultCell, QSize(1063, 729)));
     EXPECT_EQ(w.cellSize(), kDefaultCell);
     EXPECT_EQ(w.Picture1->geometry(), QRect(0, 34, 1067, 733));
 
@@ -228,7 +228,7 @@ TEST_F(WallpaperWindowTest, BuiltInTilesFillTheCurrentCells)
     open(write(QStringLiteral("small.png"), marked(100, 50, qRgb(10, 20, 30)), "png"));
     w.Command9_Click();
     EXPECT_EQ(w.cellSize(), QSize(100, 50));
-    EXPECT_EQ(canvas().image(), tiled(builtInTilePicture(1), QSize(100, 50), QSize(100, 50)));
+    EXPECT_EQ(canvas().persistentImage(), tiled(builtInTilePicture(1), QSize(100, 50), QSize(100, 50)));
 }
 
 TEST_F(WallpaperWindowTest, OpenMakesThePictureCanvasAndTileThenNewTilesIt)
@@ -244,12 +244,12 @@ TEST_F(WallpaperWindowTest, OpenMakesThePictureCanvasAndTileThenNewTilesIt)
     EXPECT_TRUE(w.cdlg.CancelError);
     // The canvas is the picture, once, where it was.
     EXPECT_EQ(w.Picture1->geometry(), QRect(40, 60, 644, 484));
-    EXPECT_EQ(canvas().image(), picture);
+    EXPECT_EQ(canvas().persistentImage(), picture);
     EXPECT_EQ(w.cellSize(), QSize(640, 480));
     EXPECT_EQ(w.Text1->text(), QStringLiteral("33000"));
 
     w.Command3_Click();
-    EXPECT_EQ(canvas().image(), tiled(picture, QSize(640, 480), QSize(1063, 729)));
+    EXPECT_EQ(canvas().persistentImage(), tiled(picture, QSize(640, 480), QSize(1063, 729)));
     EXPECT_EQ(canvas().pixel(640, 480), RGB(255, 255, 0)); // the second row's second copy
 
     // Cancel, or a file that is not a picture: nothing changes, nothing is said.
@@ -260,7 +260,7 @@ TEST_F(WallpaperWindowTest, OpenMakesThePictureCanvasAndTileThenNewTilesIt)
     text.write("not a picture\n");
     text.close();
     open(text.fileName());
-    EXPECT_EQ(canvas().image(), before);
+    EXPECT_EQ(canvas().persistentImage(), before);
     EXPECT_EQ(w.cellSize(), QSize(640, 480));
     EXPECT_TRUE(platform.boxes.shown.empty());
 }
@@ -298,7 +298,7 @@ TEST_F(WallpaperWindowTest, SavesTheWholeCanvasAndOffersTheOpenedPicturesName)
     // The whole canvas, far larger than anything on screen.
     const QImage saved = LoadPicture(out);
     EXPECT_EQ(saved.size(), kDefaultInterior);
-    EXPECT_EQ(saved.convertToFormat(QImage::Format_RGB32), canvas().image());
+    EXPECT_EQ(saved.convertToFormat(QImage::Format_RGB32), canvas().persistentImage());
 
     // After an open the save dialog offers that picture; Yes replaces it with the wallpaper.
     const QString photo = write(QStringLiteral("photo.png"), marked(50, 40, qRgb(9, 9, 9)), "png");

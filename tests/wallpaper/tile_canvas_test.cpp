@@ -30,7 +30,7 @@ QImage cellByCell(const QImage& picture, QSize cell, QSize canvas)
     for (int y = 0; y < canvas.height(); y += cell.height())
         for (int x = 0; x < canvas.width(); x += cell.width())
             reference.PaintPicture(picture, QRect(QPoint(x, y), cell));
-    return reference.image();
+    return reference.persistentImage();
 }
 
 // The first pixel where two images differ, or "" when they are alike.
@@ -61,7 +61,7 @@ TEST_P(TileCanvasCells, AreOnePaintPictureOfThePicturePerCellCutAtTheEdges)
     Canvas canvas(c.canvas.width(), c.canvas.height(), RGB(1, 2, 3));
     canvas.setBackColor(RGB(9, 9, 9)); // a fill still waiting is painted over, not drawn later
     TileCanvas(canvas, picture, c.cell);
-    EXPECT_EQ(firstDifference(canvas.image(), cellByCell(picture, c.cell, c.canvas)), "");
+    EXPECT_EQ(firstDifference(canvas.persistentImage(), cellByCell(picture, c.cell, c.canvas)), "");
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -86,12 +86,12 @@ TEST(TileCanvas, CanvasSmallerThanACellGetsOneCellCutOff)
     const QImage picture = noisePicture(50, 40, 3);
     Canvas canvas(30, 20, RGB(0, 0, 0));
     TileCanvas(canvas, picture, picture.size());
-    EXPECT_EQ(firstDifference(canvas.image(), picture.copy(0, 0, 30, 20)), "");
+    EXPECT_EQ(firstDifference(canvas.persistentImage(), picture.copy(0, 0, 30, 20)), "");
 
     // Scaled: the one cell is the picture drawn at the canvas's corner at the cell's size.
     const QImage builtIn = noisePicture(86, 86, 4);
     TileCanvas(canvas, builtIn, QSize(50, 40));
-    EXPECT_EQ(firstDifference(canvas.image(), cellByCell(builtIn, QSize(50, 40), QSize(30, 20))), "");
+    EXPECT_EQ(firstDifference(canvas.persistentImage(), cellByCell(builtIn, QSize(50, 40), QSize(30, 20))), "");
 }
 
 TEST(TileCanvas, PicturesOfOtherFormatsAndTransparencyShowOnTheBackColour)
@@ -108,7 +108,7 @@ TEST(TileCanvas, PicturesOfOtherFormatsAndTransparencyShowOnTheBackColour)
 
     const QImage indexed = noisePicture(8, 8, 5).convertToFormat(QImage::Format_Indexed8);
     TileCanvas(canvas, indexed, QSize(8, 8));
-    EXPECT_EQ(firstDifference(canvas.image(), cellByCell(indexed, QSize(8, 8), QSize(10, 6))), "");
+    EXPECT_EQ(firstDifference(canvas.persistentImage(), cellByCell(indexed, QSize(8, 8), QSize(10, 6))), "");
 }
 
 TEST(TileCanvas, RefusesANullPictureOrAnEmptyCellAndLeavesTheCanvas)
