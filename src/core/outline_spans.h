@@ -2,10 +2,12 @@
 // of one stroked outline as merged, disjoint spans, row by row from the top and left to right
 // within a row, and return their pixel count; they give the same pixels.
 //
-// The integer builder decides every bound in exact integer arithmetic and is the fast one; it
-// takes the outlines of ordinary drawing: vertices within 8192 pixels of the origin, pens up to
-// 4096 pixels, up to 65535 points, images up to 32767 pixels wide (integerBuilderTakes). The
-// general builder takes any 32-bit vertices and any width, in double precision.
+// The integer builder (outline_spans_integer.h) is the fast path: exact integer arithmetic,
+// eight rows at a time, for the outlines of ordinary drawing: vertices within 8192 pixels of
+// the origin, pens up to 4096 pixels, up to 65535 points, images up to 32767 pixels wide
+// (integerBuilderTakes; it must be asked before appendSpansInteger). The general builder
+// takes any 32-bit vertices and any width: plain double-precision code, row by row per
+// capsule, then each row's spans sorted and merged.
 #pragma once
 
 #include "outline_rasterizer.h"

@@ -1,32 +1,27 @@
-// Wide vectors pass only between always-inlined helpers here: the ABI notes about passing them
-// in builds without those registers do not apply.
-#pragma GCC diagnostic ignored "-Wpsabi"
+// First: rop2Apply in rop2.h passes vectors too, and the -Wpsabi silence must already hold.
+#include "simd.h"
 
 #include "rop2.h"
-
-#include <cstring>
 
 namespace zovex {
 
 namespace {
 
 // Pixels in vectors of 16, 8 and 4 (one AVX-512 register, two AVX2 or four SSE2 ones for 16).
-typedef std::uint32_t V16 __attribute__((vector_size(64)));
-typedef std::uint32_t V8 __attribute__((vector_size(32)));
-typedef std::uint32_t V4 __attribute__((vector_size(16)));
+using V16 = simd::V16u;
+using V8 = simd::V8u;
+using V4 = simd::V4u;
 
 template <class V>
 [[gnu::always_inline]] inline V loadV(const std::uint32_t* p)
 {
-    V v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
+    return simd::load<V>(p);
 }
 
 template <class V>
 [[gnu::always_inline]] inline void storeV(std::uint32_t* p, const V& v)
 {
-    std::memcpy(p, &v, sizeof v);
+    simd::store(p, v);
 }
 
 // The pen in each vector width, made once per call: a splat of a vector wider than the
@@ -103,14 +98,6 @@ void dispatchSpans(Rop2 op, std::uint32_t pen, std::uint32_t* image, std::ptrdif
 }
 
 } // namespace
-
-// Built for AVX-512, AVX2 and the x86-64 baseline; the loader picks one at start-up. flatten:
-// the sixteen loops are inlined into each clone, so each really uses its vectors.
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(__SANITIZE_ADDRESS__)
-#define ZOVEX_SPAN_CLONES __attribute__((target_clones("avx512f", "avx2", "default"), flatten))
-#else
-#define ZOVEX_SPAN_CLONES
-#endif
 
 ZOVEX_SPAN_CLONES
 void rop2Spans(Rop2 op, std::uint32_t pen, std::uint32_t* image, std::ptrdiff_t stride,
