@@ -5,34 +5,36 @@
 
 using namespace zovex;
 
-TEST(Rop2, EveryModeIsItsBitwiseFunctionOver24BitsWithAlphaKept)
+// Keyed by the DrawMode number, not by the enum's name: a name bound to the wrong number
+// would pass a table of names.
+TEST(Rop2, EveryDrawModeNumberIsItsBitwiseFunctionOver24BitsWithAlphaKept)
 {
-    const std::uint32_t P = 0xFF00FF0Fu & 0x00FFFFFFu, D = 0x00F0F0F0u;
+    const std::uint32_t P = 0x00FF0F33u, D = 0x00F0F0F0u;
     struct Case {
-        Rop2 op;
+        int mode;
         std::uint32_t expect; // 24-bit
     };
     const Case cases[] = {
-        {Rop2::Black, 0},
-        {Rop2::NotMergePen, ~(P | D)},
-        {Rop2::MaskNotPen, ~P & D},
-        {Rop2::NotCopyPen, ~P},
-        {Rop2::MaskPenNot, P & ~D},
-        {Rop2::Not, ~D},
-        {Rop2::XorPen, P ^ D},
-        {Rop2::NotMaskPen, ~(P & D)},
-        {Rop2::MaskPen, P & D},
-        {Rop2::NotXorPen, ~(P ^ D)},
-        {Rop2::Nop, D},
-        {Rop2::MergeNotPen, ~P | D},
-        {Rop2::CopyPen, P},
-        {Rop2::MergePenNot, P | ~D},
-        {Rop2::MergePen, P | D},
-        {Rop2::White, 0xFFFFFF},
+        {1, 0},          // R2_BLACK
+        {2, ~(P | D)},   // R2_NOTMERGEPEN
+        {3, ~P & D},     // R2_MASKNOTPEN
+        {4, ~P},         // R2_NOTCOPYPEN
+        {5, P & ~D},     // R2_MASKPENNOT
+        {6, ~D},         // R2_NOT
+        {7, P ^ D},      // R2_XORPEN
+        {8, ~(P & D)},   // R2_NOTMASKPEN
+        {9, P & D},      // R2_MASKPEN
+        {10, ~(P ^ D)},  // R2_NOTXORPEN
+        {11, D},         // R2_NOP
+        {12, ~P | D},    // R2_MERGENOTPEN
+        {13, P},         // R2_COPYPEN
+        {14, P | ~D},    // R2_MERGEPENNOT
+        {15, P | D},     // R2_MERGEPEN
+        {16, 0xFFFFFF},  // R2_WHITE
     };
     for (const auto& c : cases) {
-        const std::uint32_t got = rop2Pixel(c.op, 0xFF000000u | P, 0xFF000000u | D);
-        EXPECT_EQ(got, 0xFF000000u | (c.expect & 0xFFFFFFu)) << "mode " << static_cast<int>(c.op);
+        const std::uint32_t got = rop2Pixel(static_cast<Rop2>(c.mode), 0xFF000000u | P, 0xFF000000u | D);
+        EXPECT_EQ(got, 0xFF000000u | (c.expect & 0xFFFFFFu)) << "mode " << c.mode;
     }
 }
 
