@@ -8,6 +8,7 @@
 #include <QHash>
 #include <QPainter>
 #include <QPainterPath>
+#include <QTextBoundaryFinder>
 
 #include <cmath>
 #include <memory>
@@ -16,15 +17,20 @@
 
 namespace zovex {
 
+std::int16_t escapementOf(std::int16_t angle)
+{
+    const int tenths = static_cast<int>(angle) * 10;
+    if (tenths < -32768 || tenths > 32767)
+        throw OverflowError("overflow: escapement of " + std::to_string(angle) + " degrees");
+    return static_cast<std::int16_t>(tenths);
+}
+
 RotatedFontRequest rotatedFontRequest(const Canvas& canvas, std::int16_t angle, const QString& face,
                                       float size)
 {
     RotatedFontRequest req;
     req.height = toInt32(size * -20.0f / canvas.TwipsPerPixelY());
-    const int tenths = static_cast<int>(angle) * 10;
-    if (tenths < -32768 || tenths > 32767)
-        throw OverflowError("overflow: escapement of " + std::to_string(angle) + " degrees");
-    req.escapement = static_cast<std::int16_t>(tenths);
+    req.escapement = escapementOf(angle);
     req.weight = canvas.FontBold() ? 800 : 400;
     // The face field holds 31 bytes and a terminating zero.
     QByteArray bytes = face.toLocal8Bit();
@@ -255,6 +261,18 @@ double centredStartAngle(float textWidthTwips, std::int32_t d)
     return std::floor(360.0 - (static_cast<double>(textWidthTwips) / d) / 2.0);
 }
 
+std::vector<QString> charactersOf(const QString& text)
+{
+    std::vector<QString> out;
+    QTextBoundaryFinder clusters(QTextBoundaryFinder::Grapheme, text);
+    for (qsizetype from = 0; from < text.size();) {
+        const qsizetype to = clusters.toNextBoundary();
+        out.push_back(text.mid(from, to - from));
+        from = to;
+    }
+    return out;
+}
+
 double forEachCirclePlacement(const Canvas& canvas, const QString& text, std::int32_t cx,
                               std::int32_t cy, std::int32_t r, double start,
                               const std::function<void(const CirclePlacement&)>& visit)
@@ -267,8 +285,8 @@ double forEachCirclePlacement(const Canvas& canvas, const QString& text, std::in
     QString prefix;
     prefix.reserve(text.size());
     CirclePlacement p;
-    for (const QChar ch : text) {
-        p.character = QString(ch);
+    for (const QString& c : charactersOf(text)) {
+        p.character = c;
         const float prefixWidth = TextWidth(canvas, prefix);
         p.cellAngle = start + prefixWidth / static_cast<double>(d);
         std::int32_t x = 0, y = 0;
@@ -278,8 +296,9 @@ double forEachCirclePlacement(const Canvas& canvas, const QString& text, std::in
         p.rotation = toInt16(360.0 - p.middleAngle);
         p.x = toInt16(x);
         p.y = toInt16(y);
+        escapementOf(p.rotation); // where printing would stop, the walk stops
         visit(p);
-        prefix += ch;
+        prefix += c;
     }
     return start;
 }

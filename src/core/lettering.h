@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <vector>
 
 namespace zovex {
 
@@ -22,6 +23,10 @@ struct RotatedFontRequest {
     int weight = 400;
     QString face;
 };
+
+// The escapement of a rotation, in tenths of a degree: angle * 10 as a 16-bit product, so
+// OverflowError beyond +-3276 degrees.
+std::int16_t escapementOf(std::int16_t angle);
 
 // Step 1 of DrawRotatedText: height round(size * -20 / TwipsPerPixelY), escapement angle * 10
 // (OverflowError beyond the 16-bit range), weight 800 if FontBold else 400.
@@ -52,7 +57,13 @@ struct CirclePlacement {
     std::int16_t rotation = 0;
 };
 
-// Visits the placements one by one, as printing does: an overflow ends the walk at that
+// The characters of a text as DrawTextOnCircle lays them out: user-perceived characters
+// (grapheme clusters), so a character outside the Basic Multilingual Plane (an emoji, a
+// surrogate pair) is one character, and a combining accent stays with its letter.
+std::vector<QString> charactersOf(const QString& text);
+
+// Visits the placements one by one, as printing does, and stops where printing stops: an
+// overflow of a position, a rotation or the rotation's escapement ends the walk at that
 // character (the ones visited stay visited); DivisionByZero for r <= 28 before any visit.
 // Returns the start angle used.
 double forEachCirclePlacement(const Canvas& canvas, const QString& text, std::int32_t cx,

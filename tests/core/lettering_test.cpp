@@ -168,6 +168,60 @@ TEST(Lettering, OverflowEndsTheTextButKeepsWhatWasPrinted)
                  OverflowError);
 }
 
+// A rotation past +-3276 degrees overflows the escapement: printing stops there, and so does
+// the walk, at the same character.
+TEST(Lettering, WalkStopsWhereTheEscapementOverflows)
+{
+    Canvas c = letteringCanvas();
+    const QString text = QStringLiteral("abcdefghijklmnopqrstuvwxyz");
+    std::vector<CirclePlacement> seen;
+    EXPECT_THROW(forEachCirclePlacement(c, text, 3000, 3000, 400, 3600,
+                                        [&](const CirclePlacement& p) { seen.push_back(p); }),
+                 OverflowError);
+    ASSERT_GT(seen.size(), 0u);
+    ASSERT_LT(seen.size(), 26u);
+    EXPECT_GE(seen.back().rotation, -3276);
+    // The next character is the first one turned past the limit.
+    const QString next = text.mid(static_cast<qsizetype>(seen.size()), 1);
+    const double middle = 3600 + (TextWidth(c, text.left(static_cast<qsizetype>(seen.size()))) +
+                                  TextWidth(c, next) * 0.5) / arcScale(400);
+    EXPECT_LT(toInt16(360.0 - middle), -3276);
+
+    // Drawing prints exactly the characters visited.
+    Canvas drawn = letteringCanvas(), visited = letteringCanvas();
+    EXPECT_THROW(DrawTextOnCircle(drawn, text, 3000, 3000, 400, 3600), OverflowError);
+    for (const auto& p : seen)
+        DrawRotatedText(p.rotation, visited, visited.FontName(), visited.FontSize(), p.x, p.y, p.character);
+    EXPECT_EQ(drawn.persistentImage(), visited.persistentImage());
+}
+
+// Characters are what a reader counts: an emoji (a surrogate pair) is one character, measured
+// and printed once, and a combining accent stays with its letter.
+TEST(Lettering, TextIsWalkedByCharactersNotCodeUnits)
+{
+    Canvas c = letteringCanvas();
+    const QString emoji = QString::fromUtf8("\xF0\x9F\x98\x80"); // U+1F600, two UTF-16 units
+    const QString accented = QString::fromUtf8("e\xCC\x81");        // e + combining acute
+    ASSERT_EQ(emoji.size(), 2);
+    const std::int32_t r = 2571, d = arcScale(r);
+    const auto ps = placements(c, QStringLiteral("A") + emoji + QStringLiteral("B") + accented, 6428, 6428, r, 300);
+    ASSERT_EQ(ps.size(), 4u);
+    EXPECT_EQ(ps[1].character, emoji);
+    EXPECT_EQ(ps[3].character, accented);
+    EXPECT_NEAR(ps[1].middleAngle, 300 + (TextWidth(c, QStringLiteral("A")) + TextWidth(c, emoji) * 0.5) / d, 1e-9);
+    // The B's cell starts where the whole emoji ends.
+    EXPECT_NEAR(ps[2].cellAngle, 300 + TextWidth(c, QStringLiteral("A") + emoji) / static_cast<double>(d), 1e-9);
+    EXPECT_EQ(charactersOf(QString()).size(), 0u);
+
+    // Printing the emoji on the circle gives the pixels of printing it once, as one string.
+    Canvas onCircle = letteringCanvas(), once = letteringCanvas();
+    DrawTextOnCircle(onCircle, emoji, 6428, 6428, r, 300);
+    const auto one = placements(once, emoji, 6428, 6428, r, 300);
+    ASSERT_EQ(one.size(), 1u);
+    DrawRotatedText(one[0].rotation, once, once.FontName(), once.FontSize(), one[0].x, one[0].y, emoji);
+    EXPECT_EQ(onCircle.persistentImage(), once.persistentImage());
+}
+
 TEST(Lettering, CanvasStateIsUnchangedAndTextIgnoresTheDrawMode)
 {
     Canvas c = letteringCanvas();
