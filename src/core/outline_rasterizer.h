@@ -10,6 +10,12 @@
 //
 // Work is bounded by the clipped image area, never by the pen width: any width up to 32767
 // and any 32-bit vertex coordinates are fine.
+//
+// How: one capsule per edge; each capsule's pixels per row as exact integer bounds, stepped
+// from row to row by quotient and remainder, eight rows at a time in vector lanes; an
+// active-edge sweep merges the capsules of each row into disjoint spans (interval union); the
+// spans are combined by the ROP2 span loops (rop2.h). outline_spans_integer.h names and
+// explains each stage; outline_spans.h says which builder takes which outline.
 #pragma once
 
 #include "rop2.h"

@@ -27,6 +27,7 @@
 #include "simd.h"
 
 #include <cassert>
+#include <climits>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -137,6 +138,7 @@ struct Quotients {
         std::int64_t qq = floorDiv(A, d), rr = A - qq * d;
         std::int32_t ql[8], rl[8];
         for (int j = 0; j < 8; ++j) {
+            assert(qq >= INT32_MIN && qq <= INT32_MAX); // the lanes hold 32 bits
             ql[j] = static_cast<std::int32_t>(qq);
             rl[j] = static_cast<std::int32_t>(rr);
             rr += r1;
