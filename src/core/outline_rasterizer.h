@@ -72,7 +72,7 @@ std::int64_t strokeClosedPolygon(QImage& image, std::span<const PixelPoint> pts,
 
 // Slow, exact reference for tests: whether the centre of pixel (px, py) is covered by the
 // stroke under the rules above, decided per pixel against every edge in exact integer
-// arithmetic. Valid for |coordinates| below 2^20 and widths up to 4096.
+// arithmetic. Valid for |coordinates| below 2^20 and any width up to 32767.
 bool referenceCovers(std::span<const PixelPoint> pts, int width, int px, int py);
 
 } // namespace zovex

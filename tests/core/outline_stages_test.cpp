@@ -194,3 +194,50 @@ TEST(OutlineStages, OutlinesPastTheLimitsGoToTheGeneralBuilder)
     EXPECT_FALSE(integerBuilderTakes(std::vector<PixelPoint>(65536), 1, 100));
     EXPECT_TRUE(integerBuilderTakes(std::vector<PixelPoint>(65535), 1, 100));
 }
+
+// Pens too wide for the integer builder (5000 and the largest, 32767): the general builder
+// against the per-pixel reference, with the pen's edge crossing the image (edges a pen's half
+// away, end disks centred off the image).
+TEST(OutlineStages, GeneralBuilderMatchesTheReferenceForTheWidestPens)
+{
+    constexpr int W = 96, H = 80;
+    std::mt19937 gen(32767);
+    std::uniform_real_distribution<double> angle(0.0, 6.283185307179586);
+    std::uniform_int_distribution<int> shift(-30, 30);
+    for (int width : {5000, 32767}) {
+        const double r = width / 2.0;
+        for (int iter = 0; iter < 24; ++iter) {
+            const double a = angle(gen), ux = std::cos(a), uy = std::sin(a);
+            std::vector<PixelPoint> pts;
+            if (iter % 3 == 0) { // a dot whose disk's rim crosses the image
+                pts = {{static_cast<int>(std::lround(48 + (r + shift(gen)) * ux)),
+                        static_cast<int>(std::lround(40 + (r + shift(gen)) * uy))}};
+                pts.push_back(pts[0]);
+            } else { // a long edge a pen's half from the centre of the image
+                const double cx = 48 - (r + shift(gen)) * uy, cy = 40 + (r + shift(gen)) * ux;
+                const double reach = iter % 3 == 1 ? 100000.0 : 40.0; // ends far off, or near
+                pts = {{static_cast<int>(std::lround(cx - reach * ux)), static_cast<int>(std::lround(cy - reach * uy))},
+                       {static_cast<int>(std::lround(cx + reach * ux)), static_cast<int>(std::lround(cy + reach * uy))}};
+            }
+            ASSERT_FALSE(integerBuilderTakes(pts, width, W));
+            std::vector<RowSpan> spans;
+            appendSpansGeneral(W, H, pts, width, spans);
+            std::vector<std::uint8_t> covered(W * H, 0);
+            for (const RowSpan& s : spans)
+                for (int x = s.first; x < s.end; ++x)
+                    ++covered[static_cast<std::size_t>(s.row * W + x)];
+            int inside = 0;
+            for (int y = 0; y < H; ++y)
+                for (int x = 0; x < W; ++x) {
+                    const bool want = referenceCovers(pts, width, x, y);
+                    inside += want;
+                    ASSERT_EQ(covered[static_cast<std::size_t>(y * W + x)], want ? 1 : 0)
+                        << "pixel (" << x << ", " << y << "), width " << width << ", case " << iter;
+                }
+            if (iter % 3 != 1)
+                continue;
+            EXPECT_GT(inside, 0) << "the pen's edge should cross the image, case " << iter;
+            EXPECT_LT(inside, W * H) << "the pen's edge should cross the image, case " << iter;
+        }
+    }
+}
