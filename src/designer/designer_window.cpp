@@ -5,6 +5,7 @@
 #include "handler_guard.h"
 #include "font_faces.h"
 #include "int_conv.h"
+#include "picture_window.h"
 #include "random_source.h"
 #include "save_canvas_image.h"
 #include "star_ring.h"
@@ -97,11 +98,9 @@ std::unique_ptr<QWidget> DesignerForm::createWidget()
 DesignerWindow::DesignerWindow(DesignerForm& form) : QWidget(nullptr), m_form(form)
 {
     const DesignerDescription& d = description();
-    setObjectName(QString::fromLatin1(d.formName));
-    setWindowRole(QString::fromLatin1(d.formName));
-    setWindowTitle(kDesignerCaption);
+    setUpPictureWindow(*this, QString::fromLatin1(d.formName), kDesignerCaption);
     setWindowIcon(designerIcon());
-    setFont(songti(9));
+    // Not only the background: the designer's palette also gives its texts their black.
     setAutoFillBackground(true);
     setColours(this, RGB(0, 0, 0), kFormBack);
 

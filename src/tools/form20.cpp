@@ -8,7 +8,6 @@
 #include "message_box.h"
 
 #include <QAction>
-#include <QCloseEvent>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMouseEvent>
@@ -25,7 +24,7 @@ QString captureNotSavedText(const QString& fileName, const QString& reason)
     return QStringLiteral("图像没有保存到文件“%1”：%2").arg(fileName, reason);
 }
 
-Form20::Form20(QWidget* parent) : QMainWindow(parent)
+Form20::Form20(QWidget* parent) : PictureWindow<QMainWindow>(parent)
 {
     setWindowTitle(kCaptureCaption);
     auto* area = new QWidget(this);
@@ -172,22 +171,13 @@ void Form20::mouseReleaseEvent(QMouseEvent* event)
                [&] { Form_MouseUp(event->button(), event->modifiers(), toClient(event->position())); });
 }
 
-void Form20::closeEvent(QCloseEvent* event)
-{
-    runHandler(FailureStyle::WholeOperation, this, [this] {
-        Form_QueryUnload();
-        Form_Unload();
-    });
-    event->accept();
-}
-
 void Form20::hideEvent(QHideEvent* event)
 {
     // A window that is no longer on the screen cannot hold the pointer of the whole program,
     // nor finish a selection.
     if (!event->spontaneous() && (CaptureArmed || (m_selection && m_selection->isActive())))
         letGo();
-    QMainWindow::hideEvent(event);
+    PictureWindow<QMainWindow>::hideEvent(event);
 }
 
 } // namespace zovex

@@ -17,6 +17,7 @@
 
 #include "common_dialog.h"
 #include "picture_box.h"
+#include "picture_window.h"
 #include "selection_session.h"
 #include "single_window.h"
 #include "twips.h"
@@ -42,7 +43,7 @@ inline const QSize kCaptureClientSize = twipsSize(6645, 4860);
 // The notice of a failed save: names the file and the reason.
 QString captureNotSavedText(const QString& fileName, const QString& reason);
 
-class Form20 final : public QMainWindow {
+class Form20 final : public PictureWindow<QMainWindow> {
 public:
     explicit Form20(QWidget* parent = nullptr);
     ~Form20() override;
@@ -62,8 +63,8 @@ public:
     QWidget& client() const;
 
     void Form_Load();
-    void Form_QueryUnload();
-    void Form_Unload();
+    void Form_QueryUnload() override;
+    void Form_Unload() override;
     void Form_MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, QPointF clientPos);
     void Form_MouseUp(Qt::MouseButton button, Qt::KeyboardModifiers shift, QPointF clientPos);
     void mnuFileSnap_Click();
@@ -73,7 +74,6 @@ public:
 protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
-    void closeEvent(QCloseEvent* event) override;
     void hideEvent(QHideEvent* event) override;
 
 private:

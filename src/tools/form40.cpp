@@ -2,12 +2,10 @@
 
 #include "button_layout.h"
 #include "colour_button.h"
-#include "font_faces.h"
 #include "handler_guard.h"
 #include "message_box.h"
 #include "open_picture.h"
 
-#include <QCloseEvent>
 #include <QPushButton>
 
 namespace zovex {
@@ -19,16 +17,9 @@ constexpr Colour kButtonFace = RGB(192, 192, 255);
 
 } // namespace
 
-Form40::Form40() : QWidget(nullptr)
+Form40::Form40()
 {
-    setObjectName(QStringLiteral("Form40"));
-    setWindowRole(QStringLiteral("Form40"));
-    setWindowTitle(kZoomCaption);
-    setFont(controlFont(QStringLiteral("宋体"), 9, false));
-    setAutoFillBackground(true);
-    QPalette pal = palette();
-    pal.setColor(QPalette::Window, QColor::fromRgb(toPixel(kFormBack)));
-    setPalette(pal);
+    setUpPictureWindow(*this, QStringLiteral("Form40"), kZoomCaption, kFormBack);
     resize(twipsSize(kZoomClientTwips.width(), kZoomClientTwips.height()));
     setWindowState(Qt::WindowMaximized);
 
@@ -80,17 +71,5 @@ void Form40::Form_Resize()
 }
 
 void Form40::Form_Unload() { WindowRegistry::instance().form(WindowKind::Form30).Show(); }
-
-void Form40::resizeEvent(QResizeEvent* event)
-{
-    QWidget::resizeEvent(event);
-    runHandler(FailureStyle::StatementByStatement, this, [this] { Form_Resize(); });
-}
-
-void Form40::closeEvent(QCloseEvent* event)
-{
-    event->accept();
-    runHandler(FailureStyle::WholeOperation, this, [this] { Form_Unload(); });
-}
 
 } // namespace zovex

@@ -15,6 +15,7 @@
 #pragma once
 
 #include "common_dialog.h"
+#include "picture_window.h"
 #include "single_window.h"
 #include "twips.h"
 #include "zoom_display.h"
@@ -35,7 +36,7 @@ inline constexpr QSize kZoomClientTwips(14580, 8475);
 // The buttons end this far (twips) before the window's width.
 inline constexpr Twips kZoomButtonsRightGapTwips = 200;
 
-class Form40 final : public QWidget {
+class Form40 final : public PictureWindow<QWidget> {
 public:
     Form40();
 
@@ -51,12 +52,8 @@ public:
     void Command1_Click();
     void Command2_Click();
     void Command3_Click();
-    void Form_Resize();
-    void Form_Unload();
-
-protected:
-    void resizeEvent(QResizeEvent* event) override;
-    void closeEvent(QCloseEvent* event) override;
+    void Form_Resize() override;
+    void Form_Unload() override;
 
 private:
     void step(ZoomStep direction);

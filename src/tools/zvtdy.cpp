@@ -2,12 +2,10 @@
 
 #include "button_layout.h"
 #include "colour_button.h"
-#include "font_faces.h"
 #include "handler_guard.h"
 #include "open_picture.h"
 #include "twips.h"
 
-#include <QCloseEvent>
 #include <QPushButton>
 
 namespace zovex {
@@ -21,16 +19,9 @@ constexpr Twips kRightGap = 100;
 
 } // namespace
 
-zvtdy::zvtdy() : QWidget(nullptr)
+zvtdy::zvtdy()
 {
-    setObjectName(QStringLiteral("zvtdy"));
-    setWindowRole(QStringLiteral("zvtdy"));
-    setWindowTitle(QStringLiteral("Form1"));
-    setFont(controlFont(QStringLiteral("宋体"), 9, false));
-    setAutoFillBackground(true);
-    QPalette pal = palette();
-    pal.setColor(QPalette::Window, QColor::fromRgb(toPixel(kFormBack)));
-    setPalette(pal);
+    setUpPictureWindow(*this, QStringLiteral("zvtdy"), QStringLiteral("Form1"), kFormBack);
     resize(twipsSize(12255, 7020));
     setWindowState(Qt::WindowMaximized);
 
@@ -65,17 +56,5 @@ void zvtdy::Form_Resize()
 }
 
 void zvtdy::Form_Unload() { WindowRegistry::instance().form(WindowKind::Form1).Show(); }
-
-void zvtdy::resizeEvent(QResizeEvent* event)
-{
-    QWidget::resizeEvent(event);
-    runHandler(FailureStyle::StatementByStatement, this, [this] { Form_Resize(); });
-}
-
-void zvtdy::closeEvent(QCloseEvent* event)
-{
-    event->accept();
-    runHandler(FailureStyle::WholeOperation, this, [this] { Form_Unload(); });
-}
 
 } // namespace zovex

@@ -10,6 +10,7 @@
 
 #include "common_dialog.h"
 #include "picture_box.h"
+#include "picture_window.h"
 #include "print_picture.h"
 #include "single_window.h"
 
@@ -19,7 +20,7 @@ class QPushButton;
 
 namespace zovex {
 
-class zvtdy final : public QWidget {
+class zvtdy final : public PictureWindow<QWidget> {
 public:
     zvtdy();
 
@@ -31,12 +32,8 @@ public:
 
     void Command4_Click();
     void Command2_Click();
-    void Form_Resize();
-    void Form_Unload();
-
-protected:
-    void resizeEvent(QResizeEvent* event) override;
-    void closeEvent(QCloseEvent* event) override;
+    void Form_Resize() override;
+    void Form_Unload() override;
 };
 
 using ZvtdyForm = SingleWindow<zvtdy>;

@@ -56,12 +56,9 @@ PictureBox* holder(QWidget* parent, const QString& name, QRect geometry, const Q
 
 } // namespace
 
-Form30::Form30() : QMainWindow(nullptr)
+Form30::Form30()
 {
-    setObjectName(QStringLiteral("Form30"));
-    setWindowRole(QStringLiteral("Form30"));
-    setWindowTitle(kWallpaperCaption);
-    setFont(controlFont(QStringLiteral("宋体"), 9, false));
+    setUpPictureWindow(*this, QStringLiteral("Form30"), kWallpaperCaption);
     buildMenu();
     buildControls();
     resize(twipsSize(21420, 12690) + QSize(0, menuBar()->sizeHint().height()));
@@ -256,7 +253,7 @@ bool Form30::eventFilter(QObject* watched, QEvent* event)
         runHandler(FailureStyle::NotAtAll, this, [&] { Picture1_MouseDown(pointer); });
         return true;
     }
-    return QMainWindow::eventFilter(watched, event);
+    return PictureWindow<QMainWindow>::eventFilter(watched, event);
 }
 
 void registerWallpaperWindow() { registerSingleWindow<Form30>(WindowKind::Form30); }

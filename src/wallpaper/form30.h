@@ -17,6 +17,7 @@
 #include "canvas_size.h"
 #include "common_dialog.h"
 #include "picture_box.h"
+#include "picture_window.h"
 
 #include <QImage>
 #include <QMainWindow>
@@ -34,7 +35,7 @@ namespace zovex {
 inline const QString kWallpaperCaption = QStringLiteral("Zovex豪华壁纸高速排版器");
 inline const QString kWallpaperNotice = QStringLiteral("壁纸最大尺寸根据本机内存大小而定 尽量关闭其他应用程序");
 
-class Form30 final : public QMainWindow {
+class Form30 final : public PictureWindow<QMainWindow> {
 public:
     Form30();
 

@@ -46,15 +46,10 @@ TEST(DesignerEndToEnd, Form1ComposesAndTheCategoryButtonShowsForm3)
 {
     // The program runs from a folder of its own, with the initial (empty) administrator password.
     ProgramCopy program;
-    const QString copied = program.make(QStringLiteral(ZOVEX_APP_BINARY));
-    ASSERT_TRUE(copied.isEmpty()) << copied.toStdString();
-
     XSession desk(QStringLiteral("1920x1080x24"), kStartMs);
-    const QString started = desk.start();
-    ASSERT_TRUE(started.isEmpty()) << started.toStdString();
-
     ProcessGuard app;
-    ASSERT_TRUE(desk.launch(app, program.path()));
+    const QString started = startProgram(QStringLiteral(ZOVEX_APP_BINARY), program, desk, app);
+    ASSERT_TRUE(started.isEmpty()) << started.toStdString();
 
     // Through the login dialog, if the program asks (empty password: Enter lets the user in).
     const QByteArray form1 = desk.waitPastLogin(kDesignerTitle, "Form1");

@@ -23,15 +23,10 @@ TEST(LoginEndToEnd, EnterWithTheEmptyInitialPasswordOpensTheDesignerWindow)
     EXPECT_TRUE(QFile::exists(QFileInfo(built).dir().filePath(QStringLiteral("wvkcom.cct"))));
 
     ProgramCopy program;
-    const QString copied = program.make(built);
-    ASSERT_TRUE(copied.isEmpty()) << copied.toStdString();
-
     XSession x(QStringLiteral("1600x1000x24"), kStartMs);
-    const QString started = x.start();
-    ASSERT_TRUE(started.isEmpty()) << started.toStdString();
-
     ProcessGuard app;
-    ASSERT_TRUE(x.launch(app, program.path()));
+    const QString started = startProgram(built, program, x, app);
+    ASSERT_TRUE(started.isEmpty()) << started.toStdString();
 
     const QByteArray login = x.waitForWindow(QStringLiteral("^管理员登录$"));
     ASSERT_FALSE(login.isEmpty()) << "the login dialog did not appear";

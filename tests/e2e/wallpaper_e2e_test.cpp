@@ -44,13 +44,11 @@ TEST(WallpaperEndToEnd, OpenedFromForm1TiledDraggedRenewedAndSavedWhole)
     ASSERT_EQ(tile.size(), QSize(382, 383));
 
     ProgramCopy program;
-    const QString copied = program.make(QStringLiteral(ZOVEX_APP_BINARY));
-    ASSERT_TRUE(copied.isEmpty()) << copied.toStdString();
     XSession desk(QStringLiteral("1920x1080x24"), kStartMs);
-    const QString started = desk.start();
-    ASSERT_TRUE(started.isEmpty()) << started.toStdString();
     ProcessGuard app;
-    ASSERT_TRUE(desk.launch(app, program.path(), {QStringLiteral("--wallpaper")}));
+    const QString started =
+        startProgram(QStringLiteral(ZOVEX_APP_BINARY), program, desk, app, {QStringLiteral("--wallpaper")});
+    ASSERT_TRUE(started.isEmpty()) << started.toStdString();
 
     const QByteArray form1 = desk.waitPastLogin(kDesignerTitle, "Form1");
     ASSERT_FALSE(form1.isEmpty()) << "Form1 was not mapped";

@@ -1,12 +1,15 @@
 // The picture-window kit: the one twips rule, the handler guard's three failure styles, the
-// right-aligned button row, openPicture, printPicture, single-instance registration, Qt's own
-// texts in Chinese and the end of the program when no window is visible.
+// right-aligned button row, openPicture, printPicture, single-instance registration, the picture
+// windows' set-up and event routing, Qt's own texts in Chinese and the end of the program when no
+// window is visible.
 #include "button_layout.h"
 #include "common_dialog.h"
 #include "desktop_program.h"
 #include "errors.h"
+#include "font_faces.h"
 #include "handler_guard.h"
 #include "open_picture.h"
+#include "picture_window.h"
 #include "print_picture.h"
 #include "single_window.h"
 #include "twips.h"
@@ -16,6 +19,7 @@
 #include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QLabel>
+#include <QMainWindow>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -26,6 +30,7 @@
 
 #include <limits>
 #include <new>
+#include <optional>
 #include <stdexcept>
 
 using namespace zovex;
@@ -232,6 +237,90 @@ TEST_F(KitWindowTest, ASingleWindowRegisteredTwiceIsStillOneWindow)
     first.close();
     singleWindow<Probe>(WindowKind::Form40);
     EXPECT_EQ(Probe::made, 2) << "closed, it is made anew at the next reference";
+}
+
+// A picture window that records which of its handlers ran, in order, and fails in the one named.
+template <class Base>
+class RecordingWindow final : public PictureWindow<Base> {
+public:
+    QStringList ran;
+    QString failIn;
+
+    void Form_Resize() override { record(QStringLiteral("Resize")); }
+    void Form_QueryUnload() override { record(QStringLiteral("QueryUnload")); }
+    void Form_Unload() override { record(QStringLiteral("Unload")); }
+
+private:
+    void record(const QString& handler)
+    {
+        ran << handler;
+        if (handler == failIn)
+            throw OverflowError("overflow converting to a 16-bit integer");
+    }
+};
+
+template <class Base>
+class PictureWindowTest : public ::testing::Test {
+protected:
+    test::ScriptedPlatform platform;
+};
+using PictureWindowBases = ::testing::Types<QWidget, QMainWindow>;
+TYPED_TEST_SUITE(PictureWindowTest, PictureWindowBases);
+
+TYPED_TEST(PictureWindowTest, EveryResizeRunsFormResizeAndItsFailureTellsNoOne)
+{
+    RecordingWindow<TypeParam> w;
+    w.resize(300, 200);
+    w.show();
+    EXPECT_EQ(w.ran, QStringList{QStringLiteral("Resize")}) << "the size given before showing counts once";
+    w.failIn = QStringLiteral("Resize");
+    w.resize(400, 250);
+    EXPECT_EQ(w.ran, (QStringList{QStringLiteral("Resize"), QStringLiteral("Resize")}));
+    EXPECT_EQ(w.size(), QSize(400, 250));
+    EXPECT_TRUE(this->platform.boxes.shown.empty());
+}
+
+TYPED_TEST(PictureWindowTest, CloseRunsQueryUnloadThenUnloadAndClosesWhateverFails)
+{
+    const struct {
+        const char* failIn;
+        QStringList ran;
+    } cases[] = {
+        {"", {QStringLiteral("QueryUnload"), QStringLiteral("Unload")}},
+        {"QueryUnload", {QStringLiteral("QueryUnload")}}, // the whole operation ends there
+        {"Unload", {QStringLiteral("QueryUnload"), QStringLiteral("Unload")}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.failIn);
+        RecordingWindow<TypeParam> w;
+        w.show();
+        w.ran.clear();
+        w.failIn = QString::fromLatin1(c.failIn);
+        EXPECT_TRUE(w.close());
+        EXPECT_FALSE(w.isVisible());
+        EXPECT_EQ(w.ran, c.ran);
+        EXPECT_TRUE(this->platform.boxes.shown.empty());
+    }
+}
+
+TEST(PictureWindowSetUp, NamesCaptionsAndDressesTheWindowWithOrWithoutABackground)
+{
+    const struct {
+        std::optional<Colour> background;
+        bool filled;
+    } cases[] = {{RGB(192, 255, 255), true}, {std::nullopt, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.filled);
+        QWidget w;
+        const QColor styleBackground = w.palette().color(QPalette::Window);
+        setUpPictureWindow(w, QStringLiteral("Form40"), QStringLiteral("Zovex图像缩放剪裁"), c.background);
+        EXPECT_EQ(w.objectName(), QStringLiteral("Form40"));
+        EXPECT_EQ(w.windowRole(), QStringLiteral("Form40"));
+        EXPECT_EQ(w.windowTitle(), QStringLiteral("Zovex图像缩放剪裁"));
+        EXPECT_EQ(w.font(), controlFont(QStringLiteral("宋体"), 9, false));
+        EXPECT_EQ(w.autoFillBackground(), c.filled);
+        EXPECT_EQ(w.palette().color(QPalette::Window), c.filled ? QColor(192, 255, 255) : styleBackground);
+    }
 }
 
 // Restores Qt's own texts after the test: other tests of this program read English ones.

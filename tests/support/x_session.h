@@ -6,7 +6,8 @@
 //   tools (xdotool, xprop, wmctrl, import, xclip) there; it runs those tools and reads the
 //   screen, and starts a window manager (openbox) where a test needs one;
 // - ProgramCopy puts a copy of the built program in a folder of its own with the initial
-//   (empty) administrator password beside it, so a run never touches the build's files.
+//   (empty) administrator password beside it, so a run never touches the build's files;
+//   startProgram makes that copy, starts the X server and runs the copy on it.
 // Every wait on an outside process is bounded by the session's limit; a tool that does not end
 // in time is stopped and counts as failed. within() polls a condition on the outside world.
 #pragma once
@@ -354,5 +355,20 @@ private:
     QTemporaryDir m_dir;
     QString m_path;
 };
+
+// Starts the whole program the way every end-to-end test of it does: `built` copied into
+// `program`, `desk`'s X server started, then the copy on it with `args`, stopped by `app`. Empty
+// once the program runs, else what went wrong.
+inline QString startProgram(const QString& built, ProgramCopy& program, XSession& desk, ProcessGuard& app,
+                            const QStringList& args = {})
+{
+    if (const QString copied = program.make(built); !copied.isEmpty())
+        return copied;
+    if (const QString started = desk.start(); !started.isEmpty())
+        return started;
+    if (!desk.launch(app, program.path(), args))
+        return QStringLiteral("the program did not start: ") + app.process->errorString();
+    return {};
+}
 
 } // namespace zovex::test
