@@ -376,6 +376,20 @@ TEST(RenderOutput, AFolderNameThatIsNotUtf8IsUsedByteForByte)
 {
     QTemporaryDir tmp;
     const QByteArray dir = QFile::encodeName(tmp.path()) + "/out-\xff\xfe-\xe9t\xe9";
+    // QTemporaryDir cannot remove a name that is not text: empty the folder by its bytes.
+    struct RemoveByBytes {
+        QByteArray path;
+        ~RemoveByBytes()
+        {
+            if (DIR* d = opendir(path.constData())) {
+                while (const dirent* e = readdir(d))
+                    if (qstrcmp(e->d_name, ".") != 0 && qstrcmp(e->d_name, "..") != 0)
+                        unlink((path + '/' + e->d_name).constData());
+                closedir(d);
+            }
+            rmdir(path.constData());
+        }
+    } const cleanup{dir};
     const RawRun r = runRaw({"--count", "2", "--out", dir});
     ASSERT_EQ(r.status, 0) << r.err.constData();
     struct stat st {};
