@@ -111,9 +111,8 @@ bool writePng(const QImage& image, AtomicFile& file, QString* why)
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
-    const QImage rgb = image.format() == QImage::Format_RGB32 ? image : image.convertToFormat(QImage::Format_RGB32);
     QString encodeError;
-    if (rgb.isNull() || !encodePng(rgb, buffer, &encodeError)) {
+    if (!encodePng(image, buffer, &encodeError)) {
         if (why)
             *why = encodeError;
         return false;

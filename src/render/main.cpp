@@ -47,10 +47,11 @@ int main(int argc, char** argv)
     if (!qEnvironmentVariableIsSet("XDG_RUNTIME_DIR")) {
         const QByteArray base = qEnvironmentVariableIsEmpty("TMPDIR") ? QByteArray("/tmp") : qgetenv("TMPDIR");
         std::string why;
-        const QByteArray dir = privateRuntimeFolder(base, why);
+        RuntimeFolderKind kind = RuntimeFolderKind::Usual;
+        const QByteArray dir = privateRuntimeFolder(base, why, &kind);
         if (!dir.isEmpty()) {
             qputenv("XDG_RUNTIME_DIR", dir);
-            if (!dir.endsWith("/zovex-runtime-" + QByteArray::number(getuid())))
+            if (kind == RuntimeFolderKind::Fresh)
                 freshRuntime = dir;
         }
     }

@@ -356,8 +356,10 @@ int renderPatterns(const RenderOptions& opt, const QString& folder, std::FILE* o
     return rc;
 }
 
-QByteArray privateRuntimeFolder(const QByteArray& base, std::string& error)
+QByteArray privateRuntimeFolder(const QByteArray& base, std::string& error, RuntimeFolderKind* kind)
 {
+    if (kind)
+        *kind = RuntimeFolderKind::Usual;
     const QByteArray usual = base + "/zovex-runtime-" + QByteArray::number(getuid());
     if (mkdir(usual.constData(), 0700) == 0 || errno == EEXIST) {
         // Anyone may have made it first: use it only when it is really ours and closed to others.
@@ -367,8 +369,11 @@ QByteArray privateRuntimeFolder(const QByteArray& base, std::string& error)
             return usual;
     }
     QByteArray fresh = base + "/zovex-runtime-XXXXXX";
-    if (mkdtemp(fresh.data()))
+    if (mkdtemp(fresh.data())) {
+        if (kind)
+            *kind = RuntimeFolderKind::Fresh;
         return fresh;
+    }
     error = "cannot make a private runtime folder in " + base.toStdString() + ": " + std::strerror(errno);
     return {};
 }

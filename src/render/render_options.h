@@ -55,7 +55,10 @@ int renderPatterns(const RenderOptions& opt, const QString& folder, std::FILE* o
 
 // A private runtime folder for Qt under `base` (normally /tmp): base/zovex-runtime-<uid> when
 // it is a real folder of this user that no one else can enter (made so when missing), else a
-// fresh one. Empty, with the reason in `error`, when neither can be had.
-QByteArray privateRuntimeFolder(const QByteArray& base, std::string& error);
+// fresh one, which `kind` then says, so that the caller removes it at the end. Empty, with the
+// reason in `error`, when neither can be had.
+enum class RuntimeFolderKind { Usual, Fresh };
+QByteArray privateRuntimeFolder(const QByteArray& base, std::string& error,
+                                RuntimeFolderKind* kind = nullptr);
 
 } // namespace zovex
