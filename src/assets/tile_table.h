@@ -35,6 +35,6 @@ inline constexpr std::array<StoredTile, 13> kStoredTiles{{
     {"tile12.jpg", 857, 857, StoredFormat::Jpeg, 2, 2},
 }};
 
-inline constexpr int kBuiltInTiles = 12;
+inline constexpr int kBuiltInTiles = int(kStoredTiles.size()) - 1;
 
 } // namespace zovex

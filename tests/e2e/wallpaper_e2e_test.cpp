@@ -56,7 +56,7 @@ TEST(WallpaperEndToEnd, OpenedFromForm1TiledDraggedRenewedAndSavedWhole)
     ASSERT_TRUE(g1);
 
     // "高速排版" (Command19) at its twip position in Form1.
-    ASSERT_TRUE(desk.click(QPoint(g1->x() + (20010 + 1245 / 2) / 15, g1->y() + (5040 + 375 / 2) / 15)));
+    ASSERT_TRUE(desk.click(onScreen(*g1, 20010, 5040, 1245, 375).center()));
     QByteArray form30;
     ASSERT_TRUE(within(10000, [&] {
         form30 = desk.mappedWindow(kWallpaperTitle, "Form30");

@@ -42,15 +42,6 @@ double residentMiB(qint64 pid)
     return m.hasMatch() ? m.captured(1).toDouble() / 1024 : -1;
 }
 
-// The window named in xprop's WM_TRANSIENT_FOR line, or 0.
-qulonglong transientFor(const test::XSession& x, const QByteArray& window)
-{
-    const test::ToolRun r = x.run(QStringLiteral("xprop"), {QStringLiteral("-id"), QString::fromLatin1(window),
-                                                              QStringLiteral("WM_TRANSIENT_FOR")});
-    const QRegularExpressionMatch m = QRegularExpression(QStringLiteral("# (0x[0-9a-fA-F]+)")).match(QString::fromLatin1(r.out));
-    return m.hasMatch() ? m.captured(1).toULongLong(nullptr, 16) : 0;
-}
-
 } // namespace
 
 TEST(ZoomEndToEnd, OpenedFromTheWallpaperWindowZoomedFortyTimesAndClosed)
@@ -89,7 +80,7 @@ TEST(ZoomEndToEnd, OpenedFromTheWallpaperWindowZoomedFortyTimesAndClosed)
     ASSERT_FALSE(zoomWindow.isEmpty()) << "the zoom window was not mapped";
     const QString form30 = host.state(QStringLiteral("form30"));
     EXPECT_EQ(host.state(QStringLiteral("owner")), form30);
-    EXPECT_EQ(transientFor(x, zoomWindow), form30.toULongLong()) << "not owned on the desktop";
+    EXPECT_EQ(x.transientFor(zoomWindow), form30.toULongLong()) << "not owned on the desktop";
 
     // "取图": the picture at its own size, its top-left corner at (2, 2) of the window.
     ASSERT_EQ(host.ask("dialog " + path.toUtf8()), "dialog queued");
