@@ -33,20 +33,6 @@ using namespace zovex;
 
 namespace {
 
-// The peak is reset so that each measured operation shows its own rise.
-class PeakProbe {
-public:
-    PeakProbe()
-    {
-        bench::resetPeakMemory();
-        m_before = bench::procStatusMiB("VmRSS:");
-    }
-    double extraMiB() const { return bench::procStatusMiB("VmHWM:") - m_before; }
-
-private:
-    double m_before;
-};
-
 QTemporaryDir& scratch()
 {
     static QTemporaryDir dir(QDir::currentPath() + QStringLiteral("/zovex-bench-XXXXXX"));
@@ -87,7 +73,7 @@ void BM_Save(benchmark::State& state, bool (*save)(const QImage&, const QString&
     const QString path = scratch().filePath(QStringLiteral("save.bmp"));
     double extra = 0;
     for (auto _ : state) {
-        const PeakProbe probe;
+        const bench::PeakProbe probe;
         if (!save(img, path))
             state.SkipWithError("write failed");
         extra = std::max(extra, probe.extraMiB());
@@ -163,7 +149,7 @@ void BM_LoadPicture(benchmark::State& state)
     double extra = 0;
     bool loaded = false;
     for (auto _ : state) {
-        const PeakProbe probe;
+        const bench::PeakProbe probe;
         loaded = !LoadPicture(path).isNull();
         extra = std::max(extra, probe.extraMiB());
     }
@@ -180,7 +166,7 @@ void BM_QtReader(benchmark::State& state)
     const int stock = QImageReader::allocationLimit();
     QImageReader::setAllocationLimit(1024);
     for (auto _ : state) {
-        const PeakProbe probe;
+        const bench::PeakProbe probe;
         loaded = !QImageReader(path).read().isNull();
         extra = std::max(extra, probe.extraMiB());
     }

@@ -28,4 +28,19 @@ inline void resetPeakMemory()
         f.write("5");
 }
 
+// How far the peak rose from what the process held when the probe was made; the peak is reset
+// then, so that each measured operation shows its own rise.
+class PeakProbe {
+public:
+    PeakProbe()
+    {
+        resetPeakMemory();
+        m_before = procStatusMiB("VmRSS:");
+    }
+    double extraMiB() const { return procStatusMiB("VmHWM:") - m_before; }
+
+private:
+    double m_before;
+};
+
 } // namespace zovex::bench

@@ -41,14 +41,11 @@ const QImage& tilePicture(int k)
 
 const QSize kCell(382, 383);
 
-using bench::procStatusMiB;
-using bench::resetPeakMemory;
 
 void BM_Tile(benchmark::State& st, TileCase c)
 {
     const QImage& picture = tilePicture(c.tile);
-    resetPeakMemory();
-    const double before = procStatusMiB("VmRSS:");
+    const bench::PeakProbe probe;
     Canvas canvas(c.canvas.width(), c.canvas.height(), RGB(255, 255, 255));
     for (auto _ : st) {
         TileCanvas(canvas, picture, kCell);
@@ -57,7 +54,7 @@ void BM_Tile(benchmark::State& st, TileCase c)
     // Only a canvas far larger than anything allocated before shows in the process's peak.
     const double canvasMiB = double(c.canvas.width()) * c.canvas.height() * 4 / (1 << 20);
     if (canvasMiB >= 512)
-        st.counters["peak_over_canvas_MB"] = procStatusMiB("VmHWM:") - before - canvasMiB;
+        st.counters["peak_over_canvas_MB"] = probe.extraMiB() - canvasMiB;
     st.SetBytesProcessed(st.iterations() * qint64(c.canvas.width()) * c.canvas.height() * 4);
 }
 

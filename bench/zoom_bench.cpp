@@ -17,7 +17,6 @@
 
 using namespace zovex;
 using zovex::bench::procStatusMiB;
-using zovex::bench::resetPeakMemory;
 
 namespace {
 
@@ -115,15 +114,14 @@ void ZoomForty(benchmark::State& state)
         window.Image1->setZoomHeight(kPicture * 15.0f);
         showExposed(window);
         window.repaint();
-        resetPeakMemory();
         const double rss = procStatusMiB("VmRSS:");
-        const double peak = procStatusMiB("VmHWM:");
+        const bench::PeakProbe probe;
         for (int i = 0; i < 40; ++i) {
             window.Command1_Click();
             window.repaint();
         }
         state.counters["rss_growth_mb"] = (procStatusMiB("VmRSS:") - rss);
-        state.counters["peak_growth_mb"] = (procStatusMiB("VmHWM:") - peak);
+        state.counters["peak_growth_mb"] = probe.extraMiB();
         state.counters["display_px"] = window.Image1->extentWidthPx();
     }
 }
