@@ -183,7 +183,7 @@ bool Form30::applyCanvasSide(CanvasSide side)
         messageBoxes().notice(this, check.notice);
         return false;
     }
-    return setCanvasSize(*check.interior + QSize(2 * PictureBox::kBorderPx, 2 * PictureBox::kBorderPx));
+    return setCanvasSize(check.outer);
 }
 
 void Form30::tileWith(const QImage& picture)
