@@ -6,6 +6,7 @@
 #include "message_box.h"
 #include "module4.h"
 #include "open_picture.h"
+#include "picture_window.h"
 #include "print_picture.h"
 #include "save_canvas_image.h"
 #include "single_window.h"
@@ -106,10 +107,7 @@ void Form30::buildControls()
     Picture3 = new QWidget(client);
     Picture3->setObjectName(QStringLiteral("Picture3"));
     Picture3->setGeometry(twipsRect(0, 0, 16575, 495));
-    Picture3->setAutoFillBackground(true);
-    QPalette pal = Picture3->palette();
-    pal.setColor(QPalette::Window, QColor::fromRgb(toPixel(kToolbarBack)));
-    Picture3->setPalette(pal);
+    fillBackground(*Picture3, kToolbarBack);
 
     const auto command = [this](const char* name, const QString& caption, double left, double width, Colour face,
                                 FailureStyle style, void (Form30::*handler)()) {
