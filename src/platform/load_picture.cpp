@@ -1,8 +1,6 @@
 #include "load_picture.h"
 
 #include <QFile>
-#include <QCursor>
-#include <QGuiApplication>
 #include <QImageReader>
 
 #include <algorithm>
@@ -737,20 +735,6 @@ QImage LoadPicture(const QString& path, qint64 largestBytes)
         return {};
     }
     return readPicture(file, largestBytes);
-}
-
-BusyCursor::BusyCursor()
-{
-    if (qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
-        QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
-        m_set = true;
-    }
-}
-
-BusyCursor::~BusyCursor()
-{
-    if (m_set)
-        QGuiApplication::restoreOverrideCursor();
 }
 
 } // namespace zovex

@@ -50,18 +50,4 @@ struct PictureClaim {
 // picture we read, is damaged, ends early, or its data cannot hold the picture it claims.
 PictureClaim examinePicture(QIODevice& device);
 
-// Shows the busy cursor over every window of the program while it lives (when a GUI
-// application exists). openPicture holds one around every window's load, which may take a
-// few seconds for the largest pictures.
-class BusyCursor {
-public:
-    BusyCursor();
-    ~BusyCursor();
-    BusyCursor(const BusyCursor&) = delete;
-    BusyCursor& operator=(const BusyCursor&) = delete;
-
-private:
-    bool m_set = false;
-};
-
 } // namespace zovex

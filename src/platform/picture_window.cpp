@@ -14,12 +14,16 @@ void setUpPictureWindow(QWidget& window, const QString& name, const QString& cap
     window.setWindowRole(name);
     window.setWindowTitle(caption);
     window.setFont(controlFont(QStringLiteral("宋体"), 9, false));
-    if (!background)
-        return;
-    window.setAutoFillBackground(true);
-    QPalette pal = window.palette();
-    pal.setColor(QPalette::Window, QColor::fromRgb(toPixel(*background)));
-    window.setPalette(pal);
+    if (background)
+        fillBackground(window, *background);
+}
+
+void fillBackground(QWidget& widget, Colour colour)
+{
+    widget.setAutoFillBackground(true);
+    QPalette pal = widget.palette();
+    pal.setColor(QPalette::Window, QColor::fromRgb(toPixel(colour)));
+    widget.setPalette(pal);
 }
 
 } // namespace zovex

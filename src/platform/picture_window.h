@@ -3,6 +3,7 @@
 //   its X window role (how the desktop and the end-to-end tests tell windows of one caption
 //   apart), the caption, the windows' 宋体 9-point font and, where the window has one, a plain
 //   background colour filled behind every control;
+// - fillBackground gives a window or a panel in it that plain background colour;
 // - PictureWindow<Base> (Base is QWidget or QMainWindow) routes Qt's window events to the
 //   window's handlers through the handler guard.
 //
@@ -29,6 +30,9 @@ namespace zovex {
 // keeps the background its style gives it.
 void setUpPictureWindow(QWidget& window, const QString& name, const QString& caption,
                         std::optional<Colour> background = std::nullopt);
+
+// Fills `widget`'s background with `colour` behind everything drawn on it.
+void fillBackground(QWidget& widget, Colour colour);
 
 template <class Base>
 class PictureWindow : public Base {

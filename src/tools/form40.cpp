@@ -43,15 +43,12 @@ void Form40::Command4_Click()
         return;
     Image1->setPicture(picture);
     // The picture's own size: one pixel of it is one pixel of the 96-dots-per-inch screen.
-    Image1->setZoomWidth(pxToTwips(picture.width()));
-    Image1->setZoomHeight(pxToTwips(picture.height()));
+    Image1->setZoomSize({pxToTwips(picture.width()), pxToTwips(picture.height())});
 }
 
 void Form40::step(ZoomStep direction)
 {
-    const ZoomSize next = zoomStep(Image1->zoomSize(), direction);
-    Image1->setZoomWidth(next.width);
-    Image1->setZoomHeight(next.height);
+    Image1->setZoomSize(zoomStep(Image1->zoomSize(), direction));
 }
 
 void Form40::Command1_Click() { step(ZoomStep::Enlarge); }

@@ -192,6 +192,12 @@ void ZoomDisplay::setZoomHeight(Twips twips)
     fitToWindow();
 }
 
+void ZoomDisplay::setZoomSize(ZoomSize size)
+{
+    m_size = size;
+    fitToWindow();
+}
+
 void ZoomDisplay::setPicture(const QImage& picture)
 {
     m_picture = picture;

@@ -87,6 +87,8 @@ public:
     // Set exactly as given; the widget then covers the part of the new size inside the window.
     void setZoomWidth(Twips twips);
     void setZoomHeight(Twips twips);
+    // Both sides at once, fitted to the window once.
+    void setZoomSize(ZoomSize size);
 
     // The picture shown, or a null image for none (the window's background shows through).
     // Kept shared, not copied, unless it has to be brought to 32 bits a pixel once.

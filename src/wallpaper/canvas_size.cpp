@@ -24,7 +24,7 @@ QString sizeText(qint64 width, qint64 height) { return sizeText(QString::number(
 
 QSize canvasInterior(QSize outerPx)
 {
-    return QSize(outerPx.width() - 2 * kCanvasBorderPx, outerPx.height() - 2 * kCanvasBorderPx);
+    return QSize(outerPx.width() - 2 * PictureBox::kBorderPx, outerPx.height() - 2 * PictureBox::kBorderPx);
 }
 
 CanvasSizeCheck checkCanvasSide(const QString& text, CanvasSide side, QSize outerPx)
@@ -34,7 +34,7 @@ CanvasSizeCheck checkCanvasSide(const QString& text, CanvasSide side, QSize oute
     // The box's text is read as a single-precision number, as the size properties take it.
     const float twips = number ? static_cast<float>(*number) : 0.0f;
     if (!number || !std::isfinite(twips))
-        return {std::nullopt, QStringLiteral("“%1”不是壁纸的%2：请输入以缇为单位的数（15 缇为 1 像素）。%3，画布保持不变。")
+        return {std::nullopt, {}, QStringLiteral("“%1”不是壁纸的%2：请输入以缇为单位的数（15 缇为 1 像素）。%3，画布保持不变。")
                                   .arg(text.left(40), boxName, limitText())};
     int sidePx = 0;
     try {
@@ -43,10 +43,10 @@ CanvasSizeCheck checkCanvasSide(const QString& text, CanvasSide side, QSize oute
         if (twips < 0)
             return checkCanvasSide(QStringLiteral("0"), side, outerPx);
         // Beyond 32-bit pixels: named as it was asked for, and far above any limit.
-        const QString asked = QString::number(roundHalfEven(twips / 15.0) - 2 * kCanvasBorderPx, 'g', 10);
+        const QString asked = QString::number(roundHalfEven(twips / 15.0) - 2 * PictureBox::kBorderPx, 'g', 10);
         const QString other = QString::number(canvasInterior(outerPx).width());
         const QString otherH = QString::number(canvasInterior(outerPx).height());
-        return {std::nullopt, QStringLiteral("壁纸尺寸 %1 太大：%2，这样保存的壁纸才能再次打开。画布保持不变。")
+        return {std::nullopt, {}, QStringLiteral("壁纸尺寸 %1 太大：%2，这样保存的壁纸才能再次打开。画布保持不变。")
                                   .arg(side == CanvasSide::Height ? sizeText(other, asked) : sizeText(asked, otherH),
                                        limitText())};
     }
@@ -59,13 +59,13 @@ CanvasSizeCheck checkCanvasSide(const QString& text, CanvasSide side, QSize oute
     const qint64 w = inner.width();
     const qint64 h = inner.height();
     if (w < 1 || h < 1)
-        return {std::nullopt,
+        return {std::nullopt, {},
                 QStringLiteral("壁纸尺寸 %1 太小：边框内每边至少要有 1 像素（%2至少 75 缇）。%3。画布保持不变。")
                     .arg(sizeText(w, h), boxName, limitText())};
     if (w > kLargestCanvasSide || h > kLargestCanvasSide || w * h > kLargestCanvasPixels)
-        return {std::nullopt, QStringLiteral("壁纸尺寸 %1 太大：%2，这样保存的壁纸才能再次打开。画布保持不变。")
+        return {std::nullopt, {}, QStringLiteral("壁纸尺寸 %1 太大：%2，这样保存的壁纸才能再次打开。画布保持不变。")
                                   .arg(sizeText(w, h), limitText())};
-    return {inner, {}};
+    return {inner, outer, {}};
 }
 
 QString canvasNotAllocatedNotice(QSize interior)

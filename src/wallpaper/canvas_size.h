@@ -9,6 +9,7 @@
 #pragma once
 
 #include "load_picture.h"
+#include "picture_box.h"
 
 #include <QSize>
 #include <QString>
@@ -17,7 +18,6 @@
 
 namespace zovex {
 
-inline constexpr int kCanvasBorderPx = 2;
 // Beyond this a side no longer fits the painter's coordinates on screen.
 inline constexpr int kLargestCanvasSide = 32767;
 inline constexpr qint64 kLargestCanvasPixels = kLargestPicturePixels;
@@ -29,11 +29,12 @@ QSize canvasInterior(QSize outerPx);
 
 struct CanvasSizeCheck {
     std::optional<QSize> interior; // the new interior, when the size can be applied
+    QSize outer;                   // then the box's outer size, its border included
     QString notice;                // otherwise what the user is told
 };
 
-// The interior the canvas gets when `text` is applied to `side` of a box whose other side
-// stays as in `outerPx`.
+// The interior (and outer size) the canvas gets when `text` is applied to `side` of a box
+// whose other side stays as in `outerPx`.
 CanvasSizeCheck checkCanvasSide(const QString& text, CanvasSide side, QSize outerPx);
 
 // The notice for a size the machine could not allocate.

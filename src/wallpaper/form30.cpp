@@ -6,6 +6,7 @@
 #include "message_box.h"
 #include "module4.h"
 #include "open_picture.h"
+#include "picture_window.h"
 #include "print_picture.h"
 #include "save_canvas_image.h"
 #include "single_window.h"
@@ -106,10 +107,7 @@ void Form30::buildControls()
     Picture3 = new QWidget(client);
     Picture3->setObjectName(QStringLiteral("Picture3"));
     Picture3->setGeometry(twipsRect(0, 0, 16575, 495));
-    Picture3->setAutoFillBackground(true);
-    QPalette pal = Picture3->palette();
-    pal.setColor(QPalette::Window, QColor::fromRgb(toPixel(kToolbarBack)));
-    Picture3->setPalette(pal);
+    fillBackground(*Picture3, kToolbarBack);
 
     const auto command = [this](const char* name, const QString& caption, double left, double width, Colour face,
                                 FailureStyle style, void (Form30::*handler)()) {
@@ -162,8 +160,20 @@ void Form30::Form_Load()
     Picture3->resize(twipsToPx(pxToTwips(outerPx) - 2.0), Picture3->height());
     Label1->move(Picture3->width() - Label1->width(), Label1->y());
     // A size refused here leaves that side as designed; the canvas is covered all the same.
-    applyCanvasSide(CanvasSide::Height);
-    applyCanvasSide(CanvasSide::Width);
+    // Both sides are checked first, so the canvas is sized once.
+    QSize outer = Picture1->size();
+    bool accepted = false;
+    for (const CanvasSide side : {CanvasSide::Height, CanvasSide::Width}) {
+        const CanvasSizeCheck check = checkCanvasSide(canvasSideText(side), side, outer);
+        if (check.interior) {
+            outer = check.outer;
+            accepted = true;
+        } else {
+            messageBoxes().notice(this, check.notice);
+        }
+    }
+    if (accepted)
+        setCanvasSize(outer);
     tileWith(Picture2->picture());
 }
 
@@ -175,15 +185,19 @@ bool Form30::setCanvasSize(QSize outerPx)
     return false;
 }
 
+QString Form30::canvasSideText(CanvasSide side) const
+{
+    return side == CanvasSide::Height ? Text1->text() : Text2->text();
+}
+
 bool Form30::applyCanvasSide(CanvasSide side)
 {
-    const QString text = side == CanvasSide::Height ? Text1->text() : Text2->text();
-    const CanvasSizeCheck check = checkCanvasSide(text, side, Picture1->size());
+    const CanvasSizeCheck check = checkCanvasSide(canvasSideText(side), side, Picture1->size());
     if (!check.interior) {
         messageBoxes().notice(this, check.notice);
         return false;
     }
-    return setCanvasSize(*check.interior + QSize(2 * PictureBox::kBorderPx, 2 * PictureBox::kBorderPx));
+    return setCanvasSize(check.outer);
 }
 
 void Form30::tileWith(const QImage& picture)

@@ -2,7 +2,6 @@
 
 #include "screen.h"
 
-#include <QCursor>
 #include <QMouseEvent>
 #include <QPointer>
 #include <QWidget>
@@ -73,8 +72,6 @@ private:
 };
 
 } // namespace
-
-void DragControl(QWidget& control) { DragControl(control, QCursor::pos()); }
 
 void DragControl(QWidget& control, QPoint pointer)
 {

@@ -6,7 +6,7 @@
 // that was grabbed under it, and then stays where it was dropped. No limit is put on the new
 // position. The call returns at once; the move is carried by the mouse events that follow,
 // which go to the control alone while it lasts. `pointer` is where the pointer is, in screen
-// coordinates (the desktop's pointer unless given).
+// coordinates.
 #pragma once
 
 #include <QPoint>
@@ -15,7 +15,6 @@ class QWidget;
 
 namespace zovex {
 
-void DragControl(QWidget& control);
 void DragControl(QWidget& control, QPoint pointer);
 
 // Where a control that was at `start` when the pointer grabbed it at `grabbed` goes when the
