@@ -160,20 +160,8 @@ void Form30::Form_Load()
     Picture3->resize(twipsToPx(pxToTwips(outerPx) - 2.0), Picture3->height());
     Label1->move(Picture3->width() - Label1->width(), Label1->y());
     // A size refused here leaves that side as designed; the canvas is covered all the same.
-    // Both sides are checked first, so the canvas is sized once.
-    QSize outer = Picture1->size();
-    bool accepted = false;
-    for (const CanvasSide side : {CanvasSide::Height, CanvasSide::Width}) {
-        const CanvasSizeCheck check = checkCanvasSide(canvasSideText(side), side, outer);
-        if (check.interior) {
-            outer = check.outer;
-            accepted = true;
-        } else {
-            messageBoxes().notice(this, check.notice);
-        }
-    }
-    if (accepted)
-        setCanvasSize(outer);
+    applyCanvasSide(CanvasSide::Height);
+    applyCanvasSide(CanvasSide::Width);
     tileWith(Picture2->picture());
 }
 
@@ -185,14 +173,10 @@ bool Form30::setCanvasSize(QSize outerPx)
     return false;
 }
 
-QString Form30::canvasSideText(CanvasSide side) const
-{
-    return side == CanvasSide::Height ? Text1->text() : Text2->text();
-}
-
 bool Form30::applyCanvasSide(CanvasSide side)
 {
-    const CanvasSizeCheck check = checkCanvasSide(canvasSideText(side), side, Picture1->size());
+    const QString text = side == CanvasSide::Height ? Text1->text() : Text2->text();
+    const CanvasSizeCheck check = checkCanvasSide(text, side, Picture1->size());
     if (!check.interior) {
         messageBoxes().notice(this, check.notice);
         return false;

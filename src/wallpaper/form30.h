@@ -112,8 +112,6 @@ protected:
 private:
     void buildControls();
     void buildMenu();
-    // The text box that holds `side` of the canvas.
-    QString canvasSideText(CanvasSide side) const;
     // Applies one text box to its side of the canvas; false (after a notice) when refused.
     bool applyCanvasSide(CanvasSide side);
     // Gives the canvas box the outer size `outerPx`; false (after a notice) when the canvas
