@@ -235,7 +235,8 @@ void DesignerWindow::buildControls()
                        [this, i] { Command1_Click(i); });
     }
 
-    Picture1 = new PictureBox(twipsRect(0, 0, kPicture1.width, kPicture1.height).size(), category(m_form.category()).canvasBack, this);
+    const QSize canvasSize = twipsSize(kPicture1.width, kPicture1.height);
+    Picture1 = new PictureBox(canvasSize, category(m_form.category()).canvasBack, this);
     placeControl(*Picture1, "Picture1", kPicture1);
     static constexpr const char* kImageNames[5] = {"Image1", "Image2", "Image3", "Image4", "Image5"};
     for (std::size_t i = 0; i < 5; ++i) {

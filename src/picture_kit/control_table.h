@@ -70,7 +70,7 @@ struct ControlRow {
     const char* name = "";
     ControlKind kind = ControlKind::Label;
     TwipsBox place;
-    QString caption;
+    QString caption = QString();
     std::optional<Colour> fore = std::nullopt;
     std::optional<Colour> back = std::nullopt;
     ControlFont font = {};

@@ -3,6 +3,7 @@
 #include "app_windows.h"
 #include "desktop_program.h"
 #include "errors.h"
+#include "form1_stand_in.h"
 #include "handler_guard.h"
 #include "single_window.h"
 #include "window_test.h"
@@ -116,6 +117,35 @@ TEST_F(FormsWindowTest, ASingleWindowRegisteredTwiceIsStillOneWindow)
     first.close();
     singleWindow<Probe>(WindowKind::Form40);
     EXPECT_EQ(Probe::made, 2) << "closed, it is made anew at the next reference";
+}
+
+TEST_F(FormsWindowTest, WindowsShowOneAnotherOnlyWhenTheOtherIsPartOfTheProgram)
+{
+    auto& registry = WindowRegistry::instance();
+    // Nothing registered: no window is shown, nothing is made, nothing fails.
+    EXPECT_FALSE(showForm1());
+    EXPECT_FALSE(showWindow(WindowKind::Form30));
+    EXPECT_FALSE(showOwnedByForm1(WindowKind::Form20));
+    EXPECT_FALSE(registry.hasForm(WindowKind::Form1));
+
+    // A tool without Form1 is not shown owned by it.
+    test::registerPlainStandIn(WindowKind::Form20);
+    EXPECT_FALSE(showOwnedByForm1(WindowKind::Form20));
+    EXPECT_FALSE(registry.isLoaded(WindowKind::Form20));
+
+    test::registerForm1StandIn();
+    EXPECT_TRUE(showForm1());
+    QWidget& form1 = registry.form(WindowKind::Form1).widget();
+    EXPECT_TRUE(form1.isVisible());
+    EXPECT_TRUE(showOwnedByForm1(WindowKind::Form20));
+    EXPECT_TRUE(registry.form(WindowKind::Form20).widget().isVisible());
+    EXPECT_EQ(registry.form(WindowKind::Form20).owner(), &form1);
+
+    test::registerPlainStandIn(WindowKind::Form40);
+    EXPECT_TRUE(showWindow(WindowKind::Form40, &form1));
+    EXPECT_EQ(registry.form(WindowKind::Form40).owner(), &form1);
+    EXPECT_TRUE(showWindow(WindowKind::Form40));
+    EXPECT_EQ(registry.form(WindowKind::Form40).owner(), &form1) << "a visible window keeps its owner";
 }
 
 // Restores Qt's own texts after the test: other tests of this program read English ones.

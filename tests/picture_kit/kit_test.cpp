@@ -1,7 +1,9 @@
-// The picture-window kit: the one twips rule, the right-aligned button row, openPicture,
-// printPicture, and the picture windows' set-up and event routing.
+// The picture-window kit: the one twips rule, the right-aligned button row, the control table,
+// openPicture, printPicture, and the picture windows' set-up and event routing.
 #include "button_layout.h"
+#include "colour_button.h"
 #include "common_dialog.h"
+#include "control_table.h"
 #include "errors.h"
 #include "font_faces.h"
 #include "handler_guard.h"
@@ -20,6 +22,7 @@
 
 #include <limits>
 #include <optional>
+#include <stdexcept>
 
 using namespace zovex;
 
@@ -76,6 +79,90 @@ TEST(ButtonLayout, ARowEndsTheGapBeforeTheRightEdge)
 }
 
 class KitWindowTest : public test::WindowTest {};
+
+TEST(ControlTable, EachKindMakesItsControlPlacedByTheTwipsRuleInItsFontAndColours)
+{
+    QWidget window;
+    const struct {
+        ControlRow row;
+        const char* className;
+    } cases[] = {
+        {{"Label1", ControlKind::Label, {15, 22.5, 37.5, 52.5}, "标签", RGB(255, 0, 0), {}, kBold10_5}, "QLabel"},
+        {{"Label2", ControlKind::Label, {0, 0, 300, 300}, "", RGB(0, 0, 128), RGB(192, 255, 192)}, "QLabel"},
+        {{"Command1", ControlKind::Button, {43000, 0, 300, 300}, "按钮", {}, RGB(0, 128, 0)}, "QPushButton"},
+        {{"Command2", ControlKind::ColourButton, {0, 0, 300, 300}, "颜色", {}, RGB(192, 192, 255)}, "QPushButton"},
+        {{"Text1", ControlKind::TextBox, {0, 0, 300, 300}, "33000", RGB(0, 0, 192), RGB(255, 192, 255)}, "QLineEdit"},
+        {{"Combo1", ControlKind::ComboBox, {0, 0, 300, 300}, "", RGB(0, 0, 255), RGB(192, 255, 255)}, "QComboBox"},
+        {{"Check1", ControlKind::CheckBox, {0, 0, 300, 300}, "暂停", RGB(255, 0, 0), RGB(64, 0, 64), kBold9},
+         "QCheckBox"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.row.name);
+        QWidget* w = buildControl(window, c.row);
+        EXPECT_EQ(w->parentWidget(), &window);
+        EXPECT_STREQ(w->metaObject()->className(), c.className);
+        EXPECT_EQ(w->objectName(), QString::fromLatin1(c.row.name));
+        EXPECT_EQ(w->geometry(), twipsRect(c.row.place.left, c.row.place.top, c.row.place.width, c.row.place.height));
+        EXPECT_EQ(w->font(), controlFont(QStringLiteral("宋体"), c.row.font.points, c.row.font.bold));
+        if (c.row.fore) {
+            EXPECT_EQ(w->palette().color(QPalette::WindowText), toQColor(*c.row.fore));
+        }
+        if (c.row.back && c.row.kind != ControlKind::ColourButton) {
+            EXPECT_EQ(w->palette().color(QPalette::Base), toQColor(*c.row.back));
+        }
+    }
+    EXPECT_EQ(window.findChild<QLabel*>("Label1")->geometry(), QRect(1, 2, 2, 4));
+    EXPECT_EQ(window.findChild<QLabel*>("Label1")->alignment(), Qt::AlignLeft | Qt::AlignTop);
+    EXPECT_FALSE(window.findChild<QLabel*>("Label1")->autoFillBackground()) << "no back colour: transparent";
+    EXPECT_TRUE(window.findChild<QLabel*>("Label2")->autoFillBackground());
+    EXPECT_EQ(window.findChild<QPushButton*>("Command1")->x(), 2867);
+    EXPECT_EQ(window.findChild<QPushButton*>("Command2")->styleSheet(), colourButtonStyle(RGB(192, 192, 255)));
+    EXPECT_EQ(window.findChild<QLineEdit*>("Text1")->cursorPosition(), 0);
+    auto* combo = window.findChild<QComboBox*>("Combo1");
+    EXPECT_TRUE(combo->isEditable());
+    EXPECT_EQ(combo->completer(), nullptr);
+    EXPECT_EQ(combo->insertPolicy(), QComboBox::NoInsert);
+    EXPECT_EQ(combo->lineEdit()->palette().color(QPalette::Text), QColor(0, 0, 255));
+}
+
+struct TableWindow final : QWidget {
+    QLabel* Label1 = nullptr;
+    QPushButton* Command1 = nullptr;
+    int clicks = 0;
+    void Command1_Click()
+    {
+        if (++clicks == 2)
+            throw std::runtime_error("boom");
+    }
+};
+
+TEST_F(KitWindowTest, AWindowsRowsFillItsMembersAndWireClicksThroughTheGuard)
+{
+    TableWindow w;
+    using Control = WindowControl<TableWindow>;
+    const Control rows[] = {
+        {{"Label1", ControlKind::Label, {0, 0, 300, 300}, "说明"}, &TableWindow::Label1},
+        {{"Command1", ControlKind::ColourButton, {300, 0, 300, 300}, "确定", {}, RGB(0, 192, 0)},
+         &TableWindow::Command1, &TableWindow::Command1_Click},
+    };
+    buildWindowControls(w, rows);
+    ASSERT_NE(w.Label1, nullptr);
+    ASSERT_NE(w.Command1, nullptr);
+    EXPECT_EQ(w.Label1->text(), QStringLiteral("说明"));
+    w.Command1->click();
+    EXPECT_EQ(w.clicks, 1);
+    EXPECT_TRUE(platform.boxes.shown.empty());
+    w.Command1->click(); // fails: NotAtAll tells the user, and nothing reaches Qt
+    EXPECT_EQ(w.clicks, 2);
+    EXPECT_EQ(platform.boxes.shown.size(), 1u);
+
+    // A row whose kind does not fit its member, or a click on what is no button, is a fault of
+    // the table, found when the window is built.
+    const Control wrongKind = {{"Label9", ControlKind::TextBox, {}}, &TableWindow::Label1};
+    EXPECT_THROW(buildWindowControl(w, wrongKind), std::logic_error);
+    const Control clickOnLabel = {{"Label8", ControlKind::Label, {}}, {}, &TableWindow::Command1_Click};
+    EXPECT_THROW(buildWindowControl(w, clickOnLabel), std::logic_error);
+}
 
 TEST_F(KitWindowTest, OpenPictureSetsTheFilterAndLoadsTheChosenFileOrNothing)
 {
