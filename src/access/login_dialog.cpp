@@ -47,7 +47,7 @@ public:
 
 // Gives a text box of the dialog the password behaviour: asterisks, no input method, at most
 // `maxLength` characters where it is above 0.
-void makePasswordBox(QLineEdit& box, int maxLength)
+void givePasswordBehaviour(QLineEdit& box, int maxLength)
 {
     box.setEchoMode(QLineEdit::Password);
     if (maxLength > 0)
@@ -105,9 +105,9 @@ frmpass::frmpass(Module5& module, FrmpassState& state, MessageBoxes* boxes, QWid
     fillBackground(*this, kBackground);
 
     buildWindowControls(*this, kControls);
-    makePasswordBox(*Text1, kLoginChars);
-    makePasswordBox(*Text2, 0);
-    makePasswordBox(*Text3, 0);
+    givePasswordBehaviour(*Text1, kLoginChars);
+    givePasswordBehaviour(*Text2, 0);
+    givePasswordBehaviour(*Text3, 0);
     Label2 = new ClickableLabel(this);
     dressControl(*Label2, kLabel2);
     Label2->setText(kLabel2.caption);
