@@ -5,7 +5,7 @@
 // WindowTick/1: one Form1 tick through its handler plus the repaint of the canvas and the five
 // previews, against Tick/1 (the tick alone) for the cost of showing it.
 #include "designer_window.h"
-#include "random_source.h"
+#include "bench_services.h"
 #include "window_registry.h"
 
 #include <QApplication>
@@ -95,38 +95,37 @@ private:
     std::thread m_thread;
 };
 
-void freshProgram()
-{
-    WindowRegistry::instance().reset();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    registerDesignerWindows();
-    RandomSource::shared().setState(RandomSource::kStartState);
-}
+// A fresh program: its environment of services, the designer windows registered, the random
+// source at its start state.
+struct FreshProgram : bench::BenchServices {
+    FreshProgram() { registerDesignerWindows(services); }
+    DesignerForm& designerForm(int k) { return zovex::designerForm(windows, k); }
+};
 
-std::int64_t totalCount(int windows)
+std::int64_t totalCount(FreshProgram& program, int windows)
 {
     std::int64_t n = 0;
     for (int k = 1; k <= windows; ++k)
-        n += designerForm(k).DesignCount;
+        n += program.designerForm(k).DesignCount;
     return n;
 }
 
 void BM_Window(benchmark::State& state)
 {
     const int windows = static_cast<int>(state.range(0));
-    freshProgram();
-    DesignerWindow& form1 = designerForm(1).window();
-    designerForm(1).Show();
+    FreshProgram program;
+    DesignerWindow& form1 = program.designerForm(1).window();
+    program.designerForm(1).Show();
     if (windows > 1)
         form1.Command8_Click(); // "1": every other window is created, hidden
     for (int k = 1; k <= windows; ++k)
-        designerForm(k).window().Command6_Click(); // 高速
+        program.designerForm(k).window().Command6_Click(); // 高速
     QCoreApplication::processEvents();
 
     ClickProbe probe(form1.Label11);
 
-    const std::int64_t startAll = totalCount(windows);
-    const std::int64_t startForm1 = designerForm(1).DesignCount;
+    const std::int64_t startAll = totalCount(program, windows);
+    const std::int64_t startForm1 = program.designerForm(1).DesignCount;
     double seconds = 0;
     for (auto _ : state) {
         QEventLoop loop;
@@ -148,28 +147,27 @@ void BM_Window(benchmark::State& state)
         sum += w;
         worst = std::max(worst, w);
     }
-    state.counters["ticks_per_s"] = static_cast<double>(totalCount(windows) - startAll) / seconds;
-    state.counters["form1_ticks_per_s"] = static_cast<double>(designerForm(1).DesignCount - startForm1) / seconds;
+    state.counters["ticks_per_s"] = static_cast<double>(totalCount(program, windows) - startAll) / seconds;
+    state.counters["form1_ticks_per_s"] =
+        static_cast<double>(program.designerForm(1).DesignCount - startForm1) / seconds;
     state.counters["click_wait_ms_mean"] = waits.empty() ? 0.0 : sum / static_cast<double>(waits.size());
     state.counters["click_wait_ms_max"] = worst;
     state.counters["clicks"] = static_cast<double>(waits.size());
     for (int k = 1; k <= windows; ++k)
-        designerForm(k).window().Check2->click(); // paused: nothing ticks after the measurement
-    freshProgram();
+        program.designerForm(k).window().Check2->click(); // paused: nothing ticks after the measurement
 }
 
 void BM_WindowTick(benchmark::State& state)
 {
-    freshProgram();
-    designerForm(1).Show();
-    DesignerWindow& form1 = designerForm(1).window();
+    FreshProgram program;
+    program.designerForm(1).Show();
+    DesignerWindow& form1 = program.designerForm(1).window();
     form1.Check2->click(); // paused: only the ticks below run
     for (auto _ : state) {
         form1.Timer1_Timer();
         form1.repaint(); // the canvas and the five previews, stretched
     }
     state.SetItemsProcessed(state.iterations());
-    freshProgram();
 }
 
 } // namespace

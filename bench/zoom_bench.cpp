@@ -5,6 +5,7 @@
 // k = 10 is a 1.4 GB image). ZoomForty: forty 放大 in a zoom window with a repaint after each, reporting how much
 // the process's memory grew (rss_growth_mb, peak_growth_mb).
 #include "zoom_window.h"
+#include "bench_services.h"
 #include "peak_memory.h"
 #include "zoom_display.h"
 
@@ -105,8 +106,9 @@ BENCHMARK(ZoomPaintScaled)->Arg(0)->Arg(10)->Unit(benchmark::kMillisecond);
 
 void ZoomForty(benchmark::State& state)
 {
+    const bench::BenchServices program;
     for (auto _ : state) {
-        Form40 window;
+        Form40 window(program.services);
         window.setWindowState(Qt::WindowNoState);
         window.resize(kWindow);
         window.Image1->setPicture(benchPicture());

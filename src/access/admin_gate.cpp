@@ -4,6 +4,7 @@
 #include "message_box.h"
 #include "password_file.h"
 #include "app_windows.h"
+#include "services.h"
 
 #include <QApplication>
 
@@ -63,13 +64,15 @@ GateOutcome CheckAdminPassword(const GateEnvironment& env)
     return GateOutcome::Granted;
 }
 
-GateOutcome runAdminGate(QApplication& app, const std::function<void()>& showForm1)
+GateOutcome runAdminGate(QApplication& app, const Services& services, const std::function<void()>& showForm1)
 {
     Module5& m = module5();
     m.programDir = QCoreApplication::applicationDirPath();
-    WindowRegistry& registry = WindowRegistry::instance();
+    WindowRegistry& registry = services.windows;
+    MessageBoxes& boxes = services.messageBoxes;
     if (!registry.hasKind(WindowKind::frmpass))
-        registry.registerKind(WindowKind::frmpass, [] { return std::make_unique<FrmpassForm>(module5()); });
+        registry.registerKind(WindowKind::frmpass,
+                              [&boxes] { return std::make_unique<FrmpassForm>(module5(), boxes); });
 
     struct QuitOnLastWindowClosedOff {
         QApplication& app;
@@ -77,7 +80,7 @@ GateOutcome runAdminGate(QApplication& app, const std::function<void()>& showFor
         ~QuitOnLastWindowClosedOff() { app.setQuitOnLastWindowClosed(true); }
     } quitOff(app);
 
-    return CheckAdminPassword({m, messageBoxes(), registry.as<FrmpassForm>(WindowKind::frmpass), showForm1});
+    return CheckAdminPassword({m, boxes, registry.as<FrmpassForm>(WindowKind::frmpass), showForm1});
 }
 
 } // namespace zovex

@@ -16,6 +16,7 @@ class QApplication;
 namespace zovex {
 
 class MessageBoxes;
+struct Services;
 
 // Module5's state, shared by the gate and the login dialog.
 struct Module5 {
@@ -71,10 +72,10 @@ QString unreadableFileText(const QString& reason);
 
 GateOutcome CheckAdminPassword(const GateEnvironment& env);
 
-// The gate as the program runs it at start-up: the program's folder, the program's message
-// boxes and frmpass from the window registry. The application does not quit while the gate's
+// The gate as the program runs it at start-up: the program's folder, and the message boxes and
+// frmpass (registered here if need be) from the program's `services`. The application does not quit while the gate's
 // boxes and dialogs open and close (no other window exists yet); quitting on the last window
 // closed is switched back on afterwards.
-GateOutcome runAdminGate(QApplication& app, const std::function<void()>& showForm1);
+GateOutcome runAdminGate(QApplication& app, const Services& services, const std::function<void()>& showForm1);
 
 } // namespace zovex

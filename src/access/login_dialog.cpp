@@ -93,7 +93,7 @@ void ClickableLabel::mouseReleaseEvent(QMouseEvent* event)
         onClick();
 }
 
-frmpass::frmpass(Module5& module, FrmpassState& state, MessageBoxes* boxes, QWidget* parent)
+frmpass::frmpass(Module5& module, FrmpassState& state, MessageBoxes& boxes, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
                           Qt::MSWindowsFixedSizeDialogHint),
       m_module(module), m_state(state), m_boxes(boxes)
@@ -142,10 +142,8 @@ frmpass::frmpass(Module5& module, FrmpassState& state, MessageBoxes* boxes, QWid
 
 void frmpass::runHandler(void (frmpass::*handler)())
 {
-    zovex::runHandler(FailureStyle::NotAtAll, this, [&] { (this->*handler)(); }, &boxes());
+    zovex::runHandler(m_boxes, FailureStyle::NotAtAll, this, [&] { (this->*handler)(); });
 }
-
-MessageBoxes& frmpass::boxes() const { return m_boxes ? *m_boxes : messageBoxes(); }
 
 void frmpass::notice(const QString& text) { boxes().notice(this, text); }
 
@@ -221,7 +219,7 @@ void frmpass::keyPressEvent(QKeyEvent* event)
     QDialog::keyPressEvent(event);
 }
 
-FrmpassForm::FrmpassForm(Module5& module, MessageBoxes* boxes) : m_module(module), m_boxes(boxes) {}
+FrmpassForm::FrmpassForm(Module5& module, MessageBoxes& boxes) : m_module(module), m_boxes(boxes) {}
 
 std::unique_ptr<QWidget> FrmpassForm::createWidget()
 {

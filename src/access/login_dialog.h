@@ -46,8 +46,8 @@ protected:
 
 class frmpass final : public QDialog {
 public:
-    // `boxes` nullptr: the program's message boxes at the time of each message.
-    frmpass(Module5& module, FrmpassState& state, MessageBoxes* boxes = nullptr, QWidget* parent = nullptr);
+    // The dialog's messages go through `boxes`.
+    frmpass(Module5& module, FrmpassState& state, MessageBoxes& boxes, QWidget* parent = nullptr);
 
     QLabel* Label1;
     QLineEdit* Text1;
@@ -61,6 +61,8 @@ public:
     QPushButton* Comca;
 
     bool isChangeMode() const;
+    // The message boxes its handlers report through.
+    MessageBoxes& boxes() const { return m_boxes; }
 
     void Command1_Click();
     void Label2_Click();
@@ -72,13 +74,12 @@ protected:
 
 private:
     void runHandler(void (frmpass::*handler)());
-    MessageBoxes& boxes() const;
     void notice(const QString& text);
     void emptyNewPasswordBoxes();
 
     Module5& m_module;
     FrmpassState& m_state;
-    MessageBoxes* m_boxes;
+    MessageBoxes& m_boxes;
 };
 
 // Texts of the dialog's own messages.
@@ -94,7 +95,7 @@ QString passwordNotSavedText(const QString& reason);
 // every showing.
 class FrmpassForm final : public Form, public LoginDialog {
 public:
-    explicit FrmpassForm(Module5& module, MessageBoxes* boxes = nullptr);
+    FrmpassForm(Module5& module, MessageBoxes& boxes);
 
     AttemptEnd showModal() override;
     QString grzbpass() const override { return m_state.grzbpass; }
@@ -107,7 +108,7 @@ protected:
 
 private:
     Module5& m_module;
-    MessageBoxes* m_boxes;
+    MessageBoxes& m_boxes;
     FrmpassState m_state;
 };
 

@@ -1,5 +1,6 @@
 // zovex: the desktop program. It starts into the category-1 designer window; the ten designer
-// windows and the picture tools are obtained through the window registry only. The program
+// windows and the picture tools are obtained through the window registry only. The program's one
+// environment of services (ProgramServices) is built here and handed to every window. The program
 // ends when none of its windows is visible any more: an open tool window keeps it running,
 // hidden designer windows do not.
 #include "app_options.h"
@@ -12,6 +13,15 @@
 #include "admin_gate.h"
 #include "app_windows.h"
 #include "print_window.h"
+#include "clipboard.h"
+#include "common_dialog.h"
+#include "message_box.h"
+#include "printer.h"
+#include "random_source.h"
+#include "screen.h"
+#include "services.h"
+#include "tick_gate.h"
+#include "tick_queue.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -32,6 +42,27 @@ int printText(const std::string& text)
     }
     return 0;
 }
+
+// The desktop's real services and the program's one registry, tick queue, gate and random
+// source. Made after the application object and gone before it: the windows go first.
+struct ProgramServices {
+    zovex::QtMessageBoxes boxes;
+    zovex::QtFileDialogBackend dialogs;
+    zovex::QtPrinter printer;
+    zovex::QtScreen screen;
+    zovex::QtClipboard clipboard;
+    zovex::TickQueue ticks;
+    zovex::TickGate gate;
+    zovex::RandomSource random;
+    zovex::WindowRegistry windows{ticks};
+    const zovex::Services services{boxes, dialogs, printer, screen, clipboard, windows, ticks, gate, random};
+
+    ProgramServices() = default;
+    ProgramServices(const ProgramServices&) = delete;
+    ProgramServices& operator=(const ProgramServices&) = delete;
+    // Windows are widgets: they must go while the application object still exists.
+    ~ProgramServices() { windows.reset(); }
+};
 
 } // namespace
 
@@ -62,22 +93,19 @@ int main(int argc, char** argv)
     QApplication::setApplicationVersion(QStringLiteral(ZOVEX_VERSION));
     QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral(ZOVEX_APP_ID)));
     installFontSubstitutions();
-    registerDesignerWindows();
-    registerPrintWindow();
-    registerCaptureWindow();
-    registerWallpaperWindow();
-    registerZoomWindow();
+    ProgramServices program;
+    const Services& services = program.services;
+    registerDesignerWindows(services);
+    registerPrintWindow(services);
+    registerCaptureWindow(services);
+    registerWallpaperWindow(services);
+    registerZoomWindow(services);
 
     // Start-up: the administrator login shows Form1 through the registry, or ends the program
     // before its event loop.
-    if (endsProgram(runAdminGate(app, showForm1))) {
-        WindowRegistry::instance().reset();
+    if (endsProgram(runAdminGate(app, services, [&services] { showForm1(services.windows); })))
         return 1;
-    }
 
     endProgramWhenNoWindowIsVisible(app);
-    const int rc = QApplication::exec();
-    // Windows are widgets: they must go while the application object still exists.
-    WindowRegistry::instance().reset();
-    return rc;
+    return QApplication::exec();
 }

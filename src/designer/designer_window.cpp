@@ -54,7 +54,7 @@ const QIcon& designerIcon()
 
 // --- DesignerForm -------------------------------------------------------------------------
 
-DesignerForm::DesignerForm(int category) : m_category(category)
+DesignerForm::DesignerForm(const Services& services, int category) : m_services(services), m_category(category)
 {
     (void)designerDescription(category); // rejects a category outside 1..10 here, not later
 }
@@ -75,7 +75,8 @@ std::unique_ptr<QWidget> DesignerForm::createWidget()
 
 // --- DesignerWindow: building -------------------------------------------------------------
 
-DesignerWindow::DesignerWindow(DesignerForm& form) : QWidget(nullptr), m_form(form)
+DesignerWindow::DesignerWindow(DesignerForm& form)
+    : QWidget(nullptr), cdlg(form.services().fileDialogs), m_form(form), m_services(form.services())
 {
     const DesignerDescription& d = description();
     setUpPictureWindow(*this, QString::fromLatin1(d.formName), kDesignerCaption);
@@ -102,11 +103,11 @@ DesignerWindow::DesignerWindow(DesignerForm& form) : QWidget(nullptr), m_form(fo
     // The tick itself waits its turn in the program's tick queue, so that input waiting is
     // served between any two ticks of all windows.
     connect(Timer1, &QTimer::timeout, this,
-            [this] { TickQueue::instance().request(this, [this] { Timer1_Timer(); }); });
+            [this] { m_services.ticks.request(this, [this] { Timer1_Timer(); }); });
     Timer1->start();
 }
 
-DesignerWindow::~DesignerWindow() { TickQueue::instance().cancel(this); }
+DesignerWindow::~DesignerWindow() { m_services.ticks.cancel(this); }
 
 namespace {
 
@@ -231,7 +232,7 @@ void DesignerWindow::buildControls()
     buildWindowControls(*this, kStrip);
     for (const int i : {1, 0, 2}) {
         Command1[static_cast<std::size_t>(i)] = buildControl<QPushButton>(*this, kCommand1[i]);
-        connectHandler(Command1[static_cast<std::size_t>(i)], &QPushButton::clicked, this, kStatements,
+        connectHandler(boxes(), Command1[static_cast<std::size_t>(i)], &QPushButton::clicked, this, kStatements,
                        [this, i] { Command1_Click(i); });
     }
 
@@ -340,10 +341,10 @@ void DesignerWindow::Timer1_Timer()
 {
     // While a screen selection is being dragged out no window ticks; a tick falling then is
     // dropped, not made up afterwards.
-    if (TickGate::isHeld())
+    if (m_services.tickGate.isHeld())
         return;
-    runHandler(FailureStyle::StatementByStatement, this, [&] {
-        const TickOutput out = runGenerationTick(canvas(), RandomSource::shared(), category(m_form.category()),
+    runHandler(boxes(), FailureStyle::StatementByStatement, this, [&] {
+        const TickOutput out = runGenerationTick(canvas(), m_services.random, category(m_form.category()),
                                                  m_form.DesignCount, tickInputs());
         Label11->setText(out.countCaption);
         for (ImageBox* image : Image)
@@ -372,7 +373,7 @@ QPushButton* DesignerWindow::categoryButton(int j) const
 
 void DesignerWindow::showCategory(int j)
 {
-    WindowRegistry& registry = WindowRegistry::instance();
+    WindowRegistry& registry = m_services.windows;
     registry.form(designerKind(j)).Show();
     for (int i = 1; i <= 10; ++i) {
         if (i != j)
@@ -384,7 +385,7 @@ void DesignerWindow::showCategory(int j)
 void DesignerWindow::stopTimer1()
 {
     Timer1->stop();
-    TickQueue::instance().cancel(this);
+    m_services.ticks.cancel(this);
 }
 
 void DesignerWindow::setTimer1Interval(int ms)
@@ -392,7 +393,7 @@ void DesignerWindow::setTimer1Interval(int ms)
     // A running timer counts the new interval afresh from now, a stopped one stays stopped;
     // a tick that was already due belongs to the old interval and is dropped.
     Timer1->setInterval(ms);
-    TickQueue::instance().cancel(this);
+    m_services.ticks.cancel(this);
 }
 
 void DesignerWindow::Check2_Click()
@@ -411,11 +412,11 @@ void DesignerWindow::Command5_Click() { setTimer1Interval(kFastIntervalMs); }
 void DesignerWindow::Command6_Click() { setTimer1Interval(kHighIntervalMs); }
 void DesignerWindow::Command7_Click() { setTimer1Interval(kSlowIntervalMs); }
 
-void DesignerWindow::Command2_Click() { SaveCanvasImage(cdlg, canvas(), this); }
+void DesignerWindow::Command2_Click() { SaveCanvasImage(boxes(), cdlg, canvas(), this); }
 
-void DesignerWindow::Command3_Click() { showOwnedByForm1(WindowKind::zvtdy); }
-void DesignerWindow::Command18_Click() { showOwnedByForm1(WindowKind::Form20); }
-void DesignerWindow::Command19_Click() { showOwnedByForm1(WindowKind::Form30); }
+void DesignerWindow::Command3_Click() { showOwnedByForm1(m_services.windows, WindowKind::zvtdy); }
+void DesignerWindow::Command18_Click() { showOwnedByForm1(m_services.windows, WindowKind::Form20); }
+void DesignerWindow::Command19_Click() { showOwnedByForm1(m_services.windows, WindowKind::Form30); }
 
 // --- registry -----------------------------------------------------------------------------
 
@@ -426,15 +427,16 @@ WallpaperAccess g_wallpaperAccess = WallpaperAccess::Hidden;
 WallpaperAccess wallpaperAccess() { return g_wallpaperAccess; }
 void setWallpaperAccess(WallpaperAccess access) { g_wallpaperAccess = access; }
 
-void registerDesignerWindows()
+void registerDesignerWindows(const Services& services)
 {
-    WindowRegistry& registry = WindowRegistry::instance();
+    WindowRegistry& registry = services.windows;
     for (int k = 1; k <= 10; ++k) {
         if (!registry.hasKind(designerKind(k)))
-            registry.registerKind(designerKind(k), [k] { return std::make_unique<DesignerForm>(k); });
+            registry.registerKind(designerKind(k),
+                                  [services, k] { return std::make_unique<DesignerForm>(services, k); });
     }
 }
 
-DesignerForm& designerForm(int k) { return WindowRegistry::instance().as<DesignerForm>(designerKind(k)); }
+DesignerForm& designerForm(WindowRegistry& registry, int k) { return registry.as<DesignerForm>(designerKind(k)); }
 
 } // namespace zovex

@@ -7,7 +7,9 @@
 // the next reference after a close. Every handler is a public member named after its control
 // and event; handlers never let an exception out, and tests call them directly (Timer1_Timer
 // included) instead of waiting for the timer. When Timer1 fires, the tick waits its turn in
-// the TickQueue, which runs one tick of any window per pass of the event loop.
+// the TickQueue, which runs one tick of any window per pass of the event loop. Both hold the
+// program's Services they were made with: the tick queue and gate, the random source, the
+// registry (the other designer windows and the tools) and the desktop's boxes and dialogs.
 #pragma once
 
 #include "common_dialog.h"
@@ -15,6 +17,7 @@
 #include "generation_tick.h"
 #include "image_box.h"
 #include "picture_box.h"
+#include "services.h"
 #include "window_registry.h"
 
 #include <QRect>
@@ -42,10 +45,11 @@ class DesignerWindow;
 
 class DesignerForm final : public Form {
 public:
-    explicit DesignerForm(int category);
+    DesignerForm(const Services& services, int category);
 
     int category() const { return m_category; }
     const DesignerDescription& description() const;
+    const Services& services() const { return m_services; }
 
     // Patterns composed in this window since the program started, across closes.
     std::int32_t DesignCount = 0;
@@ -57,6 +61,7 @@ protected:
     std::unique_ptr<QWidget> createWidget() override;
 
 private:
+    Services m_services;
     int m_category;
 };
 
@@ -66,6 +71,9 @@ public:
     ~DesignerWindow() override;
 
     DesignerForm& form() { return m_form; }
+    const Services& services() const { return m_services; }
+    // The message boxes its handlers report through.
+    MessageBoxes& boxes() const { return m_services.messageBoxes; }
     const DesignerDescription& description() const { return m_form.description(); }
     Canvas& canvas() { return Picture1->canvas(); }
 
@@ -146,9 +154,10 @@ private:
     void stopTimer1();
     void setTimer1Interval(int ms);
     // Shows category j's window and hides the nine others, creating those that do not exist.
-    static void showCategory(int j);
+    void showCategory(int j);
 
     DesignerForm& m_form;
+    Services m_services; // the form's, kept here: the window may outlive the form's members
 };
 
 // Whether Form1 shows "高速排版", the way into the wallpaper window. The program keeps it hidden
@@ -157,10 +166,10 @@ enum class WallpaperAccess { Hidden, Shown };
 WallpaperAccess wallpaperAccess();
 void setWallpaperAccess(WallpaperAccess access);
 
-// Registers Form1..Form10 with the window registry; later calls change nothing.
-void registerDesignerWindows();
+// Registers Form1..Form10 with the registry of `services`; later calls change nothing.
+void registerDesignerWindows(const Services& services);
 
 // The registry's object of category k (1..10), made if need be; registerDesignerWindows first.
-DesignerForm& designerForm(int k);
+DesignerForm& designerForm(WindowRegistry& registry, int k);
 
 } // namespace zovex

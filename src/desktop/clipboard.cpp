@@ -1,5 +1,4 @@
 #include "clipboard.h"
-#include "replaceable.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
@@ -17,12 +16,6 @@ QImage QtClipboard::image() const
     if (QClipboard* c = QGuiApplication::clipboard())
         return c->image(QClipboard::Clipboard);
     return {};
-}
-
-Clipboard& systemClipboard() { return Replaceable<Clipboard, QtClipboard>::get(); }
-void setSystemClipboard(Clipboard* clipboard)
-{
-    Replaceable<Clipboard, QtClipboard>::replace(clipboard);
 }
 
 } // namespace zovex

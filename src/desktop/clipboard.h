@@ -22,8 +22,4 @@ public:
     QImage image() const override;
 };
 
-// The program's clipboard: the Qt one unless a test installed another.
-Clipboard& systemClipboard();
-void setSystemClipboard(Clipboard* clipboard); // nullptr restores the Qt one
-
 } // namespace zovex

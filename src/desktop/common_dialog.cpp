@@ -1,5 +1,4 @@
 #include "common_dialog.h"
-#include "replaceable.h"
 
 #include <QFileDialog>
 #include <QRegularExpression>
@@ -62,8 +61,7 @@ bool CommonDialog::show(QWidget* parent, DialogMode mode)
     r.fileName = FileName;
     r.filters = parseDialogFilter(Filter);
     r.flags = Flags;
-    FileDialogBackend& backend = m_backend ? *m_backend : fileDialogBackend();
-    const std::optional<QString> chosen = backend.run(parent, r);
+    const std::optional<QString> chosen = m_backend.run(parent, r);
     if (!chosen) {
         if (CancelError)
             throw DialogCancelled();
@@ -71,15 +69,6 @@ bool CommonDialog::show(QWidget* parent, DialogMode mode)
     }
     FileName = *chosen;
     return true;
-}
-
-FileDialogBackend& fileDialogBackend()
-{
-    return Replaceable<FileDialogBackend, QtFileDialogBackend>::get();
-}
-void setFileDialogBackend(FileDialogBackend* backend)
-{
-    Replaceable<FileDialogBackend, QtFileDialogBackend>::replace(backend);
 }
 
 } // namespace zovex

@@ -54,8 +54,8 @@ QStringList parseDialogFilter(const QString& filter);
 
 class CommonDialog {
 public:
-    // Uses the program's backend (fileDialogBackend()) unless one is given.
-    explicit CommonDialog(FileDialogBackend* backend = nullptr) : m_backend(backend) {}
+    // Shows itself through `backend` (the window's file dialogs).
+    explicit CommonDialog(FileDialogBackend& backend) : m_backend(backend) {}
 
     QString Filter;
     QString InitDir;
@@ -72,10 +72,7 @@ public:
 
 private:
     bool show(QWidget* parent, DialogMode mode);
-    FileDialogBackend* m_backend;
+    FileDialogBackend& m_backend;
 };
-
-FileDialogBackend& fileDialogBackend();
-void setFileDialogBackend(FileDialogBackend* backend); // nullptr restores the Qt one
 
 } // namespace zovex

@@ -1,5 +1,4 @@
 #include "message_box.h"
-#include "replaceable.h"
 
 #include <QMessageBox>
 
@@ -28,12 +27,6 @@ MsgAnswer QtMessageBoxes::show(QWidget* parent, const MessageRequest& r)
     if (r.buttons == MsgButtons::YesNo)
         return rc == QMessageBox::Yes ? MsgAnswer::Yes : MsgAnswer::No;
     return MsgAnswer::Ok;
-}
-
-MessageBoxes& messageBoxes() { return Replaceable<MessageBoxes, QtMessageBoxes>::get(); }
-void setMessageBoxes(MessageBoxes* boxes)
-{
-    Replaceable<MessageBoxes, QtMessageBoxes>::replace(boxes);
 }
 
 } // namespace zovex

@@ -43,8 +43,4 @@ public:
     MsgAnswer show(QWidget* parent, const MessageRequest& request) override;
 };
 
-// The program's message boxes: the Qt ones unless a test installed others.
-MessageBoxes& messageBoxes();
-void setMessageBoxes(MessageBoxes* boxes); // nullptr restores the Qt ones
-
 } // namespace zovex

@@ -1,5 +1,4 @@
 #include "printer.h"
-#include "replaceable.h"
 
 #include <QPageLayout>
 #include <QPainter>
@@ -85,8 +84,5 @@ bool QtPrinter::EndDoc()
     m_printer.reset();
     return sent;
 }
-
-Printer& printer() { return Replaceable<Printer, QtPrinter>::get(); }
-void setPrinter(Printer* p) { Replaceable<Printer, QtPrinter>::replace(p); }
 
 } // namespace zovex

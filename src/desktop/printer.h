@@ -48,8 +48,4 @@ private:
     std::unique_ptr<QPainter> m_painter;
 };
 
-// The program's printer: the Qt one unless a test installed another.
-Printer& printer();
-void setPrinter(Printer* printer); // nullptr restores the Qt one
-
 } // namespace zovex

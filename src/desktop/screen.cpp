@@ -1,5 +1,4 @@
 #include "screen.h"
-#include "replaceable.h"
 
 #include <QCursor>
 #include <QGuiApplication>
@@ -11,8 +10,7 @@ namespace zovex {
 
 QtScreen::~QtScreen()
 {
-    // The program's screen lives until the end of the process, when the application may be
-    // gone already: leave Qt alone then.
+    // A screen that outlives the application must leave Qt alone.
     if (QGuiApplication::instance() == nullptr)
         return;
     releaseCapture();
@@ -54,8 +52,5 @@ void QtScreen::releaseCapture()
         m_captured->releaseMouse();
     m_captured = nullptr;
 }
-
-Screen& desktopScreen() { return Replaceable<Screen, QtScreen>::get(); }
-void setDesktopScreen(Screen* screen) { Replaceable<Screen, QtScreen>::replace(screen); }
 
 } // namespace zovex

@@ -58,8 +58,4 @@ private:
     QPointer<QWidget> m_captured;
 };
 
-// The program's screen: the Qt one unless a test installed another.
-Screen& desktopScreen();
-void setDesktopScreen(Screen* screen); // nullptr restores the Qt one
-
 } // namespace zovex

@@ -2,23 +2,21 @@
 
 namespace zovex {
 
-bool showWindow(WindowKind kind, QWidget* owner)
+bool showWindow(WindowRegistry& registry, WindowKind kind, QWidget* owner)
 {
-    WindowRegistry& registry = WindowRegistry::instance();
     if (!registry.hasKind(kind))
         return false;
     registry.form(kind).Show(owner);
     return true;
 }
 
-bool showForm1() { return showWindow(WindowKind::Form1); }
+bool showForm1(WindowRegistry& registry) { return showWindow(registry, WindowKind::Form1); }
 
-bool showOwnedByForm1(WindowKind tool)
+bool showOwnedByForm1(WindowRegistry& registry, WindowKind tool)
 {
-    WindowRegistry& registry = WindowRegistry::instance();
     if (!registry.hasKind(tool) || !registry.hasKind(WindowKind::Form1))
         return false;
-    return showWindow(tool, &registry.form(WindowKind::Form1).widget());
+    return showWindow(registry, tool, &registry.form(WindowKind::Form1).widget());
 }
 
 } // namespace zovex

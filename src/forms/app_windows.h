@@ -4,8 +4,9 @@
 // designerKind(c) names the designer window of category c. A window never reaches another
 // through the registry itself: showWindow shows the window of a kind modeless (owned by `owner`
 // when one is given), showForm1 brings Form1 back when a tool is done, and showOwnedByForm1
-// shows a tool owned by Form1 (loaded if need be), whichever window asks. A window that is not
-// part of this program (its kind not registered) is not shown, by any of the three.
+// shows a tool owned by Form1 (loaded if need be), whichever window asks. Each takes the
+// registry of the asking window's Services. A window that is not part of this program (its kind
+// not registered) is not shown, by any of the three.
 #pragma once
 
 #include "window_registry.h"
@@ -25,8 +26,8 @@ enum class WindowKind : int {
 inline WindowKind designerKind(int category) { return static_cast<WindowKind>(category); }
 
 // Whether the window was shown: false when its kind is not registered.
-bool showWindow(WindowKind kind, QWidget* owner = nullptr);
-bool showForm1();
-bool showOwnedByForm1(WindowKind tool);
+bool showWindow(WindowRegistry& registry, WindowKind kind, QWidget* owner = nullptr);
+bool showForm1(WindowRegistry& registry);
+bool showOwnedByForm1(WindowRegistry& registry, WindowKind tool);
 
 } // namespace zovex

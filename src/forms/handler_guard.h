@@ -30,9 +30,9 @@ enum class FailureStyle { StatementByStatement, WholeOperation, NotAtAll };
 // can act on (never an exception's own English text).
 QString handlerFailureText(std::exception_ptr error);
 
-// Runs `handler` of `window` in `style`; reports through `boxes` (the program's by default).
+// Runs `handler` of `window` in `style`; reports through `boxes` (the window's message boxes).
 template <class F>
-void runHandler(FailureStyle style, QWidget* window, F&& handler, MessageBoxes* boxes = nullptr) noexcept
+void runHandler(MessageBoxes& boxes, FailureStyle style, QWidget* window, F&& handler) noexcept
 {
     try {
         std::forward<F>(handler)();
@@ -40,7 +40,7 @@ void runHandler(FailureStyle style, QWidget* window, F&& handler, MessageBoxes* 
         if (style != FailureStyle::NotAtAll)
             return;
         try {
-            (boxes ? *boxes : messageBoxes()).notice(window, handlerFailureText(std::current_exception()));
+            boxes.notice(window, handlerFailureText(std::current_exception()));
         } catch (...) {
         }
     }
@@ -49,11 +49,12 @@ void runHandler(FailureStyle style, QWidget* window, F&& handler, MessageBoxes* 
 // Connects `signal` of `sender` to `handler`, run through runHandler for `window` (which also
 // owns the connection: it ends with the window).
 template <class Sender, class Signal, class F>
-QMetaObject::Connection connectHandler(Sender* sender, Signal signal, QWidget* window, FailureStyle style,
-                                       F handler)
+QMetaObject::Connection connectHandler(MessageBoxes& boxes, Sender* sender, Signal signal, QWidget* window,
+                                       FailureStyle style, F handler)
 {
-    return QObject::connect(sender, signal, window,
-                            [window, style, handler = std::move(handler)] { runHandler(style, window, handler); });
+    return QObject::connect(sender, signal, window, [&boxes, window, style, handler = std::move(handler)] {
+        runHandler(boxes, style, window, handler);
+    });
 }
 
 } // namespace zovex

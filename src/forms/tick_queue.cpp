@@ -7,10 +7,10 @@
 
 namespace zovex {
 
-TickQueue& TickQueue::instance()
+TickQueue::~TickQueue()
 {
-    static TickQueue queue;
-    return queue;
+    // The runner belongs to the application, which may outlive the queue.
+    delete m_runner.data();
 }
 
 void TickQueue::request(QObject* owner, std::function<void()> call)

@@ -6,7 +6,8 @@
 // keyboard, window system) before it serves timers again, so even ten windows ticking back to
 // back hold a click up for one tick at most. A call already waiting for the same owner is not
 // added twice (timer calls never queue up); a stopped, restarted or closed timer's waiting
-// call is dropped with cancel(). A call that throws is abandoned alone. UI thread only.
+// call is dropped with cancel(). A call that throws is abandoned alone. The program has one
+// (in its Services). UI thread only.
 #pragma once
 
 #include <QPointer>
@@ -21,7 +22,10 @@ namespace zovex {
 
 class TickQueue {
 public:
-    static TickQueue& instance();
+    TickQueue() = default;
+    ~TickQueue();
+    TickQueue(const TickQueue&) = delete;
+    TickQueue& operator=(const TickQueue&) = delete;
 
     // Asks for `call` on behalf of `owner`; nothing is added if `owner` already has a call
     // waiting. A call whose owner is destroyed before its turn is dropped.

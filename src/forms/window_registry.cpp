@@ -35,7 +35,8 @@ void Form::forgetWidget()
         // A closed window must not tick between its close and its deletion.
         for (QTimer* t : old->findChildren<QTimer*>())
             t->stop();
-        TickQueue::instance().cancel(old);
+        if (m_ticks)
+            m_ticks->cancel(old);
     }
     widgetDestroyed();
 }
@@ -130,12 +131,6 @@ void Form::Unload()
     w->deleteLater();
 }
 
-WindowRegistry& WindowRegistry::instance()
-{
-    static WindowRegistry registry;
-    return registry;
-}
-
 void WindowRegistry::registerKind(WindowKind kind, Factory factory)
 {
     m_factories[kind] = std::move(factory);
@@ -149,7 +144,9 @@ Form& WindowRegistry::form(WindowKind kind)
     auto f = m_factories.find(kind);
     if (f == m_factories.end())
         throw std::logic_error("window kind not registered");
-    return *m_forms.emplace(kind, f->second()).first->second;
+    std::unique_ptr<Form> made = f->second();
+    made->m_ticks = &m_ticks;
+    return *m_forms.emplace(kind, std::move(made)).first->second;
 }
 
 bool WindowRegistry::isLoaded(WindowKind kind) const

@@ -27,6 +27,8 @@ namespace zovex {
 // only tells them apart.
 enum class WindowKind : int;
 
+class TickQueue;
+
 class Form {
 public:
     Form() = default;
@@ -59,9 +61,11 @@ protected:
     virtual void widgetDestroyed() {}
 
 private:
+    friend class WindowRegistry;
     // Lets go of the current widget: it is on its way out and is no longer this window.
     void forgetWidget();
 
+    TickQueue* m_ticks = nullptr; // the queue of the registry that holds the form
     QPointer<QWidget> m_widget;
     QPointer<QWidget> m_owner;
     QMetaObject::Connection m_destroyedConnection;
@@ -71,7 +75,11 @@ class WindowRegistry {
 public:
     using Factory = std::function<std::unique_ptr<Form>()>;
 
-    static WindowRegistry& instance();
+    // `ticks` is the queue the windows' timers wait in: a window's waiting tick is dropped
+    // when the window closes.
+    explicit WindowRegistry(TickQueue& ticks) : m_ticks(ticks) {}
+    WindowRegistry(const WindowRegistry&) = delete;
+    WindowRegistry& operator=(const WindowRegistry&) = delete;
 
     // Declares how a kind's window object is made. Done once per kind at start-up.
     void registerKind(WindowKind kind, Factory factory);
@@ -102,6 +110,7 @@ public:
     void clear();
 
 private:
+    TickQueue& m_ticks;
     std::map<WindowKind, Factory> m_factories;
     std::map<WindowKind, std::unique_ptr<Form>> m_forms;
 };

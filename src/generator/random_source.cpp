@@ -19,10 +19,5 @@ void RandomSource::advance(std::uint64_t draws)
     m_state = static_cast<std::uint32_t>((accA * m_state + accC) % kModulus);
 }
 
-RandomSource& RandomSource::shared()
-{
-    static RandomSource source;
-    return source;
-}
 
 } // namespace zovex

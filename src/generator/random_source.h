@@ -1,6 +1,6 @@
-// RandomSource: the one pseudo-random generator of the whole program. Never seeded from the
-// clock and never reseeded; the state starts at 327680. Each draw advances the state by
-// x = (x * 1140671485 + 12820163) mod 2^24 and yields x / 2^24 as a float in [0, 1).
+// RandomSource: the one pseudo-random generator of the whole program (its Services hold it).
+// Never seeded from the clock and never reseeded; the state starts at 327680. Each draw advances
+// the state by x = (x * 1140671485 + 12820163) mod 2^24 and yields x / 2^24 as a float in [0, 1).
 // The state can be read and set so that a pattern can be reproduced exactly, and moved ahead
 // by any number of draws at once, so that a pattern far down the sequence is reached without
 // the ticks before it.
@@ -28,9 +28,6 @@ public:
 
     // The state after `draws` more draws, in a few dozen steps whatever the count.
     void advance(std::uint64_t draws);
-
-    // The program's single source.
-    static RandomSource& shared();
 
 private:
     std::uint32_t m_state = kStartState;

@@ -117,7 +117,7 @@ struct WindowControl {
 };
 
 // Builds the control in `window` (or in `parent`, a panel of it), stores it in its member and
-// wires its click to its handler. Returns the control.
+// wires its click to its handler, which reports through the window's boxes(). Returns the control.
 template <class W>
 QWidget* buildWindowControl(W& window, const WindowControl<W>& c, QWidget* parent = nullptr)
 {
@@ -132,8 +132,8 @@ QWidget* buildWindowControl(W& window, const WindowControl<W>& c, QWidget* paren
         c.member);
     if (c.onClick) {
         const auto handler = c.onClick;
-        connectHandler(buildControlAs<QAbstractButton>(w), &QAbstractButton::clicked, &window, c.style,
-                       [&window, handler] { (window.*handler)(); });
+        connectHandler(window.boxes(), buildControlAs<QAbstractButton>(w), &QAbstractButton::clicked, &window,
+                       c.style, [&window, handler] { (window.*handler)(); });
     }
     return w;
 }

@@ -4,8 +4,9 @@
 //   apart), the caption, the windows' 宋体 9-point font and, where the window has one, a plain
 //   background colour filled behind every control;
 // - fillBackground gives a window or a panel in it that plain background colour;
-// - PictureWindow<Base> (Base is QWidget or QMainWindow) routes Qt's window events to the
-//   window's handlers through the handler guard.
+// - PictureWindow<Base> (Base is QWidget or QMainWindow) holds the program's Services the window
+//   was made with and routes Qt's window events to the window's handlers through the handler
+//   guard.
 //
 // Contract of PictureWindow: every resize, once Base has handled it, runs Form_Resize statement by
 // statement (a failing step leaves what is already laid out and tells no one). Every close is
@@ -16,6 +17,7 @@
 
 #include "colour.h"
 #include "handler_guard.h"
+#include "services.h"
 
 #include <QCloseEvent>
 #include <QResizeEvent>
@@ -41,24 +43,35 @@ public:
     virtual void Form_QueryUnload() {}
     virtual void Form_Unload() {}
 
+    // What the window works with outside itself.
+    const Services& services() const { return m_services; }
+    // The message boxes its handlers report through.
+    MessageBoxes& boxes() const { return m_services.messageBoxes; }
+
 protected:
-    explicit PictureWindow(QWidget* parent = nullptr) : Base(parent) {}
+    explicit PictureWindow(const Services& services, QWidget* parent = nullptr)
+        : Base(parent), m_services(services)
+    {
+    }
 
     void resizeEvent(QResizeEvent* event) override
     {
         Base::resizeEvent(event);
-        runHandler(FailureStyle::StatementByStatement, this, [this] { Form_Resize(); });
+        runHandler(boxes(), FailureStyle::StatementByStatement, this, [this] { Form_Resize(); });
     }
 
     void closeEvent(QCloseEvent* event) override
     {
         // No handler can keep the window open: closing never asks the user.
         event->accept();
-        runHandler(FailureStyle::WholeOperation, this, [this] {
+        runHandler(boxes(), FailureStyle::WholeOperation, this, [this] {
             Form_QueryUnload();
             Form_Unload();
         });
     }
+
+private:
+    Services m_services;
 };
 
 } // namespace zovex

@@ -6,14 +6,14 @@
 
 namespace zovex {
 
-void printPicture(const QImage& picture, QWidget* parent, NoPrinter noPrinter) noexcept
+void printPicture(Printer& printer, MessageBoxes& boxes, const QImage& picture, QWidget* parent,
+                  NoPrinter noPrinter) noexcept
 {
     attempt([&] {
-        Printer& p = printer();
-        attempt([&] { p.PaintPicture(picture); });
-        attempt([&] { p.EndDoc(); });
-        if (noPrinter == NoPrinter::Notice && !p.hasPrinter())
-            messageBoxes().notice(parent, kNoPrinterText);
+        attempt([&] { printer.PaintPicture(picture); });
+        attempt([&] { printer.EndDoc(); });
+        if (noPrinter == NoPrinter::Notice && !printer.hasPrinter())
+            boxes.notice(parent, kNoPrinterText);
     });
 }
 

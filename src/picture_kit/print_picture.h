@@ -1,4 +1,4 @@
-// printPicture: "打印" of the picture windows. The picture goes on the program's printer (the
+// printPicture: "打印" of the picture windows. The picture goes on the window's printer (the
 // desktop's default) at the top-left of the printable area at its own size, one page per call,
 // without a dialog.
 //
@@ -16,10 +16,15 @@ class QWidget;
 
 namespace zovex {
 
+class MessageBoxes;
+class Printer;
+
 enum class NoPrinter { Notice, Silent };
 
 inline const QString kNoPrinterText = QStringLiteral("无法打印：系统中没有安装任何打印机。");
 
-void printPicture(const QImage& picture, QWidget* parent, NoPrinter noPrinter) noexcept;
+// `printer` and `boxes` are the window's.
+void printPicture(Printer& printer, MessageBoxes& boxes, const QImage& picture, QWidget* parent,
+                  NoPrinter noPrinter) noexcept;
 
 } // namespace zovex

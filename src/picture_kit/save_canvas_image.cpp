@@ -17,10 +17,10 @@ namespace {
 // that name cannot be replaced anyway and is reported by the write.
 bool ordinaryFileExists(const QString& name) { return QFileInfo(name).isFile(); }
 
-MsgAnswer askOverwrite(QWidget* parent)
+MsgAnswer askOverwrite(MessageBoxes& boxes, QWidget* parent)
 {
-    return messageBoxes().show(parent, {kOverwriteQuestion, kQuestionTitle, MsgIcon::Question, MsgButtons::YesNo,
-                                        MsgAnswer::Yes});
+    return boxes.show(parent,
+                      {kOverwriteQuestion, kQuestionTitle, MsgIcon::Question, MsgButtons::YesNo, MsgAnswer::Yes});
 }
 
 } // namespace
@@ -30,7 +30,7 @@ QString patternNotSavedText(const QString& fileName, const QString& reason)
     return QStringLiteral("图案没有保存：无法写入文件“%1”（%2）。").arg(QDir::toNativeSeparators(fileName), reason);
 }
 
-void SaveCanvasImage(CommonDialog& dialog, const Canvas& canvas, QWidget* parent) noexcept
+void SaveCanvasImage(MessageBoxes& boxes, CommonDialog& dialog, const Canvas& canvas, QWidget* parent) noexcept
 {
     try {
         dialog.InitDir = QCoreApplication::applicationDirPath();
@@ -48,13 +48,13 @@ void SaveCanvasImage(CommonDialog& dialog, const Canvas& canvas, QWidget* parent
         const QString name = dialog.FileName;
         if (name.isEmpty())
             return;
-        if (ordinaryFileExists(name) && askOverwrite(parent) != MsgAnswer::Yes)
+        if (ordinaryFileExists(name) && askOverwrite(boxes, parent) != MsgAnswer::Yes)
             return;
         // The canvas as it is now: ticks that fell while the dialog or the question was open
         // have drawn on it.
         QString why;
         if (!writeImageAtomically(canvas.persistentImage(), name, ImageFormat::Bmp, &why))
-            messageBoxes().notice(parent, patternNotSavedText(name, why));
+            boxes.notice(parent, patternNotSavedText(name, why));
     } catch (...) {
         // Nothing may escape into the event loop; a save that failed this way wrote nothing.
     }

@@ -20,6 +20,7 @@ namespace zovex {
 
 class Canvas;
 class CommonDialog;
+class MessageBoxes;
 
 inline const QString kBitmapFilter = QStringLiteral("位图文件 (*.Bmp)|*.Bmp");
 inline const QString kOverwriteQuestion = QStringLiteral("文件已经存在，是否覆盖文件？");
@@ -27,6 +28,7 @@ inline const QString kOverwriteQuestion = QStringLiteral("文件已经存在，�
 // The notice shown when the file could not be written.
 QString patternNotSavedText(const QString& fileName, const QString& reason);
 
-void SaveCanvasImage(CommonDialog& dialog, const Canvas& canvas, QWidget* parent) noexcept;
+// The question and the notice go through `boxes`, the window's message boxes.
+void SaveCanvasImage(MessageBoxes& boxes, CommonDialog& dialog, const Canvas& canvas, QWidget* parent) noexcept;
 
 } // namespace zovex

@@ -25,7 +25,8 @@ QString captureNotSavedText(const QString& fileName, const QString& reason)
     return QStringLiteral("图像没有保存到文件“%1”：%2").arg(fileName, reason);
 }
 
-Form20::Form20(QWidget* parent) : PictureWindow<QMainWindow>(parent)
+Form20::Form20(const Services& services, QWidget* parent)
+    : PictureWindow<QMainWindow>(services, parent), CommonDialog1(services.fileDialogs)
 {
     setUpPictureWindow(*this, QStringLiteral("Form20"), kCaptureCaption);
     auto* area = new QWidget(this);
@@ -37,10 +38,12 @@ Form20::Form20(QWidget* parent) : PictureWindow<QMainWindow>(parent)
     mnuFileSave->setEnabled(false);
     mnuFileSep = mnuFile->addSeparator();
     mnuFileExit = mnuFile->addAction(QStringLiteral("退出"));
-    connectHandler(mnuFileSnap, &QAction::triggered, this, FailureStyle::NotAtAll, [this] { mnuFileSnap_Click(); });
-    connectHandler(mnuFileSave, &QAction::triggered, this, FailureStyle::StatementByStatement,
+    connectHandler(boxes(), mnuFileSnap, &QAction::triggered, this, FailureStyle::NotAtAll,
+                   [this] { mnuFileSnap_Click(); });
+    connectHandler(boxes(), mnuFileSave, &QAction::triggered, this, FailureStyle::StatementByStatement,
                    [this] { mnuFileSave_Click(); });
-    connectHandler(mnuFileExit, &QAction::triggered, this, FailureStyle::NotAtAll, [this] { mnuFileExit_Click(); });
+    connectHandler(boxes(), mnuFileExit, &QAction::triggered, this, FailureStyle::NotAtAll,
+                   [this] { mnuFileExit_Click(); });
 
     Picture1 = new PictureBox(kCaptureClientSize, kPictureBack, area);
     Picture1->setObjectName(QStringLiteral("Picture1"));
@@ -76,7 +79,7 @@ void Form20::mnuFileSnap_Click()
     if (CaptureArmed)
         return;
     CaptureArmed = true;
-    Screen& screen = desktopScreen();
+    Screen& screen = services().screen;
     screen.setMousePointer(MousePointer::Crosshair);
     m_pointerSet = true;
     screen.setCapture(*this);
@@ -86,21 +89,21 @@ void Form20::Form_MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers, QPoin
 {
     if (button != Qt::LeftButton)
         return;
-    Screen& screen = desktopScreen();
+    Screen& screen = services().screen;
     if (screen.mousePointer() != MousePointer::Crosshair || !CaptureArmed)
         return;
     CaptureArmed = false;
     const QPoint press(static_cast<int>(roundHalfEven(clientPos.x())), static_cast<int>(roundHalfEven(clientPos.y())));
-    m_selection = TrackSelectionRect(*this, client(), press, screen,
+    m_selection = TrackSelectionRect(*this, client(), press, screen, services().tickGate,
                                      [this](const ScreenImage& image, const ScreenRect& rect) {
-                                         runHandler(FailureStyle::NotAtAll, this,
+                                         runHandler(boxes(), FailureStyle::NotAtAll, this,
                                                     [&] { selectionFinished(image, rect); });
                                      });
 }
 
 void Form20::selectionFinished(const ScreenImage& screen, const ScreenRect& rect)
 {
-    Clipboard& clipboard = systemClipboard();
+    Clipboard& clipboard = services().clipboard;
     const QImage captured = CaptureScreenToClipboard(screen, rect.left, rect.top, rect.right, rect.bottom, clipboard);
     if (windowState() & (Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen))
         showNormal();
@@ -116,7 +119,7 @@ void Form20::Form_MouseUp(Qt::MouseButton button, Qt::KeyboardModifiers, QPointF
 {
     if (button != Qt::LeftButton)
         return;
-    desktopScreen().setMousePointer(MousePointer::Default);
+    services().screen.setMousePointer(MousePointer::Default);
     m_pointerSet = false;
 }
 
@@ -136,20 +139,20 @@ void Form20::mnuFileSave_Click()
         return;
     QString why;
     if (!writeImageAtomically(Picture1->picture(), name, ImageFormat::Bmp, &why))
-        messageBoxes().notice(this, captureNotSavedText(name, why));
+        boxes().notice(this, captureNotSavedText(name, why));
 }
 
 void Form20::mnuFileExit_Click()
 {
     hide();
-    showForm1();
+    showForm1(services().windows);
 }
 
 void Form20::letGo()
 {
     const bool selecting = m_selection && m_selection->isActive();
     m_selection.reset();
-    Screen& screen = desktopScreen();
+    Screen& screen = services().screen;
     if (CaptureArmed || selecting)
         screen.releaseCapture();
     CaptureArmed = false;
@@ -162,13 +165,13 @@ QPointF Form20::toClient(QPointF windowPos) const { return windowPos - QPointF(c
 
 void Form20::mousePressEvent(QMouseEvent* event)
 {
-    runHandler(FailureStyle::NotAtAll, this,
+    runHandler(boxes(), FailureStyle::NotAtAll, this,
                [&] { Form_MouseDown(event->button(), event->modifiers(), toClient(event->position())); });
 }
 
 void Form20::mouseReleaseEvent(QMouseEvent* event)
 {
-    runHandler(FailureStyle::NotAtAll, this,
+    runHandler(boxes(), FailureStyle::NotAtAll, this,
                [&] { Form_MouseUp(event->button(), event->modifiers(), toClient(event->position())); });
 }
 

@@ -11,8 +11,8 @@
 // "退出" hides the window and shows Form1; the window stays loaded with its picture, menu state
 // and dialog name. The close box unloads it, and nothing else (Form1 is left alone). Every
 // handler is a public member named after its control and event; none lets an exception out.
-// The screen, the clipboard, the message boxes and the file dialog are the program's
-// (desktopScreen(), systemClipboard(), messageBoxes(), fileDialogBackend()) at each use.
+// The screen, the clipboard, the message boxes, the file dialog and the tick gate are those of
+// the Services the window was made with.
 #pragma once
 
 #include "common_dialog.h"
@@ -46,7 +46,7 @@ QString captureNotSavedText(const QString& fileName, const QString& reason);
 
 class Form20 final : public PictureWindow<QMainWindow> {
 public:
-    explicit Form20(QWidget* parent = nullptr);
+    explicit Form20(const Services& services, QWidget* parent = nullptr);
     ~Form20() override;
 
     QMenu* mnuFile = nullptr;
@@ -93,6 +93,9 @@ using CaptureForm = SingleWindow<Form20>;
 
 // Declares the capture window to the window registry (WindowKind::Form20); later calls change
 // nothing.
-inline void registerCaptureWindow() { registerSingleWindow<Form20>(WindowKind::Form20); }
+inline void registerCaptureWindow(const Services& services)
+{
+    registerSingleWindow<Form20>(services, WindowKind::Form20);
+}
 
 } // namespace zovex

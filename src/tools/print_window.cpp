@@ -27,7 +27,7 @@ const WindowControl<zvtdy> kButtons[] = {
 
 } // namespace
 
-zvtdy::zvtdy()
+zvtdy::zvtdy(const Services& services) : PictureWindow<QWidget>(services), CommonDialog1(services.fileDialogs)
 {
     setUpPictureWindow(*this, QStringLiteral("zvtdy"), QStringLiteral("Form1"), kFormBack);
     resize(twipsSize(12255, 7020));
@@ -48,7 +48,10 @@ void zvtdy::Command4_Click()
         Picture1->setPicture(picture);
 }
 
-void zvtdy::Command2_Click() { printPicture(Picture1->picture(), this, NoPrinter::Notice); }
+void zvtdy::Command2_Click()
+{
+    printPicture(services().printer, boxes(), Picture1->picture(), this, NoPrinter::Notice);
+}
 
 void zvtdy::Form_Resize()
 {
@@ -57,6 +60,6 @@ void zvtdy::Form_Resize()
     alignRight(*this, {Command4}, kRightGap);
 }
 
-void zvtdy::Form_Unload() { showForm1(); }
+void zvtdy::Form_Unload() { showForm1(services().windows); }
 
 } // namespace zovex

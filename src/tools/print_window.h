@@ -23,7 +23,7 @@ namespace zovex {
 
 class zvtdy final : public PictureWindow<QWidget> {
 public:
-    zvtdy();
+    explicit zvtdy(const Services& services);
 
     PictureBox* Picture1 = nullptr;
     QPushButton* Command4 = nullptr; // 取图
@@ -40,6 +40,9 @@ public:
 using ZvtdyForm = SingleWindow<zvtdy>;
 
 // Registers the print window with the window registry; later calls change nothing.
-inline void registerPrintWindow() { registerSingleWindow<zvtdy>(WindowKind::zvtdy); }
+inline void registerPrintWindow(const Services& services)
+{
+    registerSingleWindow<zvtdy>(services, WindowKind::zvtdy);
+}
 
 } // namespace zovex

@@ -28,12 +28,12 @@ void SelectionOverlay::paintEvent(QPaintEvent* event)
         p.drawImage(r.topLeft(), m_screen.pixels, r);
 }
 
-SelectionSession::SelectionSession(QWidget& window, QPoint anchor, Screen& screen, const QFont& font,
-                                   Finished finished)
+SelectionSession::SelectionSession(QWidget& window, QPoint anchor, Screen& screen, TickGate& ticks,
+                                   const QFont& font, Finished finished)
     : m_window(&window), m_screen(screen), m_image(screen.grab(anchor)), m_finished(std::move(finished))
 {
     m_tracker = std::make_unique<SelectionTracker>(m_image, font, anchor);
-    m_ticksHeld.emplace();
+    m_ticksHeld.emplace(ticks);
     qApp->installEventFilter(this);
     if (!m_image.pixels.isNull()) {
         m_overlay = std::make_unique<SelectionOverlay>(m_image);
@@ -103,11 +103,11 @@ void SelectionSession::end(const QMouseEvent& release)
 }
 
 std::unique_ptr<SelectionSession> TrackSelectionRect(QWidget& window, const QWidget& client, QPoint clientPoint,
-                                                     Screen& screen, SelectionSession::Finished finished,
-                                                     const QFont& font)
+                                                     Screen& screen, TickGate& ticks,
+                                                     SelectionSession::Finished finished, const QFont& font)
 {
     const QPoint anchor = client.mapToGlobal(clientPoint);
-    return std::make_unique<SelectionSession>(window, anchor, screen, font, std::move(finished));
+    return std::make_unique<SelectionSession>(window, anchor, screen, ticks, font, std::move(finished));
 }
 
 } // namespace zovex

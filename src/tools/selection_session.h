@@ -8,8 +8,8 @@
 //
 // While the selection runs it takes every mouse message of the application (presses, moves,
 // releases and double-clicks of any button, on any window) and handles nothing else: key
-// presses are dropped, and the designer windows' ticks are held (TickGate) and resume after
-// the release without catching up. The release that ends it releases the mouse capture and
+// presses are dropped, and the designer windows' ticks are held (the program's TickGate, handed
+// in) and resume after the release without catching up. The release that ends it releases the mouse capture and
 // is posted back to the capture window, so the window's own mouse-up handling runs.
 #pragma once
 
@@ -47,7 +47,8 @@ public:
     // normalised rectangle.
     using Finished = std::function<void(const ScreenImage& screen, const ScreenRect& rect)>;
 
-    SelectionSession(QWidget& window, QPoint anchor, Screen& screen, const QFont& font, Finished finished);
+    SelectionSession(QWidget& window, QPoint anchor, Screen& screen, TickGate& ticks, const QFont& font,
+                     Finished finished);
     ~SelectionSession() override;
     SelectionSession(const SelectionSession&) = delete;
     SelectionSession& operator=(const SelectionSession&) = delete;
@@ -79,7 +80,8 @@ private:
 // next left release; the returned object must live until then (destroying it earlier
 // abandons the selection without calling `finished`).
 std::unique_ptr<SelectionSession> TrackSelectionRect(QWidget& window, const QWidget& client, QPoint clientPoint,
-                                                     Screen& screen, SelectionSession::Finished finished,
+                                                     Screen& screen, TickGate& ticks,
+                                                     SelectionSession::Finished finished,
                                                      const QFont& font = selectionLabelFont());
 
 } // namespace zovex

@@ -29,7 +29,7 @@ const WindowControl<Form40> kButtons[] = {
 
 } // namespace
 
-Form40::Form40()
+Form40::Form40(const Services& services) : PictureWindow<QWidget>(services), CommonDialog1(services.fileDialogs)
 {
     setUpPictureWindow(*this, QStringLiteral("Form40"), kZoomCaption, kFormBack);
     resize(twipsSize(kZoomClientTwips.width(), kZoomClientTwips.height()));
@@ -61,16 +61,16 @@ void Form40::Command2_Click()
 {
     step(ZoomStep::Reduce);
     if (Image1->zoomSize().width < kSmallestZoomWidthTwips)
-        messageBoxes().show(this, {kCannotReduceText, kNoticeTitle, MsgIcon::None, MsgButtons::Ok, MsgAnswer::Ok});
+        boxes().show(this, {kCannotReduceText, kNoticeTitle, MsgIcon::None, MsgButtons::Ok, MsgAnswer::Ok});
 }
 
-void Form40::Command3_Click() { showWindow(WindowKind::Form20); }
+void Form40::Command3_Click() { showWindow(services().windows, WindowKind::Form20); }
 
 void Form40::Form_Resize()
 {
     alignRight(*this, {Command4, Command1, Command2, Command3}, kZoomButtonsRightGapTwips);
 }
 
-void Form40::Form_Unload() { showWindow(WindowKind::Form30); }
+void Form40::Form_Unload() { showWindow(services().windows, WindowKind::Form30); }
 
 } // namespace zovex

@@ -39,7 +39,7 @@ inline constexpr Twips kZoomButtonsRightGapTwips = 200;
 
 class Form40 final : public PictureWindow<QWidget> {
 public:
-    Form40();
+    explicit Form40(const Services& services);
 
     ZoomDisplay* Image1 = nullptr;
     QPushButton* Command4 = nullptr; // 取图
@@ -63,6 +63,9 @@ private:
 using ZoomForm = SingleWindow<Form40>;
 
 // Registers the zoom window with the window registry; later calls change nothing.
-inline void registerZoomWindow() { registerSingleWindow<Form40>(WindowKind::Form40); }
+inline void registerZoomWindow(const Services& services)
+{
+    registerSingleWindow<Form40>(services, WindowKind::Form40);
+}
 
 } // namespace zovex

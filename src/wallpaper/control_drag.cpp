@@ -73,9 +73,9 @@ private:
 
 } // namespace
 
-void DragControl(QWidget& control, QPoint pointer)
+void DragControl(Screen& screen, QWidget& control, QPoint pointer)
 {
-    desktopScreen().releaseCapture();
+    screen.releaseCapture();
     if (QWidget* grabber = QWidget::mouseGrabber())
         grabber->releaseMouse();
     // One drag at a time: a drag still running on this control ends here.

@@ -75,14 +75,14 @@ const Control kToolbar[] = {
 
 } // namespace
 
-Form30::Form30()
+Form30::Form30(const Services& services) : PictureWindow<QMainWindow>(services), cdlg(services.fileDialogs)
 {
     setUpPictureWindow(*this, QStringLiteral("Form30"), kWallpaperCaption);
     buildMenu();
     buildControls();
     resize(twipsSize(21420, 12690) + QSize(0, menuBar()->sizeHint().height()));
     setWindowState(Qt::WindowMaximized);
-    runHandler(FailureStyle::NotAtAll, this, [this] { Form_Load(); });
+    runHandler(boxes(), FailureStyle::NotAtAll, this, [this] { Form_Load(); });
 }
 
 void Form30::buildMenu()
@@ -92,7 +92,7 @@ void Form30::buildMenu()
     const auto item = [this](const QString& caption, FailureStyle style, void (Form30::*handler)()) {
         QAction* a = mnuFile->addAction(caption);
         a->setObjectName(caption);
-        connectHandler(a, &QAction::triggered, this, style, [this, handler] { (this->*handler)(); });
+        connectHandler(boxes(), a, &QAction::triggered, this, style, [this, handler] { (this->*handler)(); });
         return a;
     };
     mnuFileNew = item(QStringLiteral("新建"), FailureStyle::NotAtAll, &Form30::mnuFileNew_Click);
@@ -168,7 +168,7 @@ bool Form30::setCanvasSize(QSize outerPx)
 {
     if (Picture1->setOuterSize(outerPx))
         return true;
-    messageBoxes().notice(this, canvasNotAllocatedNotice(canvasInterior(outerPx)));
+    boxes().notice(this, canvasNotAllocatedNotice(canvasInterior(outerPx)));
     return false;
 }
 
@@ -177,7 +177,7 @@ bool Form30::applyCanvasSide(CanvasSide side)
     const QString text = side == CanvasSide::Height ? Text1->text() : Text2->text();
     const CanvasSizeCheck check = checkCanvasSide(text, side, Picture1->size());
     if (!check.interior) {
-        messageBoxes().notice(this, check.notice);
+        boxes().notice(this, check.notice);
         return false;
     }
     return setCanvasSize(check.outer);
@@ -222,34 +222,37 @@ void Form30::Command4_Click()
     Picture2->setPicture(picture);
 }
 
-void Form30::Command5_Click() { SaveCanvasImage(cdlg, Picture1->canvas(), this); }
+void Form30::Command5_Click() { SaveCanvasImage(boxes(), cdlg, Picture1->canvas(), this); }
 
-void Form30::Command6_Click() { printPicture(Picture1->picture(), this, NoPrinter::Silent); }
+void Form30::Command6_Click()
+{
+    printPicture(services().printer, boxes(), Picture1->picture(), this, NoPrinter::Silent);
+}
 
-void Form30::Command7_Click() { showWindow(WindowKind::Form40, this); }
+void Form30::Command7_Click() { showWindow(services().windows, WindowKind::Form40, this); }
 
-void Form30::Command8_Click() { showOwnedByForm1(WindowKind::Form20); }
+void Form30::Command8_Click() { showOwnedByForm1(services().windows, WindowKind::Form20); }
 
 void Form30::mnuFileExit_Click()
 {
     hide();
-    showForm1();
+    showForm1(services().windows);
 }
 
-void Form30::Picture1_MouseDown(QPoint pointer) { DragControl(*Picture1, pointer); }
+void Form30::Picture1_MouseDown(QPoint pointer) { DragControl(services().screen, *Picture1, pointer); }
 
 bool Form30::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == Picture1 && event->type() == QEvent::MouseButtonPress) {
         const QPoint pointer = static_cast<QMouseEvent*>(event)->globalPosition().toPoint();
-        runHandler(FailureStyle::NotAtAll, this, [&] { Picture1_MouseDown(pointer); });
+        runHandler(boxes(), FailureStyle::NotAtAll, this, [&] { Picture1_MouseDown(pointer); });
         return true;
     }
     return PictureWindow<QMainWindow>::eventFilter(watched, event);
 }
 
-void registerWallpaperWindow() { registerSingleWindow<Form30>(WindowKind::Form30); }
+void registerWallpaperWindow(const Services& services) { registerSingleWindow<Form30>(services, WindowKind::Form30); }
 
-Form30& wallpaperWindow() { return singleWindow<Form30>(WindowKind::Form30); }
+Form30& wallpaperWindow(WindowRegistry& registry) { return singleWindow<Form30>(registry, WindowKind::Form30); }
 
 } // namespace zovex

@@ -38,7 +38,7 @@ inline const QString kWallpaperNotice = QStringLiteral("壁纸最大尺寸根据
 
 class Form30 final : public PictureWindow<QMainWindow> {
 public:
-    Form30();
+    explicit Form30(const Services& services);
 
     // The toolbar and its controls.
     QWidget* Picture3 = nullptr;
@@ -122,8 +122,8 @@ private:
 };
 
 // Registers the wallpaper window with the window registry; later calls change nothing.
-void registerWallpaperWindow();
-// The wallpaper window, loaded if need be.
-Form30& wallpaperWindow();
+void registerWallpaperWindow(const Services& services);
+// The wallpaper window of `registry`, loaded if need be.
+Form30& wallpaperWindow(WindowRegistry& registry);
 
 } // namespace zovex

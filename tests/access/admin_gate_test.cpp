@@ -3,6 +3,7 @@
 #include "access_test_support.h"
 #include "password_file.h"
 #include "scripted_platform.h"
+#include "test_services.h"
 
 #include <QApplication>
 #include <QDir>
@@ -231,13 +232,14 @@ TEST(RunAdminGate, UsesTheProgramsFolderAndKeepsTheProgramAliveWhileItsBoxesClos
     auto* app = qobject_cast<QApplication*>(QCoreApplication::instance());
     ASSERT_NE(app, nullptr);
     ASSERT_FALSE(hasPasswordFileEntry(QCoreApplication::applicationDirPath()));
-    test::ScriptedPlatform platform;
+    test::TestServices env;
+    test::ScriptedPlatform& platform = env.platform;
     std::vector<bool> quitOnLastWhileOpen;
     platform.boxes.whileOpen = [&] { quitOnLastWhileOpen.push_back(app->quitOnLastWindowClosed()); };
     app->setQuitOnLastWindowClosed(true);
     int form1 = 0;
 
-    EXPECT_EQ(runAdminGate(*app, [&] { ++form1; }), GateOutcome::MissingFile);
+    EXPECT_EQ(runAdminGate(*app, env.services, [&] { ++form1; }), GateOutcome::MissingFile);
     EXPECT_EQ(module5().programDir, QCoreApplication::applicationDirPath());
     ASSERT_EQ(platform.boxes.shown.size(), 1u);
     EXPECT_EQ(platform.boxes.shown[0].text, kMissingFileText);

@@ -38,7 +38,7 @@ struct Dialog {
         module.programDir = folder.path();
         module.StoredPassword = QString::fromLatin1(stored);
         folder.put(lineFor(stored));
-        dlg = std::make_unique<frmpass>(module, state, &boxes);
+        dlg = std::make_unique<frmpass>(module, state, boxes);
         QObject::connect(dlg.get(), &QDialog::finished, [this](int r) { finished = r; });
         dlg->show();
     }
@@ -392,7 +392,7 @@ TEST(FrmpassForm, EachShowingLoadsAFreshDialogAndGrzbpassCarriesOver)
     folder.put(lineFor("abc"));
     Module5 module{folder.path(), QStringLiteral("abc")};
     test::ScriptedMessageBoxes boxes;
-    FrmpassForm form(module, &boxes);
+    FrmpassForm form(module, boxes);
     DialogDriver driver;
     driver.actions = {
         [&](frmpass& f) {
@@ -434,7 +434,7 @@ TEST(FrmpassForm, ATenCharacterPasswordSetAtOneStartOpensTheNextWithItsFirstEigh
 
     const auto start = [&](std::function<void(frmpass&)> act) {
         Module5 module{folder.path(), {}};
-        FrmpassForm form(module, &boxes);
+        FrmpassForm form(module, boxes);
         int form1 = 0;
         driver.actions = {std::move(act)};
         const GateOutcome o = CheckAdminPassword({module, boxes, form, [&] { ++form1; }});

@@ -58,7 +58,7 @@ TEST_F(DesignerTest, AfterStartOnlyForm1ExistsWithItsInitialState)
     DesignerWindow& w = start();
     EXPECT_TRUE(w.isVisible());
     for (int k = 2; k <= 10; ++k)
-        EXPECT_FALSE(WindowRegistry::instance().hasForm(designerKind(k))) << "Form" << k;
+        EXPECT_FALSE(registry.hasForm(designerKind(k))) << "Form" << k;
 
     EXPECT_EQ(w.windowTitle(), QStringLiteral("ZovexTessaly5.0(Quenda)"));
     EXPECT_TRUE(w.windowState() & Qt::WindowMaximized);
@@ -376,7 +376,7 @@ TEST_F(DesignerTest, ClosingTheLastVisibleWindowEndsTheProgramDespiteHiddenOnes)
 {
     start().categoryButton(3)->click(); // Form3 shown, nine hidden
     bool timedOut = false;
-    QTimer::singleShot(0, [] { window(3).close(); });
+    QTimer::singleShot(0, [this] { window(3).close(); });
     QTimer guard;
     guard.setSingleShot(true);
     QObject::connect(&guard, &QTimer::timeout, [&] {
@@ -396,7 +396,6 @@ protected:
 
 TEST_F(DesignerTest, ToolButtonsShowTheToolOwnedByForm1WhereverPressed)
 {
-    WindowRegistry& registry = WindowRegistry::instance();
     registry.registerKind(WindowKind::Form20, [] { return std::make_unique<FakeTool>(); });
     registry.registerKind(WindowKind::zvtdy, [] { return std::make_unique<FakeTool>(); });
 

@@ -84,7 +84,7 @@ static void fire(DesignerWindow& w) { ASSERT_TRUE(QMetaObject::invokeMethod(w.Ti
 
 TEST_F(DesignerTest, ADueTickWaitsItsTurnAndIsDroppedByPauseSpeedOrClose)
 {
-    TickQueue& queue = TickQueue::instance();
+    TickQueue& queue = ticks;
     start().categoryButton(2)->click(); // Form2 shown, the others created
     DesignerWindow& f1 = window(1);
     DesignerWindow& f2 = window(2);
@@ -163,7 +163,7 @@ TEST_F(DesignerTest, AClosedPausedSlowWindowComesBackRunningAtTheStartIntervalWi
 TEST_F(DesignerTest, AllWindowsDrawFromTheOneSourceInTheOrderTheyTick)
 {
     start().categoryButton(2)->click();
-    RandomSource& shared = RandomSource::shared();
+    RandomSource& shared = random;
     shared.setState(RandomSource::kStartState);
 
     window(1).Timer1_Timer();

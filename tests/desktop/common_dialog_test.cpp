@@ -23,7 +23,7 @@ TEST(CommonDialog, FilterEntriesBecomeQtNameFilters)
 TEST(CommonDialog, KeepsItsFileNameAcrossUsesAndOnCancel)
 {
     test::ScriptedFileDialog backend;
-    CommonDialog dlg(&backend);
+    CommonDialog dlg(backend);
     backend.answers = {QStringLiteral("/tmp/a.bmp"), test::kCancel};
     EXPECT_TRUE(dlg.ShowSave(nullptr));
     EXPECT_EQ(dlg.FileName, QStringLiteral("/tmp/a.bmp"));

@@ -52,8 +52,8 @@ QString centreOf(const QRect& globalRect)
 int main(int argc, char** argv)
 {
     test::HostApplication host(argc, argv);
-    WindowRegistry& registry = WindowRegistry::instance();
-    registerCaptureWindow();
+    WindowRegistry& registry = host.registry;
+    registerCaptureWindow(host.services);
 
     PatternWindow pattern;
     pattern.show();
@@ -83,13 +83,13 @@ int main(int argc, char** argv)
             reply(QStringLiteral("state armed=%1 pointer=%2 selecting=%3 overlay=%4 save=%5 picture=%6x%7 "
                                  "held=%8 grabber=%9 rect=%10,%11,%12,%13 visible=%14")
                       .arg(f.captureArmed())
-                      .arg(static_cast<int>(desktopScreen().mousePointer()))
+                      .arg(static_cast<int>(host.screen.mousePointer()))
                       .arg(selecting)
                       .arg(s && s->overlay() && s->overlay()->isVisible())
                       .arg(f.mnuFileSave->isEnabled())
                       .arg(f.Picture1->picture().width())
                       .arg(f.Picture1->picture().height())
-                      .arg(TickGate::isHeld())
+                      .arg(host.gate.isHeld())
                       .arg(QWidget::mouseGrabber() == &f)
                       .arg(r.left)
                       .arg(r.top)

@@ -6,7 +6,12 @@
 // queue's own settings (where to put the PDF) from /etc/cups/cups-pdf-<queue>.conf only; the
 // test writes that one file for its queue and removes it afterwards.
 #include "printer.h"
+#include "fake_desktop.h"
+#include "random_source.h"
 #include "scripted_platform.h"
+#include "services.h"
+#include "tick_gate.h"
+#include "tick_queue.h"
 #include "app_windows.h"
 #include "print_window.h"
 
@@ -288,19 +293,27 @@ void printsAtTheOriginOfThePrintableArea(const QByteArray& imageableArea, QPoint
     const QString file = pictures.filePath(QStringLiteral("picture.bmp"));
     ASSERT_TRUE(picture.save(file, "BMP"));
 
-    WindowRegistry::instance().reset();
-    registerPrintWindow();
     {
-        test::ScriptedPlatform platform; // the file dialog; the printer is the real one
-        zvtdy& window = WindowRegistry::instance().as<ZvtdyForm>(WindowKind::zvtdy).window();
+        // The program's environment with the real printer; boxes and dialogs scripted.
+        test::ScriptedPlatform platform;
+        test::FakeDesktop desktop;
+        QtPrinter printer;
+        TickQueue ticks;
+        TickGate gate;
+        RandomSource random;
+        WindowRegistry registry{ticks};
+        const Services services{platform.boxes, platform.dialogs, printer, desktop.screen, desktop.clipboard,
+                                registry,       ticks,           gate,    random};
+        registerPrintWindow(services);
+        zvtdy& window = registry.as<ZvtdyForm>(WindowKind::zvtdy).window();
         platform.dialogs.answers = {file};
         window.Command4_Click();
         ASSERT_EQ(window.Picture1->picture().size(), QSize(382, 383));
-        ASSERT_TRUE(printer().hasPrinter());
+        ASSERT_TRUE(printer.hasPrinter());
         window.Command2_Click();
         EXPECT_TRUE(platform.boxes.shown.empty());
+        registry.reset();
     }
-    WindowRegistry::instance().reset();
 
     // The job is done when the scheduler has no job left and cups-pdf has put its PDF down.
     QElapsedTimer clock;

@@ -35,10 +35,10 @@ QString exact(float v) { return QString::number(static_cast<double>(v), 'g', 9);
 int main(int argc, char** argv)
 {
     test::HostApplication host(argc, argv);
-    WindowRegistry& registry = WindowRegistry::instance();
-    test::registerPlainStandIn(WindowKind::Form20);
-    registerWallpaperWindow();
-    registerZoomWindow();
+    WindowRegistry& registry = host.registry;
+    test::registerPlainStandIn(registry, WindowKind::Form20);
+    registerWallpaperWindow(host.services);
+    registerZoomWindow(host.services);
     installFontSubstitutions();
     registry.form(WindowKind::Form30).Show();
 
@@ -48,7 +48,7 @@ int main(int argc, char** argv)
 
     auto handle = [&](const QString& command, const QString& argument) -> bool {
         if (command == QLatin1String("zoom")) {
-            reply(QStringLiteral("zoom ") + centreOf(wallpaperWindow().Command7));
+            reply(QStringLiteral("zoom ") + centreOf(wallpaperWindow(registry).Command7));
         } else if (command == QLatin1String("button")) {
             Form40* f = zoomWindow();
             reply(QStringLiteral("button ") +

@@ -47,7 +47,7 @@ TEST(HandlerGuard, EachStyleEndsTheHandlerAndOnlyNotAtAllTellsTheUser)
                     throw OverflowError("overflow converting to a 32-bit integer");
                 ++after;
             };
-            EXPECT_NO_THROW(runHandler(s.style, nullptr, handler));
+            EXPECT_NO_THROW(runHandler(platform.boxes, s.style, nullptr, handler));
             EXPECT_EQ(before, 1);
             EXPECT_EQ(after, fail ? 0 : 1);
             ASSERT_EQ(platform.boxes.shown.size(), fail && s.notice ? 1u : 0u);
@@ -88,7 +88,7 @@ TEST(HandlerGuard, AConnectedHandlerThatThrowsNeverReachesQt)
     QWidget window;
     auto* button = new QPushButton(&window);
     int runs = 0;
-    connectHandler(button, &QPushButton::clicked, &window, FailureStyle::NotAtAll, [&] {
+    connectHandler(platform.boxes, button, &QPushButton::clicked, &window, FailureStyle::NotAtAll, [&] {
         ++runs;
         throw std::runtime_error("boom");
     });
@@ -103,48 +103,47 @@ class FormsWindowTest : public test::WindowTest {};
 class Probe final : public QWidget {
 public:
     static inline int made = 0;
-    Probe() { ++made; }
+    explicit Probe(const Services&) { ++made; }
 };
 
 TEST_F(FormsWindowTest, ASingleWindowRegisteredTwiceIsStillOneWindow)
 {
     Probe::made = 0;
-    registerSingleWindow<Probe>(WindowKind::Form40);
-    Probe& first = singleWindow<Probe>(WindowKind::Form40);
-    registerSingleWindow<Probe>(WindowKind::Form40);
-    EXPECT_EQ(&singleWindow<Probe>(WindowKind::Form40), &first);
+    registerSingleWindow<Probe>(services, WindowKind::Form40);
+    Probe& first = singleWindow<Probe>(registry, WindowKind::Form40);
+    registerSingleWindow<Probe>(services, WindowKind::Form40);
+    EXPECT_EQ(&singleWindow<Probe>(registry, WindowKind::Form40), &first);
     EXPECT_EQ(Probe::made, 1);
     first.close();
-    singleWindow<Probe>(WindowKind::Form40);
+    singleWindow<Probe>(registry, WindowKind::Form40);
     EXPECT_EQ(Probe::made, 2) << "closed, it is made anew at the next reference";
 }
 
 TEST_F(FormsWindowTest, WindowsShowOneAnotherOnlyWhenTheOtherIsPartOfTheProgram)
 {
-    auto& registry = WindowRegistry::instance();
     // Nothing registered: no window is shown, nothing is made, nothing fails.
-    EXPECT_FALSE(showForm1());
-    EXPECT_FALSE(showWindow(WindowKind::Form30));
-    EXPECT_FALSE(showOwnedByForm1(WindowKind::Form20));
+    EXPECT_FALSE(showForm1(registry));
+    EXPECT_FALSE(showWindow(registry, WindowKind::Form30));
+    EXPECT_FALSE(showOwnedByForm1(registry, WindowKind::Form20));
     EXPECT_FALSE(registry.hasForm(WindowKind::Form1));
 
     // A tool without Form1 is not shown owned by it.
-    test::registerPlainStandIn(WindowKind::Form20);
-    EXPECT_FALSE(showOwnedByForm1(WindowKind::Form20));
+    test::registerPlainStandIn(registry, WindowKind::Form20);
+    EXPECT_FALSE(showOwnedByForm1(registry, WindowKind::Form20));
     EXPECT_FALSE(registry.isLoaded(WindowKind::Form20));
 
-    test::registerForm1StandIn();
-    EXPECT_TRUE(showForm1());
+    test::registerForm1StandIn(registry);
+    EXPECT_TRUE(showForm1(registry));
     QWidget& form1 = registry.form(WindowKind::Form1).widget();
     EXPECT_TRUE(form1.isVisible());
-    EXPECT_TRUE(showOwnedByForm1(WindowKind::Form20));
+    EXPECT_TRUE(showOwnedByForm1(registry, WindowKind::Form20));
     EXPECT_TRUE(registry.form(WindowKind::Form20).widget().isVisible());
     EXPECT_EQ(registry.form(WindowKind::Form20).owner(), &form1);
 
-    test::registerPlainStandIn(WindowKind::Form40);
-    EXPECT_TRUE(showWindow(WindowKind::Form40, &form1));
+    test::registerPlainStandIn(registry, WindowKind::Form40);
+    EXPECT_TRUE(showWindow(registry, WindowKind::Form40, &form1));
     EXPECT_EQ(registry.form(WindowKind::Form40).owner(), &form1);
-    EXPECT_TRUE(showWindow(WindowKind::Form40));
+    EXPECT_TRUE(showWindow(registry, WindowKind::Form40));
     EXPECT_EQ(registry.form(WindowKind::Form40).owner(), &form1) << "a visible window keeps its owner";
 }
 

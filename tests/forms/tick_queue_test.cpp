@@ -16,14 +16,12 @@ namespace {
 
 class TickQueueTest : public ::testing::Test {
 protected:
-    void SetUp() override { drain(); }
-    void TearDown() override { drain(); }
-    static void drain()
+    void TearDown() override
     {
-        while (TickQueue::instance().runOne()) {
+        while (queue.runOne()) {
         }
     }
-    TickQueue& queue = TickQueue::instance();
+    TickQueue queue;
     std::string log;
 };
 

@@ -62,7 +62,6 @@ class WindowRegistryTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        registry = WindowRegistry();
         registry.registerKind(WindowKind::Form20, [this] { return std::make_unique<CountingForm>(counts); });
         registry.registerKind(WindowKind::Form1, [this] { return std::make_unique<CountingForm>(ownerCounts); });
     }
@@ -74,7 +73,8 @@ protected:
     static void flushDeletes() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
     CountingForm& tool() { return registry.as<CountingForm>(WindowKind::Form20); }
 
-    WindowRegistry registry;
+    TickQueue queue;
+    WindowRegistry registry{queue};
     Counts counts;
     Counts ownerCounts;
 };
@@ -206,9 +206,9 @@ TEST_F(WindowRegistryTest, UnloadingDropsTheWindowsWaitingTick)
     CountingForm& f = tool();
     f.Show();
     int ticks = 0;
-    TickQueue::instance().request(&f.window(), [&] { ++ticks; });
+    queue.request(&f.window(), [&] { ++ticks; });
     f.Unload();
-    while (TickQueue::instance().runOne()) {
+    while (queue.runOne()) {
     }
     EXPECT_EQ(ticks, 0);
 }

@@ -126,6 +126,9 @@ TEST(ControlTable, EachKindMakesItsControlPlacedByTheTwipsRuleInItsFontAndColour
 }
 
 struct TableWindow final : QWidget {
+    explicit TableWindow(MessageBoxes& boxes) : m_boxes(boxes) {}
+    MessageBoxes& boxes() const { return m_boxes; }
+    MessageBoxes& m_boxes;
     QLabel* Label1 = nullptr;
     QPushButton* Command1 = nullptr;
     int clicks = 0;
@@ -138,7 +141,7 @@ struct TableWindow final : QWidget {
 
 TEST_F(KitWindowTest, AWindowsRowsFillItsMembersAndWireClicksThroughTheGuard)
 {
-    TableWindow w;
+    TableWindow w(platform.boxes);
     using Control = WindowControl<TableWindow>;
     const Control rows[] = {
         {{"Label1", ControlKind::Label, {0, 0, 300, 300}, "说明"}, &TableWindow::Label1},
@@ -179,7 +182,7 @@ TEST_F(KitWindowTest, OpenPictureSetsTheFilterAndLoadsTheChosenFileOrNothing)
         f.write("not a picture");
     }
 
-    CommonDialog dialog;
+    CommonDialog dialog(platform.dialogs);
     dialog.FileName = QStringLiteral("earlier");
     platform.dialogs.answers = {test::kCancel, text, good};
     EXPECT_TRUE(openPicture(dialog, nullptr).isNull());
@@ -214,13 +217,13 @@ TEST_F(KitWindowTest, PrintPictureEndsTheDocumentAlwaysAndTellsOfNoPrinterOnlyWh
         {false, false, picture, NoPrinter::Silent, 0, 0},
     };
     for (const auto& c : cases) {
-        printer.printer = test::ScriptedPrinter();
-        printer.printer.present = c.present;
-        printer.printer.refuses = c.refuses;
+        printer = test::ScriptedPrinter();
+        printer.present = c.present;
+        printer.refuses = c.refuses;
         platform.boxes.shown.clear();
-        printPicture(c.picture, nullptr, c.style);
-        EXPECT_EQ(printer.printer.calls, (std::vector<Call>{Call::PaintPicture, Call::EndDoc}));
-        EXPECT_EQ(printer.printer.pagesSent, c.pages);
+        printPicture(printer, platform.boxes, c.picture, nullptr, c.style);
+        EXPECT_EQ(printer.calls, (std::vector<Call>{Call::PaintPicture, Call::EndDoc}));
+        EXPECT_EQ(printer.pagesSent, c.pages);
         ASSERT_EQ(platform.boxes.shown.size(), c.notices);
         if (c.notices) {
             EXPECT_EQ(platform.boxes.shown[0].text, kNoPrinterText);
@@ -234,6 +237,8 @@ class RecordingWindow final : public PictureWindow<Base> {
 public:
     QStringList ran;
     QString failIn;
+
+    explicit RecordingWindow(const Services& services) : PictureWindow<Base>(services) {}
 
     void Form_Resize() override { record(QStringLiteral("Resize")); }
     void Form_QueryUnload() override { record(QStringLiteral("QueryUnload")); }
@@ -251,14 +256,14 @@ private:
 template <class Base>
 class PictureWindowTest : public ::testing::Test {
 protected:
-    test::ScriptedPlatform platform;
+    test::TestServices env;
 };
 using PictureWindowBases = ::testing::Types<QWidget, QMainWindow>;
 TYPED_TEST_SUITE(PictureWindowTest, PictureWindowBases);
 
 TYPED_TEST(PictureWindowTest, EveryResizeRunsFormResizeAndItsFailureTellsNoOne)
 {
-    RecordingWindow<TypeParam> w;
+    RecordingWindow<TypeParam> w(this->env.services);
     w.resize(300, 200);
     w.show();
     EXPECT_EQ(w.ran, QStringList{QStringLiteral("Resize")}) << "the size given before showing counts once";
@@ -266,7 +271,7 @@ TYPED_TEST(PictureWindowTest, EveryResizeRunsFormResizeAndItsFailureTellsNoOne)
     w.resize(400, 250);
     EXPECT_EQ(w.ran, (QStringList{QStringLiteral("Resize"), QStringLiteral("Resize")}));
     EXPECT_EQ(w.size(), QSize(400, 250));
-    EXPECT_TRUE(this->platform.boxes.shown.empty());
+    EXPECT_TRUE(this->env.platform.boxes.shown.empty());
 }
 
 TYPED_TEST(PictureWindowTest, CloseRunsQueryUnloadThenUnloadAndClosesWhateverFails)
@@ -281,14 +286,14 @@ TYPED_TEST(PictureWindowTest, CloseRunsQueryUnloadThenUnloadAndClosesWhateverFai
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.failIn);
-        RecordingWindow<TypeParam> w;
+        RecordingWindow<TypeParam> w(this->env.services);
         w.show();
         w.ran.clear();
         w.failIn = QString::fromLatin1(c.failIn);
         EXPECT_TRUE(w.close());
         EXPECT_FALSE(w.isVisible());
         EXPECT_EQ(w.ran, c.ran);
-        EXPECT_TRUE(this->platform.boxes.shown.empty());
+        EXPECT_TRUE(this->env.platform.boxes.shown.empty());
     }
 }
 

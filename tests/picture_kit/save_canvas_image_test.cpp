@@ -86,13 +86,13 @@ protected:
         canvas.setBackColor(c);
         canvas.persistentImage().setPixel(1, 2, qRgb(250, 1, 2)); // not one flat colour: orientation shows
     }
-    void save(CommonDialog& d) { SaveCanvasImage(d, canvas, nullptr); }
+    void save(CommonDialog& d) { SaveCanvasImage(platform.boxes, d, canvas, nullptr); }
     QStringList entries() const { return QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden); }
 
     QTemporaryDir dir;
     test::ScriptedPlatform platform;
     Canvas canvas{7, 5, RGB(0, 0, 64)};
-    CommonDialog dialog; // the program's backend: the scripted one
+    CommonDialog dialog{platform.dialogs};
 };
 
 TEST_F(SaveCanvasImageTest, FirstSaveCancelledWritesNothingAndShowsNothing)
@@ -144,7 +144,7 @@ TEST_F(SaveCanvasImageTest, ExistingFileIsReplacedOnlyAfterYes)
     } cases[] = {{MsgAnswer::Yes, true}, {MsgAnswer::No, false}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.replaced);
-        CommonDialog own;
+        CommonDialog own(platform.dialogs);
         const QString target = path(QStringLiteral("pattern.bmp"));
         QFile::remove(target);
         platform.dialogs.requests.clear();
@@ -225,8 +225,8 @@ TEST_F(SaveCanvasImageTest, WritesTheCanvasAsItIsWhenTheDialogAndTheQuestionHave
 
 TEST_F(SaveCanvasImageTest, EachDialogKeepsItsOwnName)
 {
-    CommonDialog form1;
-    CommonDialog form2;
+    CommonDialog form1(platform.dialogs);
+    CommonDialog form2(platform.dialogs);
     platform.dialogs.answers = {path(QStringLiteral("one.bmp")), kCancel, kCancel};
     save(form1);
     save(form2);
@@ -317,12 +317,12 @@ TEST_F(SaveCanvasImageTest, FailedWriteLeavesTheOldFileAndTellsWhichFileAndWhy)
         const QStringList before = entries();
         const QStringList beforeSub = QDir(sub).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
 
-        CommonDialog own;
+        CommonDialog own(platform.dialogs);
         platform.dialogs.answers = {c.target};
         platform.boxes.answers = {MsgAnswer::Yes};
         {
             const std::shared_ptr<void> arranged = c.arrange();
-            SaveCanvasImage(own, big, nullptr);
+            SaveCanvasImage(platform.boxes, own, big, nullptr);
         }
 
         ASSERT_EQ(platform.boxes.shown.size(), c.existing ? 2u : 1u);

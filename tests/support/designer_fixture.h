@@ -1,5 +1,5 @@
 // A fresh program for each designer test: the ten designer kinds registered, no window made,
-// the shared random source at its start state. Windows are reached through the registry, as
+// the test's own random source at its start state. Windows are reached through the registry, as
 // the program reaches them.
 #pragma once
 
@@ -15,15 +15,15 @@ protected:
     void SetUp() override
     {
         WindowTest::SetUp();
-        registerDesignerWindows();
-        RandomSource::shared().setState(RandomSource::kStartState);
+        registerDesignerWindows(services);
     }
 
-    static DesignerWindow& window(int k) { return designerForm(k).window(); }
-    static bool loaded(int k) { return WindowRegistry::instance().isLoaded(designerKind(k)); }
-    static bool shown(int k) { return loaded(k) && window(k).isVisible(); }
+    DesignerForm& designerForm(int k) { return zovex::designerForm(registry, k); }
+    DesignerWindow& window(int k) { return designerForm(k).window(); }
+    bool loaded(int k) const { return registry.isLoaded(designerKind(k)); }
+    bool shown(int k) { return loaded(k) && window(k).isVisible(); }
     // The program's start: Form1 shown through the registry, nothing else.
-    static DesignerWindow& start()
+    DesignerWindow& start()
     {
         designerForm(1).Show();
         return window(1);

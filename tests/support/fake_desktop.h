@@ -52,22 +52,11 @@ public:
     QImage image() const override { return held; }
 };
 
-// Installs the fakes as the program's screen and clipboard for the lifetime of the object.
+// The fake screen and clipboard a test hands to what it tests (test_services.h puts them in a
+// whole environment).
 struct FakeDesktop {
     FakeScreen screen;
     FakeClipboard clipboard;
-    FakeDesktop()
-    {
-        setDesktopScreen(&screen);
-        setSystemClipboard(&clipboard);
-    }
-    ~FakeDesktop()
-    {
-        setDesktopScreen(nullptr);
-        setSystemClipboard(nullptr);
-    }
-    FakeDesktop(const FakeDesktop&) = delete;
-    FakeDesktop& operator=(const FakeDesktop&) = delete;
 };
 
 } // namespace zovex::test

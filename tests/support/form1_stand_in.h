@@ -26,9 +26,9 @@ protected:
 };
 
 // Makes the stand-in the registry's Form1.
-inline void registerForm1StandIn()
+inline void registerForm1StandIn(WindowRegistry& registry)
 {
-    WindowRegistry::instance().registerKind(WindowKind::Form1, [] { return std::make_unique<Form1StandIn>(); });
+    registry.registerKind(WindowKind::Form1, [] { return std::make_unique<Form1StandIn>(); });
 }
 
 // An empty window the registry makes for `kind`: enough to be shown, owned and closed.
@@ -37,9 +37,9 @@ protected:
     std::unique_ptr<QWidget> createWidget() override { return std::make_unique<QWidget>(); }
 };
 
-inline void registerPlainStandIn(WindowKind kind)
+inline void registerPlainStandIn(WindowRegistry& registry, WindowKind kind)
 {
-    WindowRegistry::instance().registerKind(kind, [] { return std::make_unique<PlainStandIn>(); });
+    registry.registerKind(kind, [] { return std::make_unique<PlainStandIn>(); });
 }
 
 } // namespace zovex::test

@@ -4,9 +4,17 @@
 // host's own handler, and one that it does not know is answered "unknown <command>".
 #pragma once
 
+#include "clipboard.h"
 #include "desktop_program.h"
 #include "form1_stand_in.h"
+#include "message_box.h"
+#include "printer.h"
+#include "random_source.h"
+#include "screen.h"
 #include "scripted_platform.h"
+#include "services.h"
+#include "tick_gate.h"
+#include "tick_queue.h"
 #include "window_registry.h"
 
 #include <QApplication>
@@ -61,22 +69,18 @@ inline int serveLines(ScriptedFileDialog& dialogs,
 }
 
 // A host's application around the windows it shows: Qt's own texts in Chinese as in the program,
-// hidden windows that do not end it, the scripted file dialog installed and Form1's stand-in
-// registered. Its windows go before the application does.
+// hidden windows that do not end it, and the program's environment of services with the real
+// desktop (message boxes, printer, screen, clipboard) but the scripted file dialog, with Form1's
+// stand-in registered. Its windows go before the application does.
 class HostApplication {
 public:
     HostApplication(int& argc, char** argv) : m_app(argc, argv)
     {
         m_app.setQuitOnLastWindowClosed(false);
         installChineseTranslation(m_app);
-        setFileDialogBackend(&dialogs);
-        registerForm1StandIn();
+        registerForm1StandIn(registry);
     }
-    ~HostApplication()
-    {
-        WindowRegistry::instance().reset();
-        setFileDialogBackend(nullptr);
-    }
+    ~HostApplication() { registry.reset(); }
     HostApplication(const HostApplication&) = delete;
     HostApplication& operator=(const HostApplication&) = delete;
 
@@ -85,10 +89,20 @@ public:
         return serveLines(dialogs, handle);
     }
 
-    ScriptedFileDialog dialogs;
-
 private:
-    QApplication m_app;
+    QApplication m_app; // made first, gone last
+
+public:
+    ScriptedFileDialog dialogs;
+    QtMessageBoxes boxes;
+    QtPrinter printer;
+    QtScreen screen;
+    QtClipboard clipboard;
+    TickQueue ticks;
+    TickGate gate;
+    RandomSource random;
+    WindowRegistry registry{ticks};
+    const Services services{boxes, dialogs, printer, screen, clipboard, registry, ticks, gate, random};
 };
 
 } // namespace zovex::test

@@ -54,22 +54,11 @@ public:
 
 inline const QString kCancel;
 
-// Installs scripted boxes and dialogs as the program's for the lifetime of the object.
+// The scripted boxes and dialogs a test hands to what it tests (test_services.h puts them in a
+// whole environment).
 struct ScriptedPlatform {
     ScriptedMessageBoxes boxes;
     ScriptedFileDialog dialogs;
-    ScriptedPlatform()
-    {
-        setMessageBoxes(&boxes);
-        setFileDialogBackend(&dialogs);
-    }
-    ~ScriptedPlatform()
-    {
-        setMessageBoxes(nullptr);
-        setFileDialogBackend(nullptr);
-    }
-    ScriptedPlatform(const ScriptedPlatform&) = delete;
-    ScriptedPlatform& operator=(const ScriptedPlatform&) = delete;
 };
 
 } // namespace zovex::test

@@ -41,13 +41,4 @@ private:
     bool m_drawn = false;
 };
 
-// Installs a scripted printer as the program's for the lifetime of the object.
-struct ScriptedPrinterInstalled {
-    ScriptedPrinter printer;
-    ScriptedPrinterInstalled() { setPrinter(&printer); }
-    ~ScriptedPrinterInstalled() { setPrinter(nullptr); }
-    ScriptedPrinterInstalled(const ScriptedPrinterInstalled&) = delete;
-    ScriptedPrinterInstalled& operator=(const ScriptedPrinterInstalled&) = delete;
-};
-
 } // namespace zovex::test

@@ -1,15 +1,11 @@
-// The fixture of every window test: an empty window registry (no window, no kind: each test
-// registers what it uses), and the desktop scripted for the test's whole length: message boxes
-// and file dialogs (platform), the printer (printer) and the screen and clipboard (desktop).
-// After the test every window is destroyed, its pending deletions run and no tick is left.
+// The fixture of every window test: a whole environment of its own (TestServices: the desktop
+// scripted for the test's whole length and an empty window registry, no window, no kind: each
+// test registers what it uses, with `services`). After the test every window is destroyed, its
+// pending deletions run and no tick is left.
 #pragma once
 
-#include "fake_desktop.h"
 #include "form1_stand_in.h"
-#include "scripted_platform.h"
-#include "scripted_printer.h"
-#include "tick_queue.h"
-#include "window_registry.h"
+#include "test_services.h"
 
 #include <QCoreApplication>
 #include <QEvent>
@@ -18,23 +14,18 @@
 
 namespace zovex::test {
 
-class WindowTest : public ::testing::Test {
+class WindowTest : public ::testing::Test, protected TestServices {
 protected:
-    void SetUp() override { WindowRegistry::instance().clear(); }
     void TearDown() override
     {
-        WindowRegistry::instance().clear();
+        registry.clear();
         flushDeletes();
-        while (TickQueue::instance().runOne()) {
+        while (ticks.runOne()) {
         }
     }
 
     // Runs the deletions Qt has put off (closed and unloaded windows).
     static void flushDeletes() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
-
-    ScriptedPlatform platform;
-    ScriptedPrinterInstalled printer;
-    FakeDesktop desktop;
 };
 
 } // namespace zovex::test

@@ -43,16 +43,16 @@ protected:
     void SetUp() override
     {
         WindowTest::SetUp();
-        test::registerForm1StandIn();
-        registerCaptureWindow();
+        test::registerForm1StandIn(registry);
+        registerCaptureWindow(services);
         desktop.screen.shown = noiseScreen(800, 600);
     }
 
-    static bool loaded() { return WindowRegistry::instance().isLoaded(WindowKind::Form20); }
-    static Form20& form() { return WindowRegistry::instance().as<CaptureForm>(WindowKind::Form20).window(); }
-    static Form20& shown()
+    bool loaded() const { return registry.isLoaded(WindowKind::Form20); }
+    Form20& form() { return registry.as<CaptureForm>(WindowKind::Form20).window(); }
+    Form20& shown()
     {
-        WindowRegistry::instance().form(WindowKind::Form20).Show();
+        registry.form(WindowKind::Form20).Show();
         return form();
     }
 
@@ -158,8 +158,8 @@ TEST_F(Form20Test, PressesThatDoNotStartASelection)
         EXPECT_EQ(f.selection(), nullptr);
         EXPECT_TRUE(desktop.screen.grabbedAt.empty());
         EXPECT_EQ(desktop.clipboard.sets, 0);
-        EXPECT_FALSE(TickGate::isHeld());
-        WindowRegistry::instance().form(WindowKind::Form20).Unload();
+        EXPECT_FALSE(gate.isHeld());
+        registry.form(WindowKind::Form20).Unload();
         desktop.screen.pointer = MousePointer::Default;
     }
 }
@@ -194,7 +194,7 @@ TEST_F(Form20Test, ThePressPointIsRoundedToTheEvenNeighbourInClientPixels)
         EXPECT_EQ(f.selection()->rect(), (ScreenRect{anchor.x(), anchor.y(), anchor.x(), anchor.y()}));
         ASSERT_EQ(desktop.screen.grabbedAt.size(), 1u);
         EXPECT_EQ(desktop.screen.grabbedAt[0], anchor);
-        WindowRegistry::instance().form(WindowKind::Form20).Unload();
+        registry.form(WindowKind::Form20).Unload();
     }
 }
 
@@ -207,7 +207,7 @@ TEST_F(Form20Test, WhileDraggingTheFrameFollowsTheMouseTicksAreHeldAndKeysIgnore
     mouse(f, QEvent::MouseButtonPress, {400, 300}, Qt::LeftButton, Qt::LeftButton);
     const SelectionSession* s = f.selection();
     ASSERT_NE(s, nullptr);
-    EXPECT_TRUE(TickGate::isHeld());
+    EXPECT_TRUE(gate.isHeld());
     ASSERT_NE(s->overlay(), nullptr);
     EXPECT_TRUE(s->overlay()->isVisible());
     EXPECT_EQ(s->overlay()->geometry(), QRect(0, 0, 800, 600));
@@ -229,7 +229,7 @@ TEST_F(Form20Test, WhileDraggingTheFrameFollowsTheMouseTicksAreHeldAndKeysIgnore
 
     mouse(f, QEvent::MouseButtonRelease, {160, 130}, Qt::LeftButton, Qt::NoButton);
     EXPECT_FALSE(s->isActive());
-    EXPECT_FALSE(TickGate::isHeld());
+    EXPECT_FALSE(gate.isHeld());
     EXPECT_FALSE(s->overlay()->isVisible());
     EXPECT_EQ(desktop.screen.captured, nullptr);
     EXPECT_EQ(desktop.screen.pointer, MousePointer::Crosshair) << "until the posted release arrives";
@@ -324,8 +324,8 @@ TEST_F(Form20Test, AZeroSizeSelectionCapturesNothing)
             EXPECT_EQ(f.Picture1->picture(), pictureBefore);
             EXPECT_EQ(f.mnuFileSave->isEnabled(), afterACapture);
             EXPECT_EQ(desktop.screen.pointer, MousePointer::Default);
-            EXPECT_FALSE(TickGate::isHeld());
-            WindowRegistry::instance().form(WindowKind::Form20).Unload();
+            EXPECT_FALSE(gate.isHeld());
+            registry.form(WindowKind::Form20).Unload();
             desktop.clipboard = test::FakeClipboard();
         }
     }
@@ -399,7 +399,6 @@ TEST_F(Form20Test, AFailedSaveSaysSoAndLeavesTheOldFile)
 
 TEST_F(Form20Test, ExitHidesAndShowsForm1KeepingThePictureAndMenuState)
 {
-    WindowRegistry& registry = WindowRegistry::instance();
     Form20& f = captureOnce();
     QTemporaryDir dir;
     platform.dialogs.answers = {dir.filePath(QStringLiteral("a.bmp"))};
@@ -437,7 +436,6 @@ TEST_F(Form20Test, LeavingWhileArmedGivesThePointerBack)
 
 TEST_F(Form20Test, ClosingUnloadsItButLeavesForm1Alone)
 {
-    WindowRegistry& registry = WindowRegistry::instance();
     Form& form1 = registry.form(WindowKind::Form1);
     form1.Show();
     QWidget* form1Widget = &form1.widget();
@@ -460,10 +458,10 @@ TEST_F(Form20Test, ClosingDuringASelectionLetsEverythingGo)
     Form20& f = shown();
     f.mnuFileSnap->trigger();
     mouse(f, QEvent::MouseButtonPress, {400, 300}, Qt::LeftButton, Qt::LeftButton);
-    ASSERT_TRUE(TickGate::isHeld());
-    WindowRegistry::instance().form(WindowKind::Form20).Unload();
+    ASSERT_TRUE(gate.isHeld());
+    registry.form(WindowKind::Form20).Unload();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    EXPECT_FALSE(TickGate::isHeld());
+    EXPECT_FALSE(gate.isHeld());
     EXPECT_EQ(desktop.screen.pointer, MousePointer::Default);
     EXPECT_EQ(desktop.screen.captured, nullptr);
     KeyProbe probe;

@@ -21,7 +21,7 @@ protected:
     void SetUp() override
     {
         DesignerTest::SetUp();
-        registerCaptureWindow();
+        registerCaptureWindow(services);
         QImage screen(640, 480, QImage::Format_RGB32);
         screen.fill(Qt::darkCyan);
         desktop.screen.shown = {screen, {}};
@@ -32,7 +32,6 @@ protected:
 
 TEST_F(CaptureWiringTest, Command18OfAnyDesignerWindowShowsForm20OwnedByForm1)
 {
-    WindowRegistry& registry = WindowRegistry::instance();
     designerForm(1).Show();
     designerForm(7).Show();
     DesignerWindow& form7 = designerForm(7).window();
@@ -62,13 +61,13 @@ TEST_F(CaptureWiringTest, TicksFallingDuringASelectionAreDropped)
     form1.Timer1_Timer();
     ASSERT_EQ(designerForm(1).DesignCount, 1);
 
-    Form20& capture = WindowRegistry::instance().as<CaptureForm>(WindowKind::Form20).window();
+    Form20& capture = registry.as<CaptureForm>(WindowKind::Form20).window();
     capture.show();
     capture.mnuFileSnap->trigger();
     QMouseEvent press(QEvent::MouseButtonPress, QPointF(10, 40), capture.mapToGlobal(QPointF(10, 40)),
                       Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(&capture, &press);
-    ASSERT_TRUE(TickGate::isHeld());
+    ASSERT_TRUE(gate.isHeld());
     const QImage canvasBefore = form1.canvas().persistentImage().copy();
     for (int i = 0; i < 5; ++i)
         form1.Timer1_Timer();
@@ -79,7 +78,7 @@ TEST_F(CaptureWiringTest, TicksFallingDuringASelectionAreDropped)
                         Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
     QApplication::sendEvent(&capture, &release);
     QCoreApplication::sendPostedEvents();
-    EXPECT_FALSE(TickGate::isHeld());
+    EXPECT_FALSE(gate.isHeld());
     form1.Timer1_Timer();
     EXPECT_EQ(designerForm(1).DesignCount, 2) << "resumes without catching up";
 }

@@ -42,11 +42,11 @@ protected:
     {
         WindowTest::SetUp();
         ASSERT_TRUE(dir.isValid());
-        test::registerForm1StandIn();
-        registerPrintWindow();
+        test::registerForm1StandIn(registry);
+        registerPrintWindow(services);
     }
 
-    ZvtdyForm& form() { return WindowRegistry::instance().as<ZvtdyForm>(WindowKind::zvtdy); }
+    ZvtdyForm& form() { return registry.as<ZvtdyForm>(WindowKind::zvtdy); }
     zvtdy& window() { return form().window(); }
 
     QString write(const QString& name, const QImage& img, const char* format)
@@ -218,11 +218,11 @@ TEST_F(PrintWindowTest, PrintsThePictureOnePagePerPress)
     window().Command2_Click();
     window().Command2_Click();
     using Call = test::ScriptedPrinter::Call;
-    EXPECT_EQ(printer.printer.calls,
+    EXPECT_EQ(printer.calls,
               (std::vector<Call>{Call::PaintPicture, Call::EndDoc, Call::PaintPicture, Call::EndDoc}));
-    EXPECT_EQ(printer.printer.pagesSent, 2);
-    ASSERT_EQ(printer.printer.pictures.size(), 2u);
-    EXPECT_EQ(printer.printer.pictures[0].convertToFormat(QImage::Format_RGB32), picture);
+    EXPECT_EQ(printer.pagesSent, 2);
+    ASSERT_EQ(printer.pictures.size(), 2u);
+    EXPECT_EQ(printer.pictures[0].convertToFormat(QImage::Format_RGB32), picture);
     EXPECT_TRUE(platform.boxes.shown.empty());
 }
 
@@ -231,23 +231,23 @@ TEST_F(PrintWindowTest, PrintFailuresAreSilentAndTheDocumentIsEndedAnyway)
     using Call = test::ScriptedPrinter::Call;
     // Right after opening: no picture, nothing is drawn, the document is still ended.
     window().Command2_Click();
-    EXPECT_EQ(printer.printer.calls.back(), Call::EndDoc);
-    EXPECT_EQ(printer.printer.pagesSent, 0);
+    EXPECT_EQ(printer.calls.back(), Call::EndDoc);
+    EXPECT_EQ(printer.pagesSent, 0);
 
     load(write(QStringLiteral("p.png"), testPicture(10, 10, qRgb(5, 5, 5)), "png"));
-    printer.printer.refuses = true;
-    printer.printer.calls.clear();
+    printer.refuses = true;
+    printer.calls.clear();
     window().Command2_Click();
-    EXPECT_EQ(printer.printer.calls, (std::vector<Call>{Call::PaintPicture, Call::EndDoc}));
+    EXPECT_EQ(printer.calls, (std::vector<Call>{Call::PaintPicture, Call::EndDoc}));
     EXPECT_TRUE(platform.boxes.shown.empty());
 }
 
 TEST_F(PrintWindowTest, NoPrinterAtAllIsToldInANotice)
 {
-    printer.printer.present = false;
+    printer.present = false;
     load(write(QStringLiteral("p.png"), testPicture(10, 10, qRgb(5, 5, 5)), "png"));
     window().Command2_Click();
-    EXPECT_EQ(printer.printer.calls.back(), test::ScriptedPrinter::Call::EndDoc);
+    EXPECT_EQ(printer.calls.back(), test::ScriptedPrinter::Call::EndDoc);
     ASSERT_EQ(platform.boxes.shown.size(), 1u);
     EXPECT_EQ(platform.boxes.shown[0].title, QStringLiteral("Zovex提示"));
     EXPECT_EQ(platform.boxes.shown[0].icon, MsgIcon::Exclamation);
@@ -258,7 +258,7 @@ TEST_F(PrintWindowTest, ClosingShowsForm1AndTheNextOpeningStartsEmpty)
 {
     load(write(QStringLiteral("p.png"), testPicture(100, 90, qRgb(5, 5, 5)), "png"));
     window().CommonDialog1.FileName = QStringLiteral("remembered");
-    WindowRegistry& r = WindowRegistry::instance();
+    WindowRegistry& r = registry;
     r.form(WindowKind::zvtdy).Show(&r.form(WindowKind::Form1).widget());
     r.form(WindowKind::Form1).Hide();
     ASSERT_FALSE(r.form(WindowKind::Form1).widget().isVisible());
@@ -285,10 +285,12 @@ TEST_F(PrintWindowTest, RealPrinterOnADesktopWithoutAnyPrinter)
         EXPECT_FALSE(qt.PaintPicture(testPicture(10, 10, qRgb(1, 1, 1))));
         EXPECT_TRUE(qt.EndDoc()); // nothing to send
 
-        setPrinter(&qt);
-        load(write(QStringLiteral("p.png"), testPicture(10, 10, qRgb(5, 5, 5)), "png"));
-        window().Command2_Click();
-        setPrinter(&printer.printer);
+        // A print window of a program whose printer is the real one.
+        const Services withQt{platform.boxes, platform.dialogs, qt, desktop.screen, desktop.clipboard,
+                              registry,       ticks,           gate, random};
+        zvtdy real(withQt);
+        real.Picture1->setPicture(testPicture(10, 10, qRgb(5, 5, 5)));
+        real.Command2_Click();
         ASSERT_EQ(platform.boxes.shown.size(), 1u);
         EXPECT_EQ(platform.boxes.shown[0].text, kNoPrinterText);
     }

@@ -25,7 +25,7 @@ protected:
     {
         DesignerTest::SetUp();
         ASSERT_TRUE(dir.isValid());
-        registerPrintWindow();
+        registerPrintWindow(services);
     }
 
     QTemporaryDir dir;
@@ -56,7 +56,6 @@ TEST_F(ToolButtonsTest, EachDesignerWindowSavesItsOwnCanvasThroughItsOwnDialog)
 
 TEST_F(ToolButtonsTest, PrintWindowOpensOwnedByForm1AndClosingItShowsForm1)
 {
-    WindowRegistry& registry = WindowRegistry::instance();
     designerForm(1).Show();
     window(1).Command12_Click(); // to category 5: Form1 is hidden
     DesignerWindow& form5 = window(5);
@@ -89,7 +88,6 @@ TEST_F(ToolButtonsTest, ClosingADesignerWindowClosesOnlyItAndAnOpenToolKeepsTheP
     int ends = 0;
     endProgramWhenNoWindowIsVisible(*app, [&] { ++ends; });
     const auto settle = [] { QCoreApplication::sendPostedEvents(); };
-    WindowRegistry& registry = WindowRegistry::instance();
 
     // Form5 and Form1 both shown, the print window owned by Form1 with a picture.
     start().Command12_Click();

@@ -25,12 +25,12 @@ protected:
         WindowTest::SetUp();
         ASSERT_TRUE(dir.isValid());
         // The capture and wallpaper windows, which the zoom window shows.
-        test::registerPlainStandIn(WindowKind::Form20);
-        test::registerPlainStandIn(WindowKind::Form30);
-        registerZoomWindow();
+        test::registerPlainStandIn(registry, WindowKind::Form20);
+        test::registerPlainStandIn(registry, WindowKind::Form30);
+        registerZoomWindow(services);
     }
 
-    ZoomForm& form() { return WindowRegistry::instance().as<ZoomForm>(WindowKind::Form40); }
+    ZoomForm& form() { return registry.as<ZoomForm>(WindowKind::Form40); }
     Form40& window() { return form().window(); }
     // The window shown at a known size (not maximised), so the display's part inside it is known.
     Form40& shownWindow(QSize size = {1000, 700})
@@ -213,7 +213,7 @@ TEST_F(ZoomWindowTest, CloseBoxShowsTheWallpaperWindowAndTheNextOpeningStartsAfr
     w.Command1_Click();
     EXPECT_TRUE(w.close());
     EXPECT_FALSE(form().isLoaded());
-    EXPECT_TRUE(WindowRegistry::instance().form(WindowKind::Form30).widget().isVisible());
+    EXPECT_TRUE(registry.form(WindowKind::Form30).widget().isVisible());
 
     Form40& again = window();
     EXPECT_NE(&again, &w);
@@ -225,7 +225,7 @@ TEST_F(ZoomWindowTest, CropShowsTheCaptureWindowWithoutAnOwner)
 {
     shownWindow();
     window().Command3->click();
-    QWidget& capture = WindowRegistry::instance().form(WindowKind::Form20).widget();
+    QWidget& capture = registry.form(WindowKind::Form20).widget();
     EXPECT_TRUE(capture.isVisible());
     EXPECT_EQ(capture.parentWidget(), nullptr);
     EXPECT_TRUE(window().isVisible());

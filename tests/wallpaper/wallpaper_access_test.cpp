@@ -17,7 +17,7 @@ protected:
     void SetUp() override
     {
         DesignerTest::SetUp();
-        registerWallpaperWindow();
+        registerWallpaperWindow(services);
     }
     void TearDown() override
     {
@@ -39,9 +39,9 @@ TEST_F(WallpaperAccessTest, HiddenUnlessAskedThenOpensTheWallpaperWindowOwnedByF
     EXPECT_TRUE(form1.Command19->isVisible());
     EXPECT_EQ(form1.Command19->text(), QStringLiteral("高速排版"));
     form1.Command19->click();
-    Form30& wallpaper = wallpaperWindow();
+    Form30& wallpaper = wallpaperWindow(registry);
     EXPECT_TRUE(wallpaper.isVisible());
-    EXPECT_EQ(WindowRegistry::instance().form(WindowKind::Form30).owner(), &form1);
+    EXPECT_EQ(registry.form(WindowKind::Form30).owner(), &form1);
     EXPECT_TRUE(form1.isVisible()); // modeless: Form1 stays
 
     // 退出 hides the wallpaper window and brings Form1 up; the next 高速排版 shows the same one.
@@ -49,7 +49,7 @@ TEST_F(WallpaperAccessTest, HiddenUnlessAskedThenOpensTheWallpaperWindowOwnedByF
     wallpaper.mnuFileExit->trigger();
     EXPECT_FALSE(wallpaper.isVisible());
     form1.Command19->click();
-    EXPECT_EQ(&wallpaperWindow(), &wallpaper);
+    EXPECT_EQ(&wallpaperWindow(registry), &wallpaper);
     EXPECT_EQ(wallpaper.Text1->text(), QStringLiteral("20000"));
 }
 

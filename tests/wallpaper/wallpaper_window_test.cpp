@@ -44,11 +44,11 @@ protected:
     {
         WindowTest::SetUp();
         ASSERT_TRUE(dir.isValid());
-        test::registerForm1StandIn();
-        registerWallpaperWindow();
+        test::registerForm1StandIn(registry);
+        registerWallpaperWindow(services);
     }
 
-    Form30& window() { return wallpaperWindow(); }
+    Form30& window() { return wallpaperWindow(registry); }
     const Canvas& canvas() { return window().Picture1->canvas(); }
     QSize interior() { return QSize(canvas().widthPx(), canvas().heightPx()); }
 
@@ -271,21 +271,21 @@ TEST_F(WallpaperWindowTest, PrintsTheOpenedPictureNotTheWallpaperAndEndsTheDocum
     Form30& w = window();
     w.Command6_Click(); // nothing opened yet: nothing to draw, the document is ended anyway
     using Call = test::ScriptedPrinter::Call;
-    EXPECT_EQ(printer.printer.calls, (std::vector<Call>{Call::PaintPicture, Call::EndDoc}));
-    EXPECT_TRUE(printer.printer.pictures[0].isNull());
-    EXPECT_EQ(printer.printer.pagesSent, 0);
+    EXPECT_EQ(printer.calls, (std::vector<Call>{Call::PaintPicture, Call::EndDoc}));
+    EXPECT_TRUE(printer.pictures[0].isNull());
+    EXPECT_EQ(printer.pagesSent, 0);
 
     const QImage picture = marked(30, 20, qRgb(1, 2, 3));
     open(write(QStringLiteral("p.png"), picture, "png"));
     w.Command3_Click();
     w.mnuFilePrint->trigger();
-    ASSERT_EQ(printer.printer.pictures.size(), 2u);
-    EXPECT_EQ(printer.printer.pictures[1].convertToFormat(QImage::Format_RGB32), picture);
-    EXPECT_EQ(printer.printer.pagesSent, 1);
+    ASSERT_EQ(printer.pictures.size(), 2u);
+    EXPECT_EQ(printer.pictures[1].convertToFormat(QImage::Format_RGB32), picture);
+    EXPECT_EQ(printer.pagesSent, 1);
 
-    printer.printer.refuses = true;
+    printer.refuses = true;
     w.Command6_Click();
-    EXPECT_EQ(printer.printer.calls.back(), Call::EndDoc);
+    EXPECT_EQ(printer.calls.back(), Call::EndDoc);
     EXPECT_TRUE(platform.boxes.shown.empty());
 }
 
@@ -326,7 +326,7 @@ TEST_F(WallpaperWindowTest, SavesTheWholeCanvasAndOffersTheOpenedPicturesName)
 
 TEST_F(WallpaperWindowTest, ExitHidesAndKeepsTheCloseBoxStartsAgain)
 {
-    WindowRegistry& r = WindowRegistry::instance();
+    WindowRegistry& r = registry;
     Form30* w = &window();
     w->show();
     w->Text2->setText(QStringLiteral("20000"));
@@ -352,15 +352,15 @@ TEST_F(WallpaperWindowTest, ExitHidesAndKeepsTheCloseBoxStartsAgain)
 
 TEST_F(WallpaperWindowTest, HandsOverToZoomAndCapture)
 {
-    WindowRegistry& r = WindowRegistry::instance();
+    WindowRegistry& r = registry;
     Form30& w = window();
     w.Command7_Click(); // no zoom window in this program yet: nothing happens
     EXPECT_FALSE(r.hasForm(WindowKind::Form40));
     w.Command8_Click();
     EXPECT_FALSE(r.hasForm(WindowKind::Form20));
 
-    test::registerPlainStandIn(WindowKind::Form40);
-    test::registerPlainStandIn(WindowKind::Form20);
+    test::registerPlainStandIn(registry, WindowKind::Form40);
+    test::registerPlainStandIn(registry, WindowKind::Form20);
     w.show();
     w.Command7_Click();
     QWidget& zoom = r.form(WindowKind::Form40).widget();
