@@ -203,34 +203,95 @@ TEST(ReadPicture, ProgressiveScansThatWouldPassOverThePictureTooOftenAreRefused)
     EXPECT_TRUE(refusedUnread(syntheticJpeg(4096, 10, 4000).chopped(2)));
 }
 
-// An 8-bit run-length bitmap of 4 x 2 pixels from its coded stream.
-QByteArray rle8(const QByteArray& stream)
+// A run-length bitmap (RLE8, or RLE4 at 4 bits) of w x h pixels from its coded stream, with a
+// grey palette.
+QByteArray rleBitmap(const QByteArray& stream, int w = 4, int h = 2, int bits = 8)
 {
-    QByteArray b(54 + 1024, '\0');
+    const int colours = 1 << bits;
+    QByteArray b(54 + 4 * colours, '\0');
     b[0] = 'B';
     b[1] = 'M';
-    putLe32(b, 10, 54 + 1024);
+    putLe32(b, 10, quint32(54 + 4 * colours));
     putLe32(b, 14, 40);
-    putLe32(b, 18, 4);
-    putLe32(b, 22, 2);
+    putLe32(b, 18, quint32(w));
+    putLe32(b, 22, quint32(h));
     b[26] = 1;
-    b[28] = 8;
-    putLe32(b, 30, 1); // RLE8
-    for (int i = 0; i < 256; ++i)
-        b[54 + 4 * i] = b[54 + 4 * i + 1] = b[54 + 4 * i + 2] = char(i);
+    b[28] = char(bits);
+    putLe32(b, 30, bits == 8 ? 1 : 2);
+    for (int i = 0; i < colours; ++i)
+        b[54 + 4 * i] = b[54 + 4 * i + 1] = b[54 + 4 * i + 2] = char(i * 255 / (colours - 1));
     b += stream;
     putLe32(b, 2, quint32(b.size()));
     return b;
 }
 
-TEST(ReadPicture, RunLengthBitmapsMustCodeEveryPixel)
+QByteArray rle8(const QByteArray& stream) { return rleBitmap(stream); }
+
+// The pixel value of the test pictures below at (x, y), in 0..15.
+int rlePixel(int x, int y) { return (x / 3 + y) % 16; }
+
+// Rows coded as ImageMagick does: runs over the row's width padded to 4 bytes (4 pixels at 8
+// bits, 8 at 4 bits), the padding coded as pixels of value 0, an end of line after each row
+// and an end of bitmap.
+QByteArray paddedRleStream(int w, int h, int bits)
+{
+    const int padded = bits == 8 ? (w + 3) / 4 * 4 : (w + 7) / 8 * 8;
+    QByteArray s;
+    for (int y = h - 1; y >= 0; --y) { // bottom-up
+        for (int x = 0; x < padded;) {
+            const int v = x < w ? rlePixel(x, y) : 0;
+            int n = 1;
+            while (x + n < padded && n < 255 && (x + n < w ? rlePixel(x + n, y) : 0) == v)
+                ++n;
+            s += char(n);
+            s += char(bits == 8 ? v : (v << 4) | v);
+            x += n;
+        }
+        s += QByteArray::fromHex("0000");
+    }
+    return s + QByteArray::fromHex("0001");
+}
+
+TEST(ReadPicture, RunLengthBitmapsCodedOverThePaddedWidthLoadWithTheirPixels)
+{
+    for (const int bits : {8, 4}) {
+        for (const int w : {1, 2, 3, 4, 5, 8, 37, 40, 101, 640}) {
+            SCOPED_TRACE(testing::Message() << "RLE" << bits << ", " << w << " wide");
+            const int h = 5;
+            const QImage img = fromBytes(rleBitmap(paddedRleStream(w, h, bits), w, h, bits));
+            // Qt's decoder puts pixels past a row's end into the row's padding to 4 pixels;
+            // more would land on the next row's pixels (4-bit rows of 1 to 4 pixels past 8).
+            if ((w + 7) / 8 * 8 > (w + 3) / 4 * 4 && bits == 4) {
+                EXPECT_TRUE(img.isNull());
+                continue;
+            }
+            ASSERT_EQ(img.size(), QSize(w, h));
+            const int colours = 1 << bits;
+            for (int y = 0; y < h; ++y)
+                for (int x = 0; x < w; ++x)
+                    ASSERT_EQ(qGray(img.pixel(x, y)), rlePixel(x, y) * 255 / (colours - 1)) << x << "," << y;
+        }
+    }
+}
+
+TEST(ReadPicture, RunLengthBitmapsMustCodeEveryPixelAndNothingPastThePicture)
 {
     EXPECT_EQ(fromBytes(rle8(QByteArray::fromHex("04070000" "02090209" "0001"))).size(), QSize(4, 2));
     EXPECT_EQ(fromBytes(rle8(QByteArray::fromHex("04070000" "0003010203000104"))).size(), QSize(4, 2));
+    // A run that passes its row's end into the row's padding is clipped there, on the last
+    // row too; one that passes the padding is refused.
+    EXPECT_EQ(fromBytes(rleBitmap(QByteArray::fromHex("04070000" "04090001"), 3, 2)).size(), QSize(3, 2));
+    EXPECT_TRUE(fromBytes(rleBitmap(QByteArray::fromHex("05070000" "04090001"), 3, 2)).isNull());
     EXPECT_TRUE(fromBytes(rle8(QByteArray::fromHex("04070000"))).isNull());         // cut short
     EXPECT_TRUE(fromBytes(rle8(QByteArray::fromHex("04070001"))).isNull());         // ends early
     EXPECT_TRUE(fromBytes(rle8(QByteArray::fromHex("0407000001030001"))).isNull()); // skips a row
     EXPECT_TRUE(fromBytes(rle8(QByteArray::fromHex("0207" "0000" "04070001"))).isNull());
+    // A run in a row after the last one: past the picture's end.
+    EXPECT_TRUE(fromBytes(rle8(QByteArray::fromHex("04070000" "04070000" "04070001"))).isNull());
+    // An absolute run past its row's end would be read out of step.
+    EXPECT_TRUE(fromBytes(rle8(QByteArray::fromHex("0006010203040506" "0000" "04070001"))).isNull());
+    // Runs that go on far past the row's end are not padding.
+    EXPECT_TRUE(fromBytes(rle8(QByteArray::fromHex("04070000" "04ff04ff04ff" "ff00ff00" "0001"))).isNull());
 }
 
 TEST(LoadPicture, TheLargestPicturesStillLoadAndOnlyRegularFilesAreRead)
