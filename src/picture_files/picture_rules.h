@@ -59,7 +59,7 @@ public:
     // Far above what real pictures need: a few dozen segments, chunks or extensions, some
     // hundred kilobytes of tables and comments.
     static constexpr qint64 kStructures = 4096;
-    static constexpr qint64 kExaminedBytes = qint64(4) << 20;
+    static constexpr qint64 kExaminedBytes = qint64(1) << 20;
 
     // Spends one structure of `bytes` examined bytes; false once the budget is gone.
     bool spend(qint64 bytes = 0)
