@@ -95,7 +95,7 @@ QByteArray hostileBytes(int kind)
         b[26] = 1;
         b[28] = 8;
         qToLittleEndian<quint32>(1, b.data() + 30);
-        return b + times(times(QByteArray::fromHex("ff07"), 64) + QByteArray::fromHex("40070000"), 16500);
+        return b + times(times(QByteArray::fromHex("ff07"), 64) + QByteArray::fromHex("40070000"), 16000);
     }
     }
 }
