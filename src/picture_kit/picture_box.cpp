@@ -29,7 +29,7 @@ bool toCanvasPicture(QImage& picture, Colour back)
             return false;
         QPainter p(&picture);
         p.setCompositionMode(QPainter::CompositionMode_DestinationOver);
-        p.fillRect(picture.rect(), QColor::fromRgb(toPixel(back)));
+        p.fillRect(picture.rect(), toQColor(back));
         p.end();
         // Opaque everywhere now: premultiplied pixels are plain ones.
         return picture.reinterpretAsFormat(QImage::Format_RGB32);
