@@ -432,3 +432,35 @@ TEST(DragControl, FollowsThePointerFromWhereItWasGrabbed)
 }
 
 } // namespace
+
+// A large picture is held once: the canvas, the box's picture and the tile source are one
+// image, whether the picture is opaque or has transparent parts (which the canvas shows on its
+// background, as before).
+TEST_F(WallpaperWindowTest, AnOpenedPictureIsOneImageForTheCanvasAndTheTileSource)
+{
+    Form30& w = window();
+    QImage clear(300, 200, QImage::Format_ARGB32);
+    clear.fill(qRgba(200, 100, 50, 0));
+    clear.setPixel(5, 5, qRgba(200, 100, 50, 255));
+    const QImage opaque = marked(300, 200, qRgb(1, 2, 3));
+    struct Case {
+        const char* name;
+        QImage picture;
+        Colour at55;
+    };
+    for (const Case& c : {Case{"clear.png", clear, RGB(200, 100, 50)}, Case{"opaque.png", opaque, RGB(1, 2, 3)}}) {
+        const char* name = c.name;
+        const QImage& picture = c.picture;
+        SCOPED_TRACE(name);
+        open(write(QLatin1String(name), picture, "png"));
+        const uchar* pixels = canvas().persistentImage().constBits();
+        EXPECT_EQ(w.Picture1->picture().constBits(), pixels);
+        EXPECT_EQ(w.Picture2->picture().constBits(), pixels);
+        EXPECT_EQ(canvas().pixel(5, 5), c.at55);
+    }
+    EXPECT_EQ(canvas().pixel(0, 0), RGB(255, 255, 0));
+    QImage again(300, 200, QImage::Format_ARGB32);
+    again.fill(qRgba(0, 0, 0, 0));
+    open(write(QStringLiteral("clear2.png"), again, "png"));
+    EXPECT_EQ(canvas().pixel(7, 7), w.Picture1->BackColor()) << "transparent parts show the background";
+}
