@@ -67,7 +67,7 @@ GateOutcome CheckAdminPassword(const GateEnvironment& env)
 GateOutcome runAdminGate(QApplication& app, const Services& services, const std::function<void()>& showForm1)
 {
     Module5& m = module5();
-    m.programDir = QCoreApplication::applicationDirPath();
+    m.programDir = programFolder();
     WindowRegistry& registry = services.windows;
     MessageBoxes& boxes = services.messageBoxes;
     if (!registry.hasKind(WindowKind::frmpass))

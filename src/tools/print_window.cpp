@@ -43,9 +43,9 @@ zvtdy::zvtdy(const Services& services) : PictureWindow<QWidget>(services), Commo
 
 void zvtdy::Command4_Click()
 {
-    const QImage picture = openPicture(CommonDialog1, this);
+    QImage picture = openPicture(CommonDialog1, this);
     if (!picture.isNull())
-        Picture1->setPicture(picture);
+        Picture1->setPicture(std::move(picture)); // handed over: held once
 }
 
 void zvtdy::Command2_Click()
