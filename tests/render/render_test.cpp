@@ -1,4 +1,6 @@
-#include "render_options.h"
+#include "batch.h"
+#include "command_line.h"
+#include "output_folder.h"
 
 #include <QCryptographicHash>
 #include <QDir>
