@@ -53,7 +53,7 @@ struct WorkerCanvas {
 
     Canvas& forJob(const PatternJob& job, int scale)
     {
-        const Colour wanted = job.category == 6 ? kButtonFaceColour : RGB(0, 0, 64);
+        const Colour wanted = category(job.category).canvasBack;
         if (!canvas || colour != wanted) {
             canvas.reset();
             const int side = kDesignerCanvasPx * scale;
