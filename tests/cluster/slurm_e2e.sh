@@ -79,7 +79,7 @@ SlurmdUser=root
 AuthType=auth/munge
 AuthInfo=socket=$socket
 CredType=cred/munge
-CommunicationParameters=NoInAddrAny
+CommunicationParameters=NoInAddrAny,NoCtldInAddrAny
 StateSaveLocation=$state/state
 SlurmdSpoolDir=$state/spool
 SlurmctldPidFile=$state/slurmctld.pid
