@@ -135,11 +135,13 @@ install_renderer() {
 }
 
 # Pids of the renderers of this test now running whose command line has --from N.
+# Builtins only: the scan runs many times a second on a busy machine.
 renderer_pids_from() {
-  local p
+  local p args
   for p in /proc/[0-9]*; do
-    [ "$(readlink "$p/exe" 2>/dev/null)" = "$renderer" ] || continue
-    tr '\0' ' ' <"$p/cmdline" 2>/dev/null | grep -q -- "--from $1 " && echo "${p#/proc/}"
+    [[ $p/exe -ef $renderer ]] 2>/dev/null || continue
+    mapfile -d '' args <"$p/cmdline" 2>/dev/null || continue
+    [[ " ${args[*]} " == *" --from $1 "* ]] && echo "${p#/proc/}"
   done
   return 0
 }

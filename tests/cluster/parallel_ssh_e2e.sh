@@ -140,7 +140,8 @@ victim_written() {
     victim_pid=$pid
     return 0
   done
-  kill -0 "$run1" 2>/dev/null || die "the recipe ended before shard $victim's job could be killed: $(cat "$work/run1.log")"
+  kill -0 "$run1" 2>/dev/null ||
+    die "the recipe ended before shard $victim's job could be killed: $(cat "$work/run1.log" "$work/batch/shards.log" 2>&1)"
   return 1
 }
 wait_until 120 "shard $victim's job to write its first files" victim_written
