@@ -58,6 +58,28 @@ trap 'exit 130' INT
 trap 'exit 143' TERM
 trap 'exit 129' HUP
 
+# stop_namespace PID NS: stops PID, then every process left in mount namespace NS (which only
+# PID's children share), TERM first and KILL past a deadline.
+pids_in_namespace() {
+  local p
+  for p in /proc/[0-9]*; do
+    [ "$(readlink "$p/ns/mnt" 2>/dev/null)" = "$1" ] && echo "${p#/proc/}"
+  done
+  return 0
+}
+stop_namespace() {
+  local pid=$1 ns=$2 left deadline
+  stop_pid "$pid"
+  [ "$ns" != "$(readlink /proc/self/ns/mnt)" ] || return 0
+  left=$(pids_in_namespace "$ns")
+  [ -n "$left" ] || return 0
+  kill -TERM $left 2>/dev/null || true
+  deadline=$((SECONDS + 10))
+  while [ -n "$(pids_in_namespace "$ns")" ] && [ $SECONDS -lt $deadline ]; do sleep 0.05; done
+  left=$(pids_in_namespace "$ns")
+  [ -z "$left" ] || kill -KILL $left 2>/dev/null || true
+}
+
 # wait_until SECONDS WHAT CMD...: polls CMD until it succeeds; fails the test past the deadline.
 wait_until() {
   local limit=$1 what=$2 deadline

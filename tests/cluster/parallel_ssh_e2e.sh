@@ -88,7 +88,11 @@ EOF
     remember_pid "$pid"
     local deadline=$((SECONDS + 20))
     while kill -0 "$pid" 2>/dev/null && ! listening "$port" && [ $SECONDS -lt $deadline ]; do sleep 0.05; done
-    if listening "$port" && kill -0 "$pid" 2>/dev/null; then break; fi
+    if listening "$port" && kill -0 "$pid" 2>/dev/null; then
+      # Its sessions and their jobs live in its namespace: at the end they go with it.
+      at_exit "stop_namespace $pid '$(readlink "/proc/$pid/ns/mnt")'"
+      break
+    fi
     stop_pid "$pid"
     tries=$((tries + 1))
     [ $tries -lt 5 ] || { cat "$work/sshd_$name.log" >&2; die "sshd for $name did not start"; }
@@ -128,8 +132,11 @@ run_here() {
 
 # First run: kill one shard's job on its machine once it has written part of its files.
 victim=3 victim_from=$((3 * size + 1))
-run_here "$recipe" >"$work/run1.log" 2>&1 &
+# In a process group of its own, so that an interrupted test ends parallel and its ssh clients too.
+(cd "$work/batch" && exec setsid env HOME="$work/local-home" PARALLEL_SSH="ssh -F $ssh_config" \
+  PATH="$work/bin:$PATH" bash -c "$recipe") >"$work/run1.log" 2>&1 &
 run1=$!
+at_exit "kill -TERM -- -$run1 2>/dev/null"
 remember_pid "$run1"
 victim_written() {
   local pid
