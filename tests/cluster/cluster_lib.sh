@@ -24,8 +24,36 @@ skip_unless_commands() {
 # deadline. Only these pids, never by name.
 started_pids=()
 cleanup_steps=()
+final_steps=()
 remember_pid() { started_pids+=("$1"); }
+# at_exit CMD: before the processes above stop; at_end CMD: after them.
 at_exit() { cleanup_steps+=("$1"); }
+at_end() { final_steps+=("$1"); }
+
+# stop_by_environment NAME=VALUE: TERM, then KILL, every process but this shell whose
+# environment has NAME=VALUE (a value only this test gave, such as its own configuration path).
+pids_with_environment() {
+  local p vars v
+  for p in /proc/[0-9]*; do
+    [ "${p#/proc/}" != $$ ] || continue
+    mapfile -d "" vars 2>/dev/null <"$p/environ" || continue
+    for v in "${vars[@]}"; do
+      [ "$v" = "$1" ] && { echo "${p#/proc/}"; break; }
+    done
+  done
+  return 0
+}
+stop_by_environment() {
+  local left deadline
+  left=$(pids_with_environment "$1")
+  [ -n "$left" ] || return 0
+  echo "-- stopping what was left of the test's processes: $left" >&2
+  kill -TERM $left 2>/dev/null || true
+  deadline=$((SECONDS + 10))
+  while [ -n "$(pids_with_environment "$1")" ] && [ $SECONDS -lt $deadline ]; do sleep 0.05; done
+  left=$(pids_with_environment "$1")
+  [ -z "$left" ] || kill -KILL $left 2>/dev/null || true
+}
 
 stop_pid() {
   local pid=$1 deadline=$((SECONDS + ${2:-15}))
@@ -47,6 +75,9 @@ run_cleanup() {
   done
   for ((i = ${#started_pids[@]} - 1; i >= 0; i--)); do
     stop_pid "${started_pids[i]}"
+  done
+  for ((i = 0; i < ${#final_steps[@]}; i++)); do
+    eval "${final_steps[i]}" || true
   done
   if [ -n "${work:-}" ] && [ -d "$work" ]; then
     if [ -n "${ZOVEX_E2E_KEEP:-}" ]; then echo "-- kept $work"; else rm -rf "$work"; fi
@@ -162,7 +193,7 @@ renderer_pids_from() {
   local p args
   for p in /proc/[0-9]*; do
     [[ $p/exe -ef $renderer ]] 2>/dev/null || continue
-    mapfile -d '' args <"$p/cmdline" 2>/dev/null || continue
+    mapfile -d "" args 2>/dev/null <"$p/cmdline" || continue
     [[ " ${args[*]} " == *" --from $1 "* ]] && echo "${p#/proc/}"
   done
   return 0

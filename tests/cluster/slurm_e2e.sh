@@ -69,6 +69,8 @@ ctld_port=$(free_port)
 until d_port=$(free_port) && [ "$d_port" != "$ctld_port" ]; do :; done
 node=$(slurmd -C | head -1 | sed 's/^NodeName=[^ ]*/NodeName=localhost NodeAddr=127.0.0.1/; s/ RealMemory=[0-9]*//')
 export SLURM_CONF=$state/slurm.conf
+# Job steps outlive a slurmd that is stopped under them; they carry this in their environment.
+at_end 'stop_by_environment "SLURM_CONF=$SLURM_CONF"'
 cat >"$SLURM_CONF" <<EOF
 ClusterName=zovexe2e
 SlurmctldHost=localhost(127.0.0.1)
