@@ -22,6 +22,7 @@
 #include "services.h"
 #include "tick_gate.h"
 #include "tick_queue.h"
+#include "standard_descriptors.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -69,6 +70,8 @@ struct ProgramServices {
 int main(int argc, char** argv)
 {
     using namespace zovex;
+    // Before anything opens a file: a closed descriptor would be taken by the next one opened.
+    openNullOnClosedStandardDescriptors();
     // The command line is read before QApplication: --help and --version need no display, and
     // a wrong option must not open a window.
     const AppCommandLine cmd = parseAppArguments({argv + 1, argv + argc});

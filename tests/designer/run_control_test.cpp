@@ -192,3 +192,31 @@ TEST_F(DesignerTest, TheCountStopsAtItsLargestValue)
     EXPECT_EQ(w.Label11->text(), QStringLiteral("2147483647"));
     EXPECT_TRUE(w.Timer1->isActive()) << "a failing statement never stops the timer";
 }
+
+TEST_F(DesignerTest, AWindowUsesOnlyTheServicesItWasMadeWith)
+{
+    // A second program in the same process: its own registry, queue, gate, source and boxes.
+    test::TestServices other;
+    registerDesignerWindows(other.services);
+    DesignerWindow& mine = start();
+    DesignerWindow& theirs = zovex::designerForm(other.registry, 1).window();
+    ASSERT_NE(&mine, &theirs);
+
+    // Each tick draws from its own program's source.
+    mine.Timer1_Timer();
+    EXPECT_NE(random.state(), RandomSource::kStartState);
+    EXPECT_EQ(other.random.state(), RandomSource::kStartState);
+
+    // Each window's ticks wait in its own program's queue and answer to its own gate.
+    ASSERT_TRUE(QMetaObject::invokeMethod(theirs.Timer1, "timeout"));
+    EXPECT_EQ(ticks.waiting(), 0u);
+    EXPECT_EQ(other.ticks.waiting(), 1u);
+    const TickHold held(gate);
+    const std::uint32_t before = other.random.state();
+    EXPECT_TRUE(other.ticks.runOne());
+    EXPECT_NE(other.random.state(), before) << "another program's gate does not hold this one's ticks";
+    const QString count = mine.Label11->text();
+    mine.Timer1_Timer();
+    EXPECT_EQ(mine.Label11->text(), count) << "its own gate does";
+    other.registry.clear();
+}
