@@ -52,8 +52,9 @@ std::string renderUsage()
            "pattern: index, state, file, label. Pass a printed state to --state to render that\n"
            "pattern again. --line-width and --draw-mode take any text, as the combo boxes do.\n"
            "--from I starts at pattern I of the sequence (default 1): shards of one large batch\n"
-           "give exactly its files and lines. --scale S (1-8) draws each pattern S times larger\n"
-           "in each direction, as on a screen of 96*S dots per inch (857*S pixels square).\n"
+           "give exactly its files and lines. --scale S (1-8, also fractional: 1.25, 1.5) draws\n"
+           "each pattern S times larger in each direction, as a designer window on a screen of\n"
+           "device pixel ratio S (96*S dots per inch; 857*S pixels square, rounded up).\n"
            "--jobs J renders J patterns at once (default: one per core); the output is the same.\n";
 }
 
@@ -102,7 +103,6 @@ ParseResult parseRenderArguments(const std::vector<std::string>& args, RenderOpt
             {"--count", 1, 1000000, [&](long long n) { opt.count = static_cast<int>(n); }},
             {"--from", 1, kLastIndex, [&](long long n) { opt.from = static_cast<int>(n); }},
             {"--jobs", 1, 1024, [&](long long n) { opt.jobs = static_cast<int>(n); }},
-            {"--scale", 1, kMaxScale, [&](long long n) { opt.scale = static_cast<int>(n); }},
             {"--state", 0, 16777215, [&](long long n) { opt.state = static_cast<std::uint32_t>(n); }},
         };
         const auto whole = std::find_if(std::begin(wholes), std::end(wholes), [&](const Whole& w) { return name == w.name; });
@@ -114,6 +114,18 @@ ParseResult parseRenderArguments(const std::vector<std::string>& args, RenderOpt
                 return ParseResult::Error;
             }
             whole->set(n);
+        } else if (name == "--scale") {
+            // A device pixel ratio, as a designer canvas takes it: 2, 1.5, 1.25 ...
+            double S = 0;
+            const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), S,
+                                                   std::chars_format::fixed);
+            if (value.empty() || ec != std::errc() || end != value.data() + value.size() || !(S >= 1.0) ||
+                S > kMaxScale) {
+                error = "--scale must be a number from 1 to " + std::to_string(kMaxScale) +
+                        " (such as 2 or 1.5), not '" + value + "'";
+                return ParseResult::Error;
+            }
+            opt.scale = S;
         } else if (name == "--out") {
             if (value.empty()) {
                 error = "--out needs a folder name";
@@ -237,7 +249,7 @@ int renderPatterns(const RenderOptions& opt, const QString& folder, std::FILE* o
 
     const Colour initial = opt.category == 6 ? kButtonFaceColour : RGB(0, 0, 64);
     const ImageFormat format = opt.format == QLatin1String("png") ? ImageFormat::Png : ImageFormat::Bmp;
-    const int sidePx = kDesignerCanvasPx * opt.scale;
+    const int sidePx = devicePixelsFor(kDesignerCanvasPx, opt.scale);
     // A tick always makes the same number of draws, so the state of the first pattern of the
     // batch, and of every one after it, is a jump from the start of the sequence.
     RandomSource first;

@@ -1,0 +1,123 @@
+// The designer canvas on a screen of device pixel ratio r (this program runs three times, with
+// QT_SCALE_FACTOR 1, 1.5 and 2): each pattern is drawn at the screen's device pixels, exactly
+// as zovex-render --scale r draws it, shown pixel for pixel, and saved at that resolution; the
+// count, the label and the random source do not depend on r.
+#include "designer_fixture.h"
+
+#include "category.h"
+#include "generation_tick.h"
+
+#include <QCryptographicHash>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtEndian>
+
+#include <gtest/gtest.h>
+
+using namespace zovex;
+using zovex::test::DesignerTest;
+
+namespace {
+
+double ratioUnderTest()
+{
+    bool ok = false;
+    const double r = qEnvironmentVariable("QT_SCALE_FACTOR").toDouble(&ok);
+    return ok ? r : 1.0;
+}
+
+QByteArray bytesOf(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+struct Rendered {
+    QString file;
+    QString label;
+    QString state;
+};
+
+// zovex-render's first pattern of category 1 from the program's start, at scale `scale`.
+Rendered render(const QString& folder, const QString& scale)
+{
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove(QStringLiteral("QT_SCALE_FACTOR")); // the renderer needs no screen
+    p.setProcessEnvironment(env);
+    p.start(QStringLiteral(ZOVEX_RENDER_EXE), {QStringLiteral("--category"), QStringLiteral("1"), QStringLiteral("--count"),
+                                               QStringLiteral("1"), QStringLiteral("--scale"), scale,
+                                               QStringLiteral("--out"), folder});
+    p.waitForFinished(120000);
+    const QStringList line = QString::fromUtf8(p.readAllStandardOutput()).trimmed().split(QLatin1Char('\t'));
+    if (p.exitCode() != 0 || line.size() < 4)
+        return {};
+    return {line[2], line[3], line[1]};
+}
+
+} // namespace
+
+TEST_F(DesignerTest, ThePatternIsDrawnAtTheScreensDevicePixelsAsTheRendererDrawsIt)
+{
+    const double r = ratioUnderTest();
+    DesignerWindow& w = start();
+    ASSERT_EQ(w.Picture1->screenRatio(), r);
+    w.Timer1_Timer();
+
+    const Canvas& c = w.canvas();
+    EXPECT_EQ(c.scale(), r);
+    EXPECT_EQ(c.widthPx(), devicePixelsFor(kDesignerCanvasPx, r));
+    EXPECT_EQ(c.ScaleWidth(), 12855.0f);
+
+    // Saved through "保存图案": the file is the renderer's, byte for byte, header included
+    // (96 * r dots per inch).
+    QTemporaryDir tmp;
+    const QString saved = tmp.filePath(QStringLiteral("saved.bmp"));
+    platform.dialogs.answers = {saved};
+    w.Command2_Click();
+    const Rendered ref = render(tmp.filePath(QStringLiteral("render")), QString::number(r));
+    ASSERT_FALSE(ref.file.isEmpty());
+    const QByteArray want = bytesOf(ref.file);
+    const QByteArray got = bytesOf(saved);
+    ASSERT_GE(want.size(), 54);
+    EXPECT_EQ(got.size(), want.size());
+    EXPECT_TRUE(got == want) << "the saved pattern differs from zovex-render --scale " << r;
+    EXPECT_EQ(qRound(qFromLittleEndian<qint32>(got.constData() + 38) * 0.0254), qRound(96 * r));
+
+    // The count, the label and the random source's position are those of the ordinary screen.
+    EXPECT_EQ(w.Label11->text(), QStringLiteral("1"));
+    const Rendered ordinary = render(tmp.filePath(QStringLiteral("ordinary")), QStringLiteral("1"));
+    EXPECT_EQ(ref.label, ordinary.label);
+    RandomSource after;
+    after.setState(RandomSource::kStartState);
+    after.advance(static_cast<std::uint64_t>(category(1).drawsPerTick()));
+    EXPECT_EQ(RandomSource::shared().state(), after.state());
+
+    // On the screen the canvas is shown pixel for pixel: the box's device pixels inside the
+    // border are the canvas's.
+    const QImage shown = w.Picture1->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    const int border = devicePixelsFor(PictureBox::kBorderPx, r);
+    const int side = static_cast<int>(kDesignerCanvasPx * r); // whole device pixels of the interior
+    ASSERT_GE(shown.width(), border + side);
+    int differing = 0;
+    for (int y = 0; y < side; ++y)
+        for (int x = 0; x < side; ++x)
+            differing += shown.pixel(border + x, border + y) != c.persistentImage().pixel(x, y);
+    EXPECT_EQ(differing, 0);
+
+    // The previews hold the pattern at its device pixels.
+    EXPECT_EQ(w.Image[0]->picture().size(), c.persistentImage().size());
+}
+
+TEST_F(DesignerTest, TheDemonstrationRingIsDrawnAtTheScreensDevicePixels)
+{
+    const double r = ratioUnderTest();
+    DesignerWindow& w = start();
+    w.Text1->setText(QStringLiteral("5"));
+    w.Command1_Click(1);
+    EXPECT_EQ(w.canvas().scale(), r);
+    EXPECT_EQ(w.canvas().widthPx(), devicePixelsFor(kDesignerCanvasPx, r));
+}
