@@ -36,9 +36,9 @@ int dotsPerMeterFor(double scale)
 double recordedScaleOf(const QImage& picture)
 {
     const int dpm = std::min(picture.dotsPerMeterX(), picture.dotsPerMeterY());
-    // Anything within half a dot per inch of 96 is 96: writers round and truncate differently.
-    const double dpi = dpm * 0.0254;
-    if (!(dpi > 96.5))
+    // In whole dots per inch: a file holds whole dots per metre, which 192 dpi is not.
+    const double dpi = std::round(dpm * 0.0254);
+    if (!(dpi > 96.0))
         return 1.0;
     return canvasScaleFor(dpi / 96.0);
 }
