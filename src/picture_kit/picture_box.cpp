@@ -93,16 +93,12 @@ bool PictureBox::followScreenRatio()
 
 float PictureBox::ScaleWidth() const
 {
-    if (m_scale == ScaleMode::Twip)
-        return m_canvas.ScaleWidth();
-    return m_canvas.ScaleWidth() / kTwipsPerPixel;
+    return m_scale == ScaleMode::Twip ? m_canvas.ScaleWidth() : static_cast<float>(m_canvas.widthPx());
 }
 
 float PictureBox::ScaleHeight() const
 {
-    if (m_scale == ScaleMode::Twip)
-        return m_canvas.ScaleHeight();
-    return m_canvas.ScaleHeight() / kTwipsPerPixel;
+    return m_scale == ScaleMode::Twip ? m_canvas.ScaleHeight() : static_cast<float>(m_canvas.heightPx());
 }
 
 int PictureBox::toPx(float v) const { return m_scale == ScaleMode::Twip ? twipsToPx(v) : toInt32(v); }

@@ -14,7 +14,7 @@
 //   shows just the picture, sharing its pixels until something is drawn. A null picture removes
 //   it, leaving the size as it is and the interior in the background colour.
 // - ScaleWidth/ScaleHeight and PaintPicture's coordinates are in the box's ScaleMode: twips (15
-//   a pixel, converted by the program's one rule) or whole pixels.
+//   a logical pixel, converted by the program's one rule) or whole pixels of the canvas.
 // - Sizes and positions of the box are logical pixels. Its canvas may be finer, S device pixels
 //   to a logical one (Canvas::scale()): followScreenRatio() makes it the device pixel ratio of
 //   the box's screen (the designer canvas, before each pattern), and a picture that records

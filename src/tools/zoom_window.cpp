@@ -1,5 +1,7 @@
 #include "zoom_window.h"
 
+#include "canvas.h"
+
 #include "button_layout.h"
 #include "colour_button.h"
 #include "handler_guard.h"
@@ -43,8 +45,11 @@ void Form40::Command4_Click()
     if (picture.isNull())
         return;
     Image1->setPicture(picture);
-    // The picture's own size: one pixel of it is one pixel of the 96-dots-per-inch screen.
-    Image1->setZoomSize({pxToTwips(picture.width()), pxToTwips(picture.height())});
+    // The picture's own size: one pixel of it is one pixel of the 96-dots-per-inch screen, or,
+    // for a picture that records more, its pixels at that density.
+    const double density = recordedScaleOf(picture);
+    Image1->setZoomSize({static_cast<Twips>(picture.width() * double(kTwipsPerPixel) / density),
+                         static_cast<Twips>(picture.height() * double(kTwipsPerPixel) / density)});
 }
 
 void Form40::step(ZoomStep direction)
