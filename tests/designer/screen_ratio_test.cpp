@@ -6,6 +6,7 @@
 
 #include "category.h"
 #include "generation_tick.h"
+#include "zoom_display.h"
 
 #include <QCryptographicHash>
 #include <QFile>
@@ -120,4 +121,31 @@ TEST_F(DesignerTest, TheDemonstrationRingIsDrawnAtTheScreensDevicePixels)
     w.Command1_Click(1);
     EXPECT_EQ(w.canvas().scale(), r);
     EXPECT_EQ(w.canvas().widthPx(), devicePixelsFor(kDesignerCanvasPx, r));
+}
+
+TEST(ZoomAtScreenRatio, EnlargedBlocksHaveTheirEdgesOnDevicePixels)
+{
+    // A 10 x 10 checkerboard enlarged 8.3 times (1245 twips, 83 logical pixels, 83 r device
+    // pixels): each device pixel shows the picture pixel under its own centre, so the blocks'
+    // edges fall on device pixels where they belong, not on whole logical pixels.
+    const double r = ratioUnderTest();
+    QWidget window;
+    window.resize(200, 200);
+    QImage picture(10, 10, QImage::Format_RGB32);
+    for (int y = 0; y < 10; ++y)
+        for (int x = 0; x < 10; ++x)
+            picture.setPixel(x, y, (x + y) % 2 ? qRgb(255, 255, 255) : qRgb(0, 0, 128));
+    ZoomDisplay display({1245, 1245}, &window);
+    display.setPicture(picture);
+    const QImage shot = display.grab().toImage().convertToFormat(QImage::Format_RGB32);
+    const int side = static_cast<int>(83 * r);
+    ASSERT_GE(shot.width(), side);
+    int wrong = 0;
+    for (int y = 0; y < side; ++y)
+        for (int x = 0; x < side; ++x) {
+            // The device pixel's centre, in picture pixels.
+            const int px = static_cast<int>((x + 0.5) * 10 / (83 * r)), py = static_cast<int>((y + 0.5) * 10 / (83 * r));
+            wrong += shot.pixel(x, y) != picture.pixel(px, py);
+        }
+    EXPECT_EQ(wrong, 0);
 }
