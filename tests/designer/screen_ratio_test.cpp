@@ -123,6 +123,29 @@ TEST_F(DesignerTest, TheDemonstrationRingIsDrawnAtTheScreensDevicePixels)
     EXPECT_EQ(w.canvas().widthPx(), devicePixelsFor(kDesignerCanvasPx, r));
 }
 
+TEST_F(DesignerTest, ACanvasLeftAtAnotherRatioDrawsTheNextPatternAtTheScreensOwn)
+{
+    // As after a move from a screen of ratio 3 (or a change of the ratio): the canvas still has
+    // the old one until the next pattern, which is drawn at the screen's ratio and is the
+    // renderer's picture again.
+    const double r = ratioUnderTest();
+    DesignerWindow& w = start();
+    w.Timer1_Timer();
+    const int side3 = devicePixelsFor(kDesignerCanvasPx, 3.0);
+    ASSERT_TRUE(w.canvas().rescale(3.0, side3, side3));
+    w.Picture1->grab(); // painted scaled meanwhile
+    RandomSource::shared().setState(RandomSource::kStartState);
+    designerForm(1).DesignCount = 0;
+    w.Timer1_Timer();
+    EXPECT_EQ(w.canvas().scale(), r);
+    QTemporaryDir tmp;
+    const Rendered ref = render(tmp.path(), QString::number(r));
+    ASSERT_FALSE(ref.file.isEmpty());
+    const QImage want = QImage(ref.file).convertToFormat(QImage::Format_RGB32);
+    EXPECT_EQ(w.canvas().persistentImage().convertToFormat(QImage::Format_RGB32), want);
+    EXPECT_FALSE(w.Picture1->followScreenRatio()) << "nothing to change until the ratio changes";
+}
+
 TEST(ZoomAtScreenRatio, EnlargedBlocksHaveTheirEdgesOnDevicePixels)
 {
     // A 10 x 10 checkerboard enlarged 8.3 times (1245 twips, 83 logical pixels, 83 r device
