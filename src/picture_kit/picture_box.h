@@ -48,7 +48,7 @@ public:
     QRect interior() const { return rect().adjusted(kBorderPx, kBorderPx, -kBorderPx, -kBorderPx); }
 
     const QImage& picture() const { return m_picture; }
-    void setPicture(const QImage& picture);
+    void setPicture(QImage picture);
 
     // The device pixel ratio of the box's screen as a canvas takes it (1 to 8).
     double screenRatio() const;

@@ -44,15 +44,16 @@ Form40::Form40()
 
 void Form40::Command4_Click()
 {
-    const QImage picture = openPicture(CommonDialog1, this);
+    QImage picture = openPicture(CommonDialog1, this);
     if (picture.isNull())
         return;
-    Image1->setPicture(picture);
+    const QSize size = picture.size();
     // The picture's own size: one pixel of it is one pixel of the 96-dots-per-inch screen, or,
     // for a picture that records more, its pixels at that density.
     const double density = recordedScaleOf(picture);
-    Image1->setZoomSize({static_cast<Twips>(picture.width() * double(kTwipsPerPixel) / density),
-                         static_cast<Twips>(picture.height() * double(kTwipsPerPixel) / density)});
+    Image1->setPicture(std::move(picture)); // handed over: held once
+    Image1->setZoomSize({static_cast<Twips>(size.width() * double(kTwipsPerPixel) / density),
+                         static_cast<Twips>(size.height() * double(kTwipsPerPixel) / density)});
 }
 
 void Form40::step(ZoomStep direction)
