@@ -344,6 +344,8 @@ void DesignerWindow::Timer1_Timer()
     if (m_services.tickGate.isHeld())
         return;
     runHandler(boxes(), FailureStyle::StatementByStatement, this, [&] {
+        // Each pattern is drawn at the device pixels of the screen the window is on now.
+        Picture1->followScreenRatio();
         const TickOutput out = runGenerationTick(canvas(), m_services.random, category(m_form.category()),
                                                  m_form.DesignCount, tickInputs());
         Label11->setText(out.countCaption);
@@ -355,6 +357,7 @@ void DesignerWindow::Timer1_Timer()
 
 void DesignerWindow::Command1_Click(int)
 {
+    Picture1->followScreenRatio();
     Canvas& c = canvas();
     attempt([&] { c.Cls(); });
     attempt([&] {
