@@ -81,8 +81,6 @@ int main(int argc, char** argv)
     case AppAction::Version: return printText("zovex " ZOVEX_VERSION "\n");
     case AppAction::Error: std::fprintf(stderr, "zovex: %s (try --help)\n", cmd.error.c_str()); return 2;
     }
-    if (cmd.options.wallpaper == WallpaperFlag::Given)
-        setWallpaperAccess(WallpaperAccess::Shown);
     // The desktop matches windows to the installed desktop entry and icon by this name.
     QGuiApplication::setDesktopFileName(QStringLiteral(ZOVEX_APP_ID));
     // Wayland does not let a program place its windows (they open centred on the screen) nor
@@ -98,7 +96,8 @@ int main(int argc, char** argv)
     installFontSubstitutions();
     ProgramServices program;
     const Services& services = program.services;
-    registerDesignerWindows(services);
+    registerDesignerWindows(services, cmd.options.wallpaper == WallpaperFlag::Given ? WallpaperAccess::Shown
+                                                                                    : WallpaperAccess::Hidden);
     registerPrintWindow(services);
     registerCaptureWindow(services);
     registerWallpaperWindow(services);

@@ -54,7 +54,8 @@ const QIcon& designerIcon()
 
 // --- DesignerForm -------------------------------------------------------------------------
 
-DesignerForm::DesignerForm(const Services& services, int category) : m_services(services), m_category(category)
+DesignerForm::DesignerForm(const Services& services, int category, WallpaperAccess access)
+    : m_services(services), m_category(category), m_wallpaperAccess(access)
 {
     (void)designerDescription(category); // rejects a category outside 1..10 here, not later
 }
@@ -268,7 +269,7 @@ void DesignerWindow::buildControls()
     buildWindowControls(*this, kRightColumn);
     if (d.command19 == WallpaperButton::PresentHidden) {
         buildWindowControls(*this, kCommand19);
-        Command19->setVisible(wallpaperAccess() == WallpaperAccess::Shown);
+        Command19->setVisible(m_form.wallpaperAccess() == WallpaperAccess::Shown);
     }
 
     categoryLabel = buildControl<QLabel>(*this, {d.categoryLabelName, ControlKind::Label, {}, "", RGB(0, 0, 0)});
@@ -423,20 +424,15 @@ void DesignerWindow::Command19_Click() { showOwnedByForm1(m_services.windows, Wi
 
 // --- registry -----------------------------------------------------------------------------
 
-namespace {
-WallpaperAccess g_wallpaperAccess = WallpaperAccess::Hidden;
-}
-
-WallpaperAccess wallpaperAccess() { return g_wallpaperAccess; }
-void setWallpaperAccess(WallpaperAccess access) { g_wallpaperAccess = access; }
-
-void registerDesignerWindows(const Services& services)
+void registerDesignerWindows(const Services& services, WallpaperAccess access)
 {
     WindowRegistry& registry = services.windows;
     for (int k = 1; k <= 10; ++k) {
         if (!registry.hasKind(designerKind(k)))
             registry.registerKind(designerKind(k),
-                                  [services, k] { return std::make_unique<DesignerForm>(services, k); });
+                                  [services, k, access] {
+                                      return std::make_unique<DesignerForm>(services, k, access);
+                                  });
     }
 }
 

@@ -43,13 +43,18 @@ inline constexpr int kSlowIntervalMs = 6000;   // 慢速
 
 class DesignerWindow;
 
+// Whether Form1 shows "高速排版", the way into the wallpaper window. The program keeps it hidden
+// unless started to show it.
+enum class WallpaperAccess { Hidden, Shown };
+
 class DesignerForm final : public Form {
 public:
-    DesignerForm(const Services& services, int category);
+    DesignerForm(const Services& services, int category, WallpaperAccess access = WallpaperAccess::Hidden);
 
     int category() const { return m_category; }
     const DesignerDescription& description() const;
     const Services& services() const { return m_services; }
+    WallpaperAccess wallpaperAccess() const { return m_wallpaperAccess; }
 
     // Patterns composed in this window since the program started, across closes.
     std::int32_t DesignCount = 0;
@@ -63,6 +68,7 @@ protected:
 private:
     Services m_services;
     int m_category;
+    WallpaperAccess m_wallpaperAccess;
 };
 
 class DesignerWindow final : public QWidget {
@@ -112,7 +118,7 @@ public:
     QLineEdit* Text4 = nullptr;
     QLabel* informationLabel = nullptr; // Label15 in Form1, Label12 elsewhere
     QPushButton* Command18 = nullptr;   // 剪裁保存
-    QPushButton* Command19 = nullptr;   // 高速排版: Form1 only, hidden unless wallpaperAccess()
+    QPushButton* Command19 = nullptr;   // 高速排版: Form1 only, hidden unless the form's wallpaperAccess()
     QLabel* categoryLabel = nullptr;    // Label14 in Form1, Label7 elsewhere; hidden
     QTimer* Timer1 = nullptr;
 
@@ -160,14 +166,9 @@ private:
     Services m_services; // the form's, kept here: the window may outlive the form's members
 };
 
-// Whether Form1 shows "高速排版", the way into the wallpaper window. The program keeps it hidden
-// unless started to show it; the choice applies to Form1 windows built after it is made.
-enum class WallpaperAccess { Hidden, Shown };
-WallpaperAccess wallpaperAccess();
-void setWallpaperAccess(WallpaperAccess access);
-
-// Registers Form1..Form10 with the registry of `services`; later calls change nothing.
-void registerDesignerWindows(const Services& services);
+// Registers Form1..Form10 with the registry of `services`, Form1 with "高速排版" as `access`
+// says; later calls change nothing.
+void registerDesignerWindows(const Services& services, WallpaperAccess access = WallpaperAccess::Hidden);
 
 // The registry's object of category k (1..10), made if need be; registerDesignerWindows first.
 DesignerForm& designerForm(WindowRegistry& registry, int k);

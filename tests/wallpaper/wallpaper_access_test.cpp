@@ -19,11 +19,6 @@ protected:
         DesignerTest::SetUp();
         registerWallpaperWindow(services);
     }
-    void TearDown() override
-    {
-        setWallpaperAccess(WallpaperAccess::Hidden);
-        DesignerTest::TearDown();
-    }
 };
 
 TEST_F(WallpaperAccessTest, HiddenUnlessAskedThenOpensTheWallpaperWindowOwnedByForm1)
@@ -34,7 +29,10 @@ TEST_F(WallpaperAccessTest, HiddenUnlessAskedThenOpensTheWallpaperWindowOwnedByF
     hidden.close();
     flushDeletes();
 
-    setWallpaperAccess(WallpaperAccess::Shown);
+    // A program started to show it.
+    registry.clear();
+    registerDesignerWindows(services, WallpaperAccess::Shown);
+    registerWallpaperWindow(services);
     DesignerWindow& form1 = start();
     EXPECT_TRUE(form1.Command19->isVisible());
     EXPECT_EQ(form1.Command19->text(), QStringLiteral("高速排版"));
