@@ -138,7 +138,9 @@ void Form30::buildControls()
                                                                6360 + 510 * (k - 1), 495, kTileFace, kNotAtAll,
                                                                tileHandlers[k - 1]);
     }
-    Label1 = new QLabel(kWallpaperNotice, Picture3);
+    // The notice's two sentences, one a line: the label would otherwise break the line
+    // wherever the first one and the start of the second fill it, inside a word.
+    Label1 = new QLabel(QString(kWallpaperNotice).replace(QLatin1Char(' '), QLatin1Char('\n')), Picture3);
     Label1->setObjectName(QStringLiteral("Label1"));
     Label1->setGeometry(twipsRect(13350, 60, 3135, 405));
     Label1->setFont(controlFont(QStringLiteral("宋体"), 9, true));
