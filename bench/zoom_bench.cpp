@@ -4,7 +4,7 @@
 // scaling the whole picture to the display's size and painting that (a 2000-pixel picture at
 // k = 10 is a 1.4 GB image). ZoomForty: forty 放大 in a zoom window with a repaint after each, reporting how much
 // the process's memory grew (rss_growth_mb, peak_growth_mb).
-#include "form40.h"
+#include "zoom_window.h"
 #include "peak_memory.h"
 #include "zoom_display.h"
 

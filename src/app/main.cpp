@@ -6,12 +6,12 @@
 #include "designer_window.h"
 #include "desktop_program.h"
 #include "font_faces.h"
-#include "form20.h"
-#include "form30.h"
-#include "form40.h"
-#include "module5.h"
-#include "window_registry.h"
-#include "zvtdy.h"
+#include "capture_window.h"
+#include "wallpaper_window.h"
+#include "zoom_window.h"
+#include "admin_gate.h"
+#include "app_windows.h"
+#include "print_window.h"
 
 #include <QApplication>
 #include <QIcon>

@@ -1,5 +1,6 @@
-// Errors raised by the drawing core and the generator. Callers that run "statement by
-// statement" catch DrawError and go on; everything else lets it propagate.
+// The program's errors. Those raised by the drawing core and the generator are DrawErrors:
+// callers that run "statement by statement" catch DrawError and go on; everything else lets it
+// propagate. DialogCancelled is how a file dialog whose CancelError is on reports cancelling.
 #pragma once
 
 #include <stdexcept>
@@ -28,6 +29,11 @@ struct TypeMismatch : DrawError {
 
 struct DivisionByZero : DrawError {
     using DrawError::DrawError;
+};
+
+// Raised by a file dialog's Show* when the user cancels while CancelError is on.
+struct DialogCancelled : std::runtime_error {
+    DialogCancelled() : std::runtime_error("the file dialog was cancelled") {}
 };
 
 } // namespace zovex

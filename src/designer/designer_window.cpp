@@ -12,6 +12,7 @@
 #include "twips.h"
 #include "tick_gate.h"
 #include "tick_queue.h"
+#include "app_windows.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>

@@ -5,6 +5,7 @@
 
 #include "category.h"
 #include "star_ring.h"
+#include "app_windows.h"
 
 #include <QCheckBox>
 #include <QComboBox>

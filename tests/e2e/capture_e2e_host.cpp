@@ -4,10 +4,10 @@
 // window is in. The user's actions (menu clicks, the drag) come from xdotool, as a person's
 // would; only the save dialog is scripted (its answer comes through the protocol).
 #include "capture_e2e_pattern.h"
-#include "form20.h"
+#include "capture_window.h"
 #include "line_host_server.h"
 #include "tick_gate.h"
-#include "window_registry.h"
+#include "app_windows.h"
 
 #include <QAction>
 #include <QApplication>

@@ -7,8 +7,8 @@
 // test writes that one file for its queue and removes it afterwards.
 #include "printer.h"
 #include "scripted_platform.h"
-#include "window_registry.h"
-#include "zvtdy.h"
+#include "app_windows.h"
+#include "print_window.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -4,10 +4,10 @@
 // asks where the buttons are and what state the windows are in. The user's clicks come from xdotool, as a person's would; only the open
 // dialog is scripted (its answer comes through the protocol). Message boxes are the real ones.
 #include "font_faces.h"
-#include "form30.h"
-#include "form40.h"
+#include "wallpaper_window.h"
+#include "zoom_window.h"
 #include "line_host_server.h"
-#include "window_registry.h"
+#include "app_windows.h"
 
 #include <QAbstractButton>
 #include <QApplication>

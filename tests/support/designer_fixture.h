@@ -6,6 +6,7 @@
 #include "designer_window.h"
 #include "random_source.h"
 #include "window_test.h"
+#include "app_windows.h"
 
 namespace zovex::test {
 

@@ -4,7 +4,7 @@
 // hands over to can be a plain stand-in too (registerPlainStandIn).
 #pragma once
 
-#include "window_registry.h"
+#include "app_windows.h"
 
 #include <QWidget>
 

@@ -1,8 +1,9 @@
 // The capture window as the designer windows reach it: "剪裁抓图" of any designer window shows
 // it owned by Form1, and a selection holds every designer window's ticks.
 #include "designer_fixture.h"
-#include "form20.h"
+#include "capture_window.h"
 #include "tick_gate.h"
+#include "app_windows.h"
 
 #include <QApplication>
 #include <QMouseEvent>

@@ -2,7 +2,8 @@
 // through its own dialog, and the print window opens owned by Form1 from any designer window.
 #include "designer_fixture.h"
 #include "desktop_program.h"
-#include "zvtdy.h"
+#include "print_window.h"
+#include "app_windows.h"
 
 #include <QApplication>
 #include <QCoreApplication>

@@ -1,6 +1,7 @@
 #include "app_options.h"
 #include "designer_fixture.h"
-#include "form30.h"
+#include "wallpaper_window.h"
+#include "app_windows.h"
 
 #include <QAction>
 #include <QLineEdit>

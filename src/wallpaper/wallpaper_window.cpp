@@ -1,0 +1,264 @@
+#include "wallpaper_window.h"
+
+#include "colour_button.h"
+#include "font_faces.h"
+#include "handler_guard.h"
+#include "message_box.h"
+#include "control_drag.h"
+#include "open_picture.h"
+#include "picture_window.h"
+#include "print_picture.h"
+#include "save_canvas_image.h"
+#include "single_window.h"
+#include "tile_canvas.h"
+#include "twips.h"
+#include "wallpaper_tiles.h"
+#include "app_windows.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QScreen>
+
+#include <cmath>
+
+namespace zovex {
+
+namespace {
+
+constexpr Colour kToolbarBack = RGB(215, 21, 123);
+constexpr Colour kCommandFace = RGB(192, 192, 255);
+constexpr Colour kTileFace = RGB(255, 192, 255);
+constexpr Colour kBoxBack = RGB(192, 192, 192);
+
+// The canvas as "新建" makes it (twips); 510 puts it just below the 495-twip toolbar.
+constexpr double kNewLeft = 0, kNewTop = 510, kNewHeight = 11000, kNewWidth = 16000;
+
+QLineEdit* textBox(QWidget* parent, const char* name, const QString& text, QRect geometry)
+{
+    auto* t = new QLineEdit(text, parent);
+    t->setObjectName(QString::fromLatin1(name));
+    t->setGeometry(geometry);
+    return t;
+}
+
+// A hidden picture box holding a stored picture: the interior is the picture's size.
+PictureBox* holder(QWidget* parent, const QString& name, QRect geometry, const QImage& picture)
+{
+    auto* box = new PictureBox(geometry.size(), kBoxBack, parent, AutoSize::On, ScaleMode::Pixel);
+    box->setObjectName(name);
+    box->move(geometry.topLeft());
+    box->setPicture(picture);
+    box->hide();
+    return box;
+}
+
+} // namespace
+
+Form30::Form30()
+{
+    setUpPictureWindow(*this, QStringLiteral("Form30"), kWallpaperCaption);
+    buildMenu();
+    buildControls();
+    resize(twipsSize(21420, 12690) + QSize(0, menuBar()->sizeHint().height()));
+    setWindowState(Qt::WindowMaximized);
+    runHandler(FailureStyle::NotAtAll, this, [this] { Form_Load(); });
+}
+
+void Form30::buildMenu()
+{
+    mnuFile = menuBar()->addMenu(QStringLiteral("文件"));
+    mnuFile->setObjectName(QStringLiteral("文件"));
+    const auto item = [this](const QString& caption, FailureStyle style, void (Form30::*handler)()) {
+        QAction* a = mnuFile->addAction(caption);
+        a->setObjectName(caption);
+        connectHandler(a, &QAction::triggered, this, style, [this, handler] { (this->*handler)(); });
+        return a;
+    };
+    mnuFileNew = item(QStringLiteral("新建"), FailureStyle::NotAtAll, &Form30::mnuFileNew_Click);
+    mnuFileOpen = item(QStringLiteral("打开"), FailureStyle::WholeOperation, &Form30::mnuFileOpen_Click);
+    mnuFileSave = item(QStringLiteral("保存"), FailureStyle::StatementByStatement, &Form30::mnuFileSave_Click);
+    mnuFilePrint = item(QStringLiteral("打印"), FailureStyle::StatementByStatement, &Form30::mnuFilePrint_Click);
+    mnuFileExit = item(QStringLiteral("退出"), FailureStyle::NotAtAll, &Form30::mnuFileExit_Click);
+}
+
+void Form30::buildControls()
+{
+    auto* client = new QWidget(this);
+    client->setObjectName(QStringLiteral("client"));
+    setCentralWidget(client);
+
+    const QRect canvas = twipsRect(0, 480, 16000, 12000);
+    Picture1 = new PictureBox(canvas.size(), kBoxBack, client, AutoSize::On, ScaleMode::Pixel);
+    Picture1->setObjectName(QStringLiteral("Picture1"));
+    Picture1->move(canvas.topLeft());
+    Picture1->setCursor(Qt::SizeAllCursor);
+    Picture1->installEventFilter(this);
+
+    // The stored pictures are decoded once, here, and never during a tiling.
+    Picture2 = holder(client, QStringLiteral("Picture2"), twipsRect(90, 690, 5790, 5805), defaultTilePicture());
+    for (int k = 1; k <= 12; ++k)
+        builtInHolders[static_cast<std::size_t>(k - 1)] =
+            holder(Picture1, QStringLiteral("Picture%1").arg(k + 3), QRect(0, 0, 8, 8), builtInTilePicture(k));
+
+    // The toolbar stays above the canvas: a canvas dragged up slides under it.
+    Picture3 = new QWidget(client);
+    Picture3->setObjectName(QStringLiteral("Picture3"));
+    Picture3->setGeometry(twipsRect(0, 0, 16575, 495));
+    fillBackground(*Picture3, kToolbarBack);
+
+    const auto command = [this](const char* name, const QString& caption, double left, double width, Colour face,
+                                FailureStyle style, void (Form30::*handler)()) {
+        QPushButton* b = makeColourButton(Picture3, name, caption, twipsRect(left, 30, width, 465), face);
+        connectHandler(b, &QPushButton::clicked, this, style, [this, handler] { (this->*handler)(); });
+        return b;
+    };
+    constexpr auto kNotAtAll = FailureStyle::NotAtAll;
+    constexpr auto kStatements = FailureStyle::StatementByStatement;
+    Command3 = command("Command3", QStringLiteral("新建"), 0, 525, kCommandFace, kNotAtAll, &Form30::Command3_Click);
+    Command4 = command("Command4", QStringLiteral("打开"), 540, 495, kCommandFace, FailureStyle::WholeOperation,
+                       &Form30::Command4_Click);
+    Command5 = command("Command5", QStringLiteral("保存"), 1050, 495, kCommandFace, kStatements, &Form30::Command5_Click);
+    Command6 = command("Command6", QStringLiteral("打印"), 1560, 495, kCommandFace, kStatements, &Form30::Command6_Click);
+    Command7 = command("Command7", QStringLiteral("缩放"), 2070, 495, kCommandFace, kNotAtAll, &Form30::Command7_Click);
+    Command8 = command("Command8", QStringLiteral("剪裁"), 2580, 495, kCommandFace, kNotAtAll, &Form30::Command8_Click);
+    Text1 = textBox(Picture3, "Text1", QStringLiteral("33000"), twipsRect(3060, 30, 1125, 465));
+    Command1 = command("Command1", QStringLiteral("高度"), 4200, 495, kCommandFace, kNotAtAll, &Form30::Command1_Click);
+    Text2 = textBox(Picture3, "Text2", QStringLiteral("43000"), twipsRect(4710, 30, 1125, 465));
+    Command2 = command("Command2", QStringLiteral("宽度"), 5850, 495, kCommandFace, kNotAtAll, &Form30::Command2_Click);
+    static constexpr void (Form30::*tileHandlers[12])() = {
+        &Form30::Command9_Click,  &Form30::Command10_Click, &Form30::Command11_Click, &Form30::Command12_Click,
+        &Form30::Command13_Click, &Form30::Command14_Click, &Form30::Command15_Click, &Form30::Command16_Click,
+        &Form30::Command17_Click, &Form30::Command18_Click, &Form30::Command19_Click, &Form30::Command20_Click};
+    for (int k = 1; k <= 12; ++k) {
+        const QByteArray name = "Command" + QByteArray::number(8 + k);
+        tileButtons[static_cast<std::size_t>(k - 1)] = command(name.constData(), QStringLiteral("壁纸%1").arg(k),
+                                                               6360 + 510 * (k - 1), 495, kTileFace, kNotAtAll,
+                                                               tileHandlers[k - 1]);
+    }
+    // The notice's two sentences, one a line: the label would otherwise break the line
+    // wherever the first one and the start of the second fill it, inside a word.
+    Label1 = new QLabel(QString(kWallpaperNotice).replace(QLatin1Char(' '), QLatin1Char('\n')), Picture3);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    Label1->setGeometry(twipsRect(13350, 60, 3135, 405));
+    Label1->setFont(controlFont(QStringLiteral("宋体"), 9, true));
+    Label1->setWordWrap(true);
+    Label1->setAttribute(Qt::WA_TranslucentBackground, true);
+}
+
+QSize Form30::cellSize() const
+{
+    return QSize(static_cast<int>(std::lround(Picture2->ScaleWidth())), static_cast<int>(std::lround(Picture2->ScaleHeight())));
+}
+
+void Form30::Form_Load()
+{
+    // The window opens maximised: the toolbar runs across the whole window, less 2 twips, and
+    // the notice ends flush with its right end.
+    const QScreen* shownOn = screen();
+    const int outerPx = shownOn ? shownOn->availableGeometry().width() : width();
+    Picture3->resize(twipsToPx(pxToTwips(outerPx) - 2.0), Picture3->height());
+    Label1->move(Picture3->width() - Label1->width(), Label1->y());
+    // A size refused here leaves that side as designed; the canvas is covered all the same.
+    applyCanvasSide(CanvasSide::Height);
+    applyCanvasSide(CanvasSide::Width);
+    tileWith(Picture2->picture());
+}
+
+bool Form30::setCanvasSize(QSize outerPx)
+{
+    if (Picture1->setOuterSize(outerPx))
+        return true;
+    messageBoxes().notice(this, canvasNotAllocatedNotice(canvasInterior(outerPx)));
+    return false;
+}
+
+bool Form30::applyCanvasSide(CanvasSide side)
+{
+    const QString text = side == CanvasSide::Height ? Text1->text() : Text2->text();
+    const CanvasSizeCheck check = checkCanvasSide(text, side, Picture1->size());
+    if (!check.interior) {
+        messageBoxes().notice(this, check.notice);
+        return false;
+    }
+    return setCanvasSize(check.outer);
+}
+
+void Form30::tileWith(const QImage& picture)
+{
+    TileCanvas(Picture1->canvas(), picture, cellSize());
+    Picture1->update();
+}
+
+void Form30::Command1_Click()
+{
+    if (applyCanvasSide(CanvasSide::Height))
+        tileWith(Picture2->picture());
+}
+
+void Form30::Command2_Click()
+{
+    if (applyCanvasSide(CanvasSide::Width))
+        tileWith(Picture2->picture());
+}
+
+void Form30::Command3_Click()
+{
+    const QRect box = twipsRect(kNewLeft, kNewTop, kNewWidth, kNewHeight);
+    Picture1->move(box.topLeft());
+    if (setCanvasSize(box.size()))
+        tileWith(Picture2->picture());
+}
+
+void Form30::tileWithBuiltIn(int k) { tileWith(builtInHolders.at(static_cast<std::size_t>(k - 1))->picture()); }
+
+void Form30::Command4_Click()
+{
+    const QImage picture = openPicture(cdlg, this);
+    if (picture.isNull())
+        return;
+    // The canvas and the tile source share one decoding of the file: a large picture is held
+    // once, and the tile source cannot end up with another picture than the canvas.
+    Picture1->setPicture(picture);
+    Picture2->setPicture(picture);
+}
+
+void Form30::Command5_Click() { SaveCanvasImage(cdlg, Picture1->canvas(), this); }
+
+void Form30::Command6_Click() { printPicture(Picture1->picture(), this, NoPrinter::Silent); }
+
+void Form30::Command7_Click()
+{
+    WindowRegistry& registry = WindowRegistry::instance();
+    if (registry.hasKind(WindowKind::Form40))
+        registry.form(WindowKind::Form40).Show(this);
+}
+
+void Form30::Command8_Click() { showOwnedByForm1(WindowKind::Form20); }
+
+void Form30::mnuFileExit_Click()
+{
+    hide();
+    WindowRegistry::instance().form(WindowKind::Form1).Show();
+}
+
+void Form30::Picture1_MouseDown(QPoint pointer) { DragControl(*Picture1, pointer); }
+
+bool Form30::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == Picture1 && event->type() == QEvent::MouseButtonPress) {
+        const QPoint pointer = static_cast<QMouseEvent*>(event)->globalPosition().toPoint();
+        runHandler(FailureStyle::NotAtAll, this, [&] { Picture1_MouseDown(pointer); });
+        return true;
+    }
+    return PictureWindow<QMainWindow>::eventFilter(watched, event);
+}
+
+void registerWallpaperWindow() { registerSingleWindow<Form30>(WindowKind::Form30); }
+
+Form30& wallpaperWindow() { return singleWindow<Form30>(WindowKind::Form30); }
+
+} // namespace zovex
