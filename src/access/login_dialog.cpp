@@ -1,7 +1,8 @@
 #include "login_dialog.h"
 
 #include "colour.h"
-#include "font_faces.h"
+#include "control_table.h"
+#include "picture_window.h"
 #include "handler_guard.h"
 #include "message_box.h"
 #include "password_codec.h"
@@ -20,8 +21,6 @@
 namespace zovex {
 
 namespace {
-
-QColor colour(Colour c) { return QColor::fromRgb(toPixel(c)); }
 
 // Colours as the dialog's description gives them (red + 256 * green + 65536 * blue).
 constexpr Colour kBackground = 0x400040;
@@ -46,44 +45,39 @@ public:
     }
 };
 
-QLabel* makeLabel(QLabel* label, const QString& text, QRect geometry, Colour textColour)
+// Gives a text box of the dialog the password behaviour: asterisks, no input method, at most
+// `maxLength` characters where it is above 0.
+void givePasswordBehaviour(QLineEdit& box, int maxLength)
 {
-    label->setText(text);
-    label->setGeometry(geometry);
-    label->setFont(controlFont(QStringLiteral("宋体"), 9, true));
-    QPalette p = label->palette();
-    p.setColor(QPalette::WindowText, colour(textColour));
-    label->setPalette(p);
-    return label;
-}
-
-QLineEdit* makePasswordBox(QWidget* parent, QRect geometry, int maxLength)
-{
-    auto* box = new QLineEdit(parent);
-    box->setGeometry(geometry);
-    box->setEchoMode(QLineEdit::Password);
+    box.setEchoMode(QLineEdit::Password);
     if (maxLength > 0)
-        box->setMaxLength(maxLength);
+        box.setMaxLength(maxLength);
     // After the echo mode, which sets the input-method attribute on its own.
-    box->setAttribute(Qt::WA_InputMethodEnabled, false);
-    box->setInputMethodHints(Qt::ImhHiddenText | Qt::ImhSensitiveData | Qt::ImhNoPredictiveText |
-                             Qt::ImhNoAutoUppercase | Qt::ImhLatinOnly);
-    QPalette p = box->palette();
-    p.setColor(QPalette::Base, colour(kBlack));
-    p.setColor(QPalette::Text, colour(kGreen));
-    box->setPalette(p);
-    return box;
+    box.setAttribute(Qt::WA_InputMethodEnabled, false);
+    box.setInputMethodHints(Qt::ImhHiddenText | Qt::ImhSensitiveData | Qt::ImhNoPredictiveText |
+                            Qt::ImhNoAutoUppercase | Qt::ImhLatinOnly);
 }
 
-QPushButton* makeButton(QWidget* parent, const QString& caption, QRect geometry)
-{
-    auto* button = new QPushButton(caption, parent);
-    button->setGeometry(geometry);
-    QPalette p = button->palette();
-    p.setColor(QPalette::Button, colour(kButtonFace));
-    button->setPalette(p);
-    return button;
-}
+using Control = WindowControl<frmpass>;
+constexpr Qt::Alignment kMiddleLeft = Qt::AlignLeft | Qt::AlignVCenter;
+
+const Control kControls[] = {
+    {{"Label1", ControlKind::Label, {720, 240, 1170, 240}, "请输入密码：", kRed, {}, kBold9, kMiddleLeft}, &frmpass::Label1},
+    {{"Text1", ControlKind::TextBox, {2100, 210, 1590, 300}, "", kGreen, kBlack}, &frmpass::Text1},
+    {{"Label3", ControlKind::Label, {900, 660, 975, 240}, "新设密码：", kOrange, {}, kBold9, kMiddleLeft}, &frmpass::Label3},
+    {{"Text2", ControlKind::TextBox, {2100, 630, 1575, 285}, "", kGreen, kBlack}, &frmpass::Text2},
+    {{"Label4", ControlKind::Label, {870, 1080, 1035, 225}, "确认密码：", kOrange, {}, kBold9, kMiddleLeft}, &frmpass::Label4},
+    {{"Text3", ControlKind::TextBox, {2100, 1050, 1575, 285}, "", kGreen, kBlack}, &frmpass::Text3},
+};
+// The note wraps to three lines in its box; the CJK face's generous line spacing is tightened so
+// all three fit, as they do with the desktop's bitmap 宋体.
+const ControlRow kLabel2 = {"Label2", ControlKind::Label, {3690, 720, 1185, 645},
+                            "<p style=\"line-height:75%\">请记好密码初始密码为空有效密码8位!</p>", kNoteGreen, {}, kBold9};
+const Control kButtons[] = {
+    {{"Command1", ControlKind::Button, {810, 1470, 1065, 315}, "更改密码", {}, kButtonFace}, &frmpass::Command1},
+    {{"Comok", ControlKind::Button, {2100, 1470, 1065, 315}, "确定", {}, kButtonFace}, &frmpass::Comok},
+    {{"Comca", ControlKind::Button, {3390, 1470, 1080, 315}, "取消", {}, kButtonFace}, &frmpass::Comca},
+};
 
 } // namespace
 
@@ -107,30 +101,20 @@ frmpass::frmpass(Module5& module, FrmpassState& state, MessageBoxes* boxes, QWid
     setWindowTitle(QStringLiteral("管理员登录"));
     setModal(true);
     setFixedSize(twipsRect(0, 0, 4905, 1965).size());
-    setFont(controlFont(QStringLiteral("宋体"), 9, false));
-    setAutoFillBackground(true);
-    QPalette p = palette();
-    p.setColor(QPalette::Window, colour(kBackground));
-    setPalette(p);
+    setFont(songti());
+    fillBackground(*this, kBackground);
 
-    Label1 = makeLabel(new QLabel(this), QStringLiteral("请输入密码："), twipsRect(720, 240, 1170, 240), kRed);
-    Text1 = makePasswordBox(this, twipsRect(2100, 210, 1590, 300), kLoginChars);
-    Label3 = makeLabel(new QLabel(this), QStringLiteral("新设密码："), twipsRect(900, 660, 975, 240), kOrange);
-    Text2 = makePasswordBox(this, twipsRect(2100, 630, 1575, 285), 0);
-    Label4 = makeLabel(new QLabel(this), QStringLiteral("确认密码："), twipsRect(870, 1080, 1035, 225), kOrange);
-    Text3 = makePasswordBox(this, twipsRect(2100, 1050, 1575, 285), 0);
-    // The note wraps to three lines in its box; the CJK face's generous line spacing is
-    // tightened so all three fit, as they do with the desktop's bitmap 宋体.
-    Label2 = static_cast<ClickableLabel*>(makeLabel(
-        new ClickableLabel(this),
-        QStringLiteral("<p style=\"line-height:75%\">请记好密码初始密码为空有效密码8位!</p>"),
-        twipsRect(3690, 720, 1185, 645), kNoteGreen));
+    buildWindowControls(*this, kControls);
+    givePasswordBehaviour(*Text1, kLoginChars);
+    givePasswordBehaviour(*Text2, 0);
+    givePasswordBehaviour(*Text3, 0);
+    Label2 = new ClickableLabel(this);
+    dressControl(*Label2, kLabel2);
+    Label2->setText(kLabel2.caption);
     Label2->setTextFormat(Qt::RichText);
     Label2->setWordWrap(true);
     Label2->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    Command1 = makeButton(this, QStringLiteral("更改密码"), twipsRect(810, 1470, 1065, 315));
-    Comok = makeButton(this, QStringLiteral("确定"), twipsRect(2100, 1470, 1065, 315));
-    Comca = makeButton(this, QStringLiteral("取消"), twipsRect(3390, 1470, 1080, 315));
+    buildWindowControls(*this, kButtons);
     Comok->setDefault(true);
 
     // Created after the boxes, so it is destroyed after them (children go in creation order).

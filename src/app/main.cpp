@@ -68,8 +68,6 @@ int main(int argc, char** argv)
     registerWallpaperWindow();
     registerZoomWindow();
 
-    const auto showForm1 = [] { WindowRegistry::instance().form(WindowKind::Form1).Show(); };
-
     // Start-up: the administrator login shows Form1 through the registry, or ends the program
     // before its event loop.
     if (endsProgram(runAdminGate(app, showForm1))) {

@@ -11,16 +11,16 @@ constexpr Visibility H = Visibility::Hidden;
 constexpr Visibility S = Visibility::Shown;
 
 const std::array<DesignerDescription, 10> kDescriptions = {{
-    {1, "Form1", "Label14", "Label15", 21480, 12990, H, S, WallpaperButton::PresentHidden, 12.0, RGB(0, 0, 64), true},
-    {2, "Form2", "Label7", "Label12", 18210, 12990, H, S, WallpaperButton::Absent, 12.0, RGB(0, 0, 64), false},
-    {3, "Form3", "Label7", "Label12", 18210, 12990, H, S, WallpaperButton::Absent, 12.0, RGB(0, 0, 64), false},
-    {4, "Form4", "Label7", "Label12", 18210, 12990, H, S, WallpaperButton::Absent, 9.0, RGB(0, 0, 64), false},
-    {5, "Form5", "Label7", "Label12", 18210, 12990, H, H, WallpaperButton::Absent, 12.0, RGB(0, 0, 64), false},
-    {6, "Form6", "Label7", "Label12", 18210, 12990, H, S, WallpaperButton::Absent, 12.0, kButtonFaceColour, false},
-    {7, "Form7", "Label7", "Label12", 18210, 12990, H, S, WallpaperButton::Absent, 12.0, RGB(0, 0, 64), false},
-    {8, "Form8", "Label7", "Label12", 18210, 12990, S, S, WallpaperButton::Absent, 12.0, RGB(0, 0, 64), false},
-    {9, "Form9", "Label7", "Label12", 18210, 12990, H, S, WallpaperButton::Absent, 12.0, RGB(0, 0, 64), false},
-    {10, "Form10", "Label7", "Label12", 18210, 12990, H, S, WallpaperButton::Absent, 12.0, RGB(0, 0, 64), false},
+    {1, "Form1", "Label14", "Label15", 21480, 12990, H, S, WallpaperButton::PresentHidden, 12.0, true},
+    {2, "Form2", "Label7", "Label12", 18210, 12990, H, S, WallpaperButton::Absent, 12.0, false},
+    {3, "Form3", "Label7", "Label12", 18210, 12990, H, S, WallpaperButton::Absent, 12.0, false},
+    {4, "Form4", "Label7", "Label12", 18210, 12990, H, S, WallpaperButton::Absent, 9.0, false},
+    {5, "Form5", "Label7", "Label12", 18210, 12990, H, H, WallpaperButton::Absent, 12.0, false},
+    {6, "Form6", "Label7", "Label12", 18210, 12990, H, S, WallpaperButton::Absent, 12.0, false},
+    {7, "Form7", "Label7", "Label12", 18210, 12990, H, S, WallpaperButton::Absent, 12.0, false},
+    {8, "Form8", "Label7", "Label12", 18210, 12990, S, S, WallpaperButton::Absent, 12.0, false},
+    {9, "Form9", "Label7", "Label12", 18210, 12990, H, S, WallpaperButton::Absent, 12.0, false},
+    {10, "Form10", "Label7", "Label12", 18210, 12990, H, S, WallpaperButton::Absent, 12.0, false},
 }};
 
 } // namespace

@@ -24,7 +24,6 @@ struct DesignerDescription {
     Visibility text3 = Visibility::Shown;
     WallpaperButton command19 = WallpaperButton::Absent;
     double button1Points = 12.0;        // the font of the category button "1"
-    Colour canvasBack = RGB(0, 0, 64);  // Picture1 before the first pattern
     bool fillsInformationEllipse = false;
 };
 

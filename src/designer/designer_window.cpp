@@ -1,9 +1,8 @@
 #include "designer_window.h"
 
 #include "category.h"
-#include "colour_button.h"
+#include "control_table.h"
 #include "handler_guard.h"
-#include "font_faces.h"
 #include "int_conv.h"
 #include "picture_window.h"
 #include "random_source.h"
@@ -29,6 +28,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <vector>
 
 namespace zovex {
 
@@ -37,27 +37,6 @@ namespace {
 constexpr Colour kFormBack = RGB(0, 64, 64);
 constexpr Colour kPanelShape = RGB(64, 0, 64);
 constexpr Colour kRingGreen = RGB(0, 250, 0);
-
-QColor qcolor(Colour c) { return QColor(redOf(c), greenOf(c), blueOf(c)); }
-
-QFont songti(double points, bool bold = false)
-{
-    return controlFont(QStringLiteral("宋体"), points, bold);
-}
-
-void setColours(QWidget* w, Colour fore, std::optional<Colour> back)
-{
-    QPalette pal = w->palette();
-    pal.setColor(QPalette::WindowText, qcolor(fore));
-    pal.setColor(QPalette::Text, qcolor(fore));
-    pal.setColor(QPalette::ButtonText, qcolor(fore));
-    if (back) {
-        pal.setColor(QPalette::Window, qcolor(*back));
-        pal.setColor(QPalette::Base, qcolor(*back));
-        pal.setColor(QPalette::Button, qcolor(*back));
-    }
-    w->setPalette(pal);
-}
 
 // The window icon: a small star ring on the window's own colour.
 const QIcon& designerIcon()
@@ -103,7 +82,7 @@ DesignerWindow::DesignerWindow(DesignerForm& form) : QWidget(nullptr), m_form(fo
     setWindowIcon(designerIcon());
     // Not only the background: the designer's palette also gives its texts their black.
     setAutoFillBackground(true);
-    setColours(this, RGB(0, 0, 0), kFormBack);
+    setColours(*this, RGB(0, 0, 0), kFormBack);
 
     // Normal size centred on the screen; the window opens maximised.
     const QSize client = twipsSize(d.clientWidthTwips, d.clientHeightTwips);
@@ -129,182 +108,180 @@ DesignerWindow::DesignerWindow(DesignerForm& form) : QWidget(nullptr), m_form(fo
 
 DesignerWindow::~DesignerWindow() { TickQueue::instance().cancel(this); }
 
+namespace {
+
+using Control = WindowControl<DesignerWindow>;
+using W = DesignerWindow;
+constexpr auto kStatements = FailureStyle::StatementByStatement;
+constexpr Colour kCommandFace = RGB(192, 192, 255);
+
+// The demonstration strip, first in the focus order and under the canvas: Command1(1) is made
+// first, then Command1(0) and Command1(2).
+const Control kStrip[] = {
+    {{"Text1", ControlKind::TextBox, {1020, 60, 495, 315}, "5", RGB(0, 0, 0), RGB(255, 255, 255)}, &W::Text1},
+};
+const ControlRow kCommand1[3] = {
+    {"Command1(0)", ControlKind::Button, {1620, 60, 855, 315}, "Color"},
+    {"Command1(1)", ControlKind::Button, {4260, 60, 1695, 315}, "Polygon Star"},
+    {"Command1(2)", ControlKind::Button, {2520, 60, 1695, 315}, "Polygon"},
+};
+
+constexpr TwipsBox kPicture1{0, 0, 12915, 12915};
+constexpr TwipsBox kImages[5] = {
+    {13050, 120, 5775, 5775}, {18840, 120, 2565, 2565}, {18840, 2700, 1635, 1635},
+    {18840, 4350, 1035, 1035}, {18840, 5400, 480, 480},
+};
+
+// The panel right of the canvas, down to the category buttons.
+const Control kPanelTop[] = {
+    {{"Label2", ControlKind::Label, {13680, 6120, 3735, 375}, "ZovexTessaly控制器", RGB(255, 192, 128), {}, kBold10_5},
+     &W::Label2},
+    {{"Check2", ControlKind::CheckBox, {13470, 6510, 1335, 255}, "暂停", RGB(255, 0, 0), RGB(64, 0, 64), kBold9},
+     &W::Check2, &W::Check2_Click},
+    {{"Command2", ControlKind::ColourButton, {13260, 6900, 1245, 375}, "保存图案", {}, kCommandFace},
+     &W::Command2, &W::Command2_Click, kStatements},
+    {{"Command3", ControlKind::ColourButton, {13260, 7350, 1245, 375}, "打印图案", {}, kCommandFace},
+     &W::Command3, &W::Command3_Click},
+    {{"Label3", ControlKind::Label, {14730, 6990, 1425, 345}, "宽度方案选择", RGB(255, 255, 128), {}, kBold9}, &W::Label3},
+    {{"Combo1", ControlKind::ComboBox, {14730, 7410, 1455, 300}, "", RGB(0, 0, 255), RGB(192, 255, 255)}, &W::Combo1},
+    {{"Label4", ControlKind::Label, {16350, 6990, 1455, 315}, "配色方案选择", RGB(255, 255, 128), {}, kBold9}, &W::Label4},
+    {{"Combo2", ControlKind::ComboBox, {16350, 7410, 1455, 300}, "", RGB(0, 0, 255), RGB(192, 255, 255)}, &W::Combo2},
+    {{"Label6", ControlKind::Label, {13740, 7860, 1725, 375}, "大类选择 已选择", RGB(255, 128, 0), {}, kBold10_5},
+     &W::Label6},
+    {{"Label8", ControlKind::Label, {15450, 7860, 1275, 285}, "", RGB(215, 21, 123), {}, kBold10_5}, &W::Label8},
+};
+
+// The category buttons "1" to "10", Command8 to Command17, two rows of five.
+constexpr void (W::*kCategoryHandlers[10])() = {
+    &W::Command8_Click,  &W::Command9_Click,  &W::Command10_Click, &W::Command11_Click, &W::Command12_Click,
+    &W::Command13_Click, &W::Command14_Click, &W::Command15_Click, &W::Command16_Click, &W::Command17_Click,
+};
+
+ControlRow categoryButtonRow(int j, double button1Points)
+{
+    static const QByteArray names[10] = {"Command8",  "Command9",  "Command10", "Command11", "Command12",
+                                         "Command13", "Command14", "Command15", "Command16", "Command17"};
+    const double left = 13740 + 750 * ((j - 1) % 5);
+    const double top = j <= 5 ? 8250 : 8850;
+    return {names[j - 1].constData(), ControlKind::ColourButton, {left, top, 495, 495}, QString::number(j), {},
+            RGB(0, 192, 0), {j == 1 ? button1Points : 12.0, true}};
+}
+
+// From the speed control down to the three texts.
+const Control kPanelBottom[] = {
+    {{"Label10", ControlKind::Label, {13350, 9600, 1725, 315}, "设计速度控制", RGB(0, 64, 0), {}, kBold10_5},
+     &W::Label10},
+    {{"Label9", ControlKind::Label, {13320, 9900, 885, 375}, "设计总量", RGB(255, 0, 0), {}, kBold9}, &W::Label9},
+    {{"Label11", ControlKind::Label, {14160, 9900, 2565, 285}, "", RGB(0, 0, 128), RGB(192, 255, 192)}, &W::Label11},
+    {{"Command4", ControlKind::ColourButton, {13350, 10470, 915, 375}, "正常", {}, RGB(128, 128, 255)},
+     &W::Command4, &W::Command4_Click},
+    {{"Command5", ControlKind::ColourButton, {14430, 10470, 945, 375}, "快速", {}, RGB(255, 128, 255)},
+     &W::Command5, &W::Command5_Click},
+    {{"Command6", ControlKind::ColourButton, {15540, 10470, 915, 375}, "高速", {}, RGB(255, 128, 0)},
+     &W::Command6, &W::Command6_Click},
+    {{"Command7", ControlKind::ColourButton, {16620, 10470, 915, 375}, "慢速", {}, RGB(0, 128, 128)},
+     &W::Command7, &W::Command7_Click},
+    {{"Text2", ControlKind::TextBox, {13230, 11220, 4575, 345}, defaultText2(), RGB(0, 0, 192), RGB(192, 255, 192)},
+     &W::Text2},
+    {{"Text3", ControlKind::TextBox, {13230, 11670, 4575, 345}, defaultText3(), RGB(0, 0, 192), RGB(192, 255, 192)},
+     &W::Text3},
+    {{"Text4", ControlKind::TextBox, {13230, 12120, 4575, 345}, defaultText4(), RGB(128, 0, 128), RGB(255, 192, 255)},
+     &W::Text4},
+};
+
+// Right of the panel; Command19 only where the window has it.
+const Control kRightColumn[] = {
+    {{"Command18", ControlKind::ColourButton, {20010, 5490, 1245, 375}, "剪裁保存", {}, kCommandFace},
+     &W::Command18, &W::Command18_Click},
+};
+const Control kCommand19[] = {
+    {{"Command19", ControlKind::ColourButton, {20010, 5040, 1245, 375}, "高速排版", {}, kCommandFace},
+     &W::Command19, &W::Command19_Click},
+};
+
+// The decorative shapes of the form, under every control of the panel.
+struct Shape {
+    TwipsBox box;
+    bool inscribedCircle; // the circle inscribed in the box, else the ellipse filling it
+    Colour fill;
+};
+const Shape kShapes[] = {
+    {{12960, 30, 8475, 5955}, true, kPanelShape},
+    {{12960, 5970, 8475, 6645}, true, kPanelShape},
+    {{13170, 7830, 4695, 1605}, false, RGB(0, 128, 128)},
+    {{13200, 9510, 4695, 1455}, false, RGB(128, 128, 255)},
+};
+// Around the information label; filled in Form1 only.
+constexpr TwipsBox kInformationEllipse{17970, 6090, 3345, 6405};
+
+QRectF shapeRect(const TwipsBox& b, bool inscribedCircle)
+{
+    if (!inscribedCircle)
+        return QRectF(twipsRect(b.left, b.top, b.width, b.height));
+    const double dia = std::min(b.width, b.height);
+    return QRectF(twipsRect(b.left + (b.width - dia) / 2, b.top + (b.height - dia) / 2, dia, dia));
+}
+
+} // namespace
+
 void DesignerWindow::buildControls()
 {
     const DesignerDescription& d = description();
 
-    auto place = [](QWidget* w, const char* name, int l, int t, int wd, int h) {
-        w->setObjectName(QString::fromLatin1(name));
-        w->setGeometry(twipsRect(l, t, wd, h));
-    };
-    auto label = [&](const char* name, int l, int t, int wd, int h, const QString& caption, Colour fore,
-                     const QFont& font) {
-        auto* lb = new QLabel(caption, this);
-        place(lb, name, l, t, wd, h);
-        lb->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-        lb->setFont(font);
-        setColours(lb, fore, std::nullopt); // transparent: the form and its shapes show through
-        return lb;
-    };
-    auto button = [&](const char* name, int l, int t, int wd, int h, const QString& caption,
-                      std::optional<Colour> face, const QFont& font) {
-        auto* b = new QPushButton(caption, this);
-        place(b, name, l, t, wd, h);
-        b->setFont(font);
-        if (face)
-            b->setStyleSheet(colourButtonStyle(*face));
-        return b;
-    };
-    auto textBox = [&](const char* name, int l, int t, int wd, int h, const QString& text, Colour fore,
-                       Colour back) {
-        auto* e = new QLineEdit(text, this);
-        place(e, name, l, t, wd, h);
-        setColours(e, fore, back);
-        e->setCursorPosition(0);
-        return e;
-    };
-    auto combo = [&](const char* name, int l, int t, int wd, int h) {
-        auto* c = new QComboBox(this);
-        place(c, name, l, t, wd, h);
-        c->setEditable(true);
-        // A typed value stays what was typed: no completion, nothing added to the list.
-        c->setCompleter(nullptr);
-        c->setInsertPolicy(QComboBox::NoInsert);
-        setColours(c, RGB(0, 0, 255), RGB(192, 255, 255));
-        setColours(c->lineEdit(), RGB(0, 0, 255), RGB(192, 255, 255));
-        return c;
-    };
+    buildWindowControls(*this, kStrip);
+    for (const int i : {1, 0, 2}) {
+        Command1[static_cast<std::size_t>(i)] = buildControl<QPushButton>(*this, kCommand1[i]);
+        connectHandler(Command1[static_cast<std::size_t>(i)], &QPushButton::clicked, this, kStatements,
+                       [this, i] { Command1_Click(i); });
+    }
 
-    // The demonstration strip comes first: first in the focus order, and under the canvas.
-    Text1 = textBox("Text1", 1020, 60, 495, 315, QStringLiteral("5"), RGB(0, 0, 0), RGB(255, 255, 255));
-    Command1[1] = button("Command1(1)", 4260, 60, 1695, 315, QStringLiteral("Polygon Star"), std::nullopt, songti(9));
-    Command1[0] = button("Command1(0)", 1620, 60, 855, 315, QStringLiteral("Color"), std::nullopt, songti(9));
-    Command1[2] = button("Command1(2)", 2520, 60, 1695, 315, QStringLiteral("Polygon"), std::nullopt, songti(9));
-    for (int i = 0; i < 3; ++i)
-        connectHandler(Command1[static_cast<std::size_t>(i)], &QPushButton::clicked, this,
-                       FailureStyle::StatementByStatement, [this, i] { Command1_Click(i); });
-
-    Picture1 = new PictureBox(twipsRect(0, 0, 12915, 12915).size(), d.canvasBack, this);
-    place(Picture1, "Picture1", 0, 0, 12915, 12915);
-
-    static constexpr int kImages[5][4] = {
-        {13050, 120, 5775, 5775}, {18840, 120, 2565, 2565}, {18840, 2700, 1635, 1635},
-        {18840, 4350, 1035, 1035}, {18840, 5400, 480, 480},
-    };
+    const QSize canvasSize = twipsSize(kPicture1.width, kPicture1.height);
+    Picture1 = new PictureBox(canvasSize, category(m_form.category()).canvasBack, this);
+    placeControl(*Picture1, "Picture1", kPicture1);
     static constexpr const char* kImageNames[5] = {"Image1", "Image2", "Image3", "Image4", "Image5"};
     for (std::size_t i = 0; i < 5; ++i) {
         Image[i] = new ImageBox(this);
-        place(Image[i], kImageNames[i], kImages[i][0], kImages[i][1], kImages[i][2], kImages[i][3]);
+        placeControl(*Image[i], kImageNames[i], kImages[i]);
     }
 
-    Label2 = label("Label2", 13680, 6120, 3735, 375, QStringLiteral("ZovexTessaly控制器"), RGB(255, 192, 128),
-                   songti(10.5, true));
-
-    Check2 = new QCheckBox(QStringLiteral("暂停"), this);
-    place(Check2, "Check2", 13470, 6510, 1335, 255);
+    buildWindowControls(*this, kPanelTop);
     Check2->setChecked(true);
-    Check2->setFont(songti(9, true));
-    Check2->setAutoFillBackground(true);
-    setColours(Check2, RGB(255, 0, 0), RGB(64, 0, 64));
-    connectHandler(Check2, &QCheckBox::clicked, this, FailureStyle::NotAtAll, [this] { Check2_Click(); });
-
-    Command2 = button("Command2", 13260, 6900, 1245, 375, QStringLiteral("保存图案"), RGB(192, 192, 255), songti(9));
-    Command3 = button("Command3", 13260, 7350, 1245, 375, QStringLiteral("打印图案"), RGB(192, 192, 255), songti(9));
-    connectHandler(Command2, &QPushButton::clicked, this, FailureStyle::StatementByStatement,
-                   [this] { Command2_Click(); });
-    connectHandler(Command3, &QPushButton::clicked, this, FailureStyle::NotAtAll,
-                   [this] { Command3_Click(); });
-
-    Label3 = label("Label3", 14730, 6990, 1425, 345, QStringLiteral("宽度方案选择"), RGB(255, 255, 128), songti(9, true));
-    Combo1 = combo("Combo1", 14730, 7410, 1455, 300);
-    Label4 = label("Label4", 16350, 6990, 1455, 315, QStringLiteral("配色方案选择"), RGB(255, 255, 128), songti(9, true));
-    Combo2 = combo("Combo2", 16350, 7410, 1455, 300);
-
-    Label6 = label("Label6", 13740, 7860, 1725, 375, QStringLiteral("大类选择 已选择"), RGB(255, 128, 0), songti(10.5, true));
-    Label8 = label("Label8", 15450, 7860, 1275, 285, QString(), RGB(215, 21, 123), songti(10.5, true));
-
-    using Handler = void (DesignerWindow::*)();
-    static constexpr Handler kCategoryHandlers[10] = {
-        &DesignerWindow::Command8_Click,  &DesignerWindow::Command9_Click,  &DesignerWindow::Command10_Click,
-        &DesignerWindow::Command11_Click, &DesignerWindow::Command12_Click, &DesignerWindow::Command13_Click,
-        &DesignerWindow::Command14_Click, &DesignerWindow::Command15_Click, &DesignerWindow::Command16_Click,
-        &DesignerWindow::Command17_Click,
-    };
-    static constexpr const char* kCategoryNames[10] = {"Command8",  "Command9",  "Command10", "Command11",
-                                                       "Command12", "Command13", "Command14", "Command15",
-                                                       "Command16", "Command17"};
-    QPushButton** categoryMembers[10] = {&Command8,  &Command9,  &Command10, &Command11, &Command12,
-                                         &Command13, &Command14, &Command15, &Command16, &Command17};
-    static constexpr int kLefts[5] = {13740, 14490, 15240, 15990, 16740};
     for (int j = 1; j <= 10; ++j) {
-        const int col = (j - 1) % 5;
-        const int top = j <= 5 ? 8250 : 8850;
-        const double points = j == 1 ? d.button1Points : 12.0;
-        QPushButton* b = button(kCategoryNames[j - 1], kLefts[col], top, 495, 495, QString::number(j),
-                                RGB(0, 192, 0), songti(points, true));
-        *categoryMembers[j - 1] = b;
-        const Handler h = kCategoryHandlers[j - 1];
-        connectHandler(b, &QPushButton::clicked, this, FailureStyle::NotAtAll, [this, h] { (this->*h)(); });
+        categoryButtons[static_cast<std::size_t>(j - 1)] = buildControlAs<QPushButton>(
+            buildWindowControl(*this, {categoryButtonRow(j, d.button1Points), {}, kCategoryHandlers[j - 1]}));
     }
-
-    Label10 = label("Label10", 13350, 9600, 1725, 315, QStringLiteral("设计速度控制"), RGB(0, 64, 0), songti(10.5, true));
-    Label9 = label("Label9", 13320, 9900, 885, 375, QStringLiteral("设计总量"), RGB(255, 0, 0), songti(9, true));
-    Label11 = label("Label11", 14160, 9900, 2565, 285, QString(), RGB(0, 0, 128), songti(9));
-    Label11->setAutoFillBackground(true);
-    setColours(Label11, RGB(0, 0, 128), RGB(192, 255, 192));
-
-    Command4 = button("Command4", 13350, 10470, 915, 375, QStringLiteral("正常"), RGB(128, 128, 255), songti(9));
-    Command5 = button("Command5", 14430, 10470, 945, 375, QStringLiteral("快速"), RGB(255, 128, 255), songti(9));
-    Command6 = button("Command6", 15540, 10470, 915, 375, QStringLiteral("高速"), RGB(255, 128, 0), songti(9));
-    Command7 = button("Command7", 16620, 10470, 915, 375, QStringLiteral("慢速"), RGB(0, 128, 128), songti(9));
-    connectHandler(Command4, &QPushButton::clicked, this, FailureStyle::NotAtAll,
-                   [this] { Command4_Click(); });
-    connectHandler(Command5, &QPushButton::clicked, this, FailureStyle::NotAtAll,
-                   [this] { Command5_Click(); });
-    connectHandler(Command6, &QPushButton::clicked, this, FailureStyle::NotAtAll,
-                   [this] { Command6_Click(); });
-    connectHandler(Command7, &QPushButton::clicked, this, FailureStyle::NotAtAll,
-                   [this] { Command7_Click(); });
-
-    Text2 = textBox("Text2", 13230, 11220, 4575, 345, defaultText2(), RGB(0, 0, 192), RGB(192, 255, 192));
-    Text3 = textBox("Text3", 13230, 11670, 4575, 345, defaultText3(), RGB(0, 0, 192), RGB(192, 255, 192));
-    Text4 = textBox("Text4", 13230, 12120, 4575, 345, defaultText4(), RGB(128, 0, 128), RGB(255, 192, 255));
+    buildWindowControls(*this, kPanelBottom);
     Text2->setVisible(d.text2 == Visibility::Shown);
     Text3->setVisible(d.text3 == Visibility::Shown);
 
     // The label keeps the system's CR LF text; on screen a line break is a line feed.
-    informationLabel = label(d.informationLabelName, 18030, 7170, 3300, 3800, QString(), RGB(192, 192, 255), songti(9));
-    informationLabel->setText(QString(informationText()).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+    informationLabel = buildControl<QLabel>(
+        *this, {d.informationLabelName, ControlKind::Label, {18030, 7170, 3300, 3800},
+                QString(informationText()).replace(QStringLiteral("\r\n"), QStringLiteral("\n")), RGB(192, 192, 255)});
     informationLabel->setWordWrap(true);
     // The substitute face for 宋体 has taller lines than 宋体 itself: grow downwards (the
     // window has room below) rather than cut the last lines off.
     informationLabel->resize(informationLabel->width(),
                              std::max(informationLabel->height(), informationLabel->heightForWidth(informationLabel->width())));
 
-    Command18 = button("Command18", 20010, 5490, 1245, 375, QStringLiteral("剪裁保存"), RGB(192, 192, 255), songti(9));
-    connectHandler(Command18, &QPushButton::clicked, this, FailureStyle::NotAtAll,
-                   [this] { Command18_Click(); });
+    buildWindowControls(*this, kRightColumn);
     if (d.command19 == WallpaperButton::PresentHidden) {
-        Command19 = button("Command19", 20010, 5040, 1245, 375, QStringLiteral("高速排版"), RGB(192, 192, 255), songti(9));
+        buildWindowControls(*this, kCommand19);
         Command19->setVisible(wallpaperAccess() == WallpaperAccess::Shown);
-        connectHandler(Command19, &QPushButton::clicked, this, FailureStyle::NotAtAll,
-                       [this] { Command19_Click(); });
     }
 
-    categoryLabel = label(d.categoryLabelName, 0, 0, 0, 0, QString(), RGB(0, 0, 0), songti(9));
+    categoryLabel = buildControl<QLabel>(*this, {d.categoryLabelName, ControlKind::Label, {}, "", RGB(0, 0, 0)});
     categoryLabel->setVisible(false);
 }
 
 void DesignerWindow::setFocusOrder()
 {
     // The strip heads the order, so "Polygon Star" has the focus when the window first shows.
-    QWidget* const order[] = {
-        Command1[1], Text1,     Command1[0], Command1[2], Check2,    Command2,  Command3,
-        Combo1,      Combo2,    Command8,    Command9,    Command10, Command11, Command12,
-        Command13,   Command14, Command15,   Command16,   Command17, Command4,  Command5,
-        Command6,    Command7,  Text2,       Text3,       Text4,     Command18,
-    };
-    for (std::size_t i = 0; i + 1 < std::size(order); ++i)
+    std::vector<QWidget*> order = {Command1[1], Text1, Command1[0], Command1[2], Check2, Command2, Command3,
+                                   Combo1,      Combo2};
+    order.insert(order.end(), categoryButtons.begin(), categoryButtons.end());
+    order.insert(order.end(), {Command4, Command5, Command6, Command7, Text2, Text3, Text4, Command18});
+    for (std::size_t i = 0; i + 1 < order.size(); ++i)
         setTabOrder(order[i], order[i + 1]);
     if (Command19)
         setTabOrder(Command18, Command19);
@@ -316,24 +293,15 @@ void DesignerWindow::paintEvent(QPaintEvent*)
     // The decorative shapes lie on the form itself, under every label and image of the panel.
     QPainter p(this);
     p.setPen(QPen(Qt::black, 1));
-    auto inscribedCircle = [](int l, int t, int w, int h) {
-        const int dia = std::min(w, h);
-        return QRectF((l + (w - dia) / 2.0) / 15.0, (t + (h - dia) / 2.0) / 15.0, dia / 15.0, dia / 15.0);
-    };
-    auto box = [](int l, int t, int w, int h) { return QRectF(l / 15.0, t / 15.0, w / 15.0, h / 15.0); };
-
-    p.setBrush(qcolor(kPanelShape));
-    p.drawEllipse(inscribedCircle(12960, 30, 8475, 5955));
-    p.drawEllipse(inscribedCircle(12960, 5970, 8475, 6645));
-    p.setBrush(qcolor(RGB(0, 128, 128)));
-    p.drawEllipse(box(13170, 7830, 4695, 1605));
-    p.setBrush(qcolor(RGB(128, 128, 255)));
-    p.drawEllipse(box(13200, 9510, 4695, 1455));
+    for (const Shape& shape : kShapes) {
+        p.setBrush(toQColor(shape.fill));
+        p.drawEllipse(shapeRect(shape.box, shape.inscribedCircle));
+    }
     if (description().fillsInformationEllipse)
-        p.setBrush(qcolor(kPanelShape));
+        p.setBrush(toQColor(kPanelShape));
     else
         p.setBrush(Qt::NoBrush);
-    p.drawEllipse(box(17970, 6090, 3345, 6405));
+    p.drawEllipse(shapeRect(kInformationEllipse, false));
 }
 
 void DesignerWindow::closeEvent(QCloseEvent* event)
@@ -397,11 +365,9 @@ void DesignerWindow::Command1_Click(int)
 
 QPushButton* DesignerWindow::categoryButton(int j) const
 {
-    QPushButton* const buttons[10] = {Command8,  Command9,  Command10, Command11, Command12,
-                                      Command13, Command14, Command15, Command16, Command17};
     if (j < 1 || j > 10)
         return nullptr;
-    return buttons[j - 1];
+    return categoryButtons[static_cast<std::size_t>(j - 1)];
 }
 
 void DesignerWindow::showCategory(int j)
@@ -414,16 +380,6 @@ void DesignerWindow::showCategory(int j)
     }
 }
 
-void DesignerWindow::Command8_Click() { showCategory(1); }
-void DesignerWindow::Command9_Click() { showCategory(2); }
-void DesignerWindow::Command10_Click() { showCategory(3); }
-void DesignerWindow::Command11_Click() { showCategory(4); }
-void DesignerWindow::Command12_Click() { showCategory(5); }
-void DesignerWindow::Command13_Click() { showCategory(6); }
-void DesignerWindow::Command14_Click() { showCategory(7); }
-void DesignerWindow::Command15_Click() { showCategory(8); }
-void DesignerWindow::Command16_Click() { showCategory(9); }
-void DesignerWindow::Command17_Click() { showCategory(10); }
 
 void DesignerWindow::stopTimer1()
 {

@@ -90,16 +90,8 @@ public:
     QComboBox* Combo2 = nullptr;
     QLabel* Label6 = nullptr;
     QLabel* Label8 = nullptr;
-    QPushButton* Command8 = nullptr;
-    QPushButton* Command9 = nullptr;
-    QPushButton* Command10 = nullptr;
-    QPushButton* Command11 = nullptr;
-    QPushButton* Command12 = nullptr;
-    QPushButton* Command13 = nullptr;
-    QPushButton* Command14 = nullptr;
-    QPushButton* Command15 = nullptr;
-    QPushButton* Command16 = nullptr;
-    QPushButton* Command17 = nullptr;
+    // The category buttons Command8 ("1") ... Command17 ("10"); categoryButton(j) is "j".
+    std::array<QPushButton*, 10> categoryButtons{};
     QLabel* Label10 = nullptr;
     QLabel* Label9 = nullptr;
     QLabel* Label11 = nullptr;
@@ -122,16 +114,17 @@ public:
     void Form_Load();
     void Timer1_Timer();
     void Command1_Click(int index);
-    void Command8_Click();
-    void Command9_Click();
-    void Command10_Click();
-    void Command11_Click();
-    void Command12_Click();
-    void Command13_Click();
-    void Command14_Click();
-    void Command15_Click();
-    void Command16_Click();
-    void Command17_Click();
+    // The category buttons: Command8_Click shows category 1, ..., Command17_Click category 10.
+    void Command8_Click() { showCategory(1); }
+    void Command9_Click() { showCategory(2); }
+    void Command10_Click() { showCategory(3); }
+    void Command11_Click() { showCategory(4); }
+    void Command12_Click() { showCategory(5); }
+    void Command13_Click() { showCategory(6); }
+    void Command14_Click() { showCategory(7); }
+    void Command15_Click() { showCategory(8); }
+    void Command16_Click() { showCategory(9); }
+    void Command17_Click() { showCategory(10); }
     void Check2_Click();
     void Command4_Click();
     void Command5_Click();

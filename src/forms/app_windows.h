@@ -1,9 +1,11 @@
-// The windows of this program: one registry kind each, and how the picture tools are shown.
+// The windows of this program: one registry kind each, and the one way a window shows another.
 //
 // Contract: the numbers of the designer kinds are their categories (Form1 is category 1), so
-// designerKind(c) names the designer window of category c. showOwnedByForm1 shows a tool
-// modeless, owned by Form1 (loaded if need be), whichever window asks; a tool that is not part
-// of this program (not registered) is not shown.
+// designerKind(c) names the designer window of category c. A window never reaches another
+// through the registry itself: showWindow shows the window of a kind modeless (owned by `owner`
+// when one is given), showForm1 brings Form1 back when a tool is done, and showOwnedByForm1
+// shows a tool owned by Form1 (loaded if need be), whichever window asks. A window that is not
+// part of this program (its kind not registered) is not shown, by any of the three.
 #pragma once
 
 #include "window_registry.h"
@@ -22,6 +24,9 @@ enum class WindowKind : int {
 // The designer window of category 1..10.
 inline WindowKind designerKind(int category) { return static_cast<WindowKind>(category); }
 
-void showOwnedByForm1(WindowKind tool);
+// Whether the window was shown: false when its kind is not registered.
+bool showWindow(WindowKind kind, QWidget* owner = nullptr);
+bool showForm1();
+bool showOwnedByForm1(WindowKind tool);
 
 } // namespace zovex

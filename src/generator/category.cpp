@@ -20,16 +20,16 @@ constexpr std::int32_t kRings10[] = {10000, 1000, 500};
 const std::array<Category, 10>& categories()
 {
     static const std::array<Category, 10> table = {{
-        {1, kRings1, 30.0f, "Label14", "90", "8"},
-        {2, kRings2, 20.0f, "Label7", "90", "5"},
-        {3, kRings3, 20.0f, "Label7", "90", "5"},
-        {4, kRings4, 20.0f, "Label7", "90", "5"},
-        {5, kRings5, 20.0f, "Label7", "90", "5"},
-        {6, kRings6, 20.0f, "Label7", "90", "5"},
-        {7, kRings7, 20.0f, "Label7", "90", "5"},
-        {8, kRings8, 20.0f, "Label7", "90", "5"},
-        {9, kRings9, 20.0f, "Label7", "20", "5"},
-        {10, kRings10, 20.0f, "Label7", "12", "5"},
+        {1, kRings1, 30.0f, "90", "8"},
+        {2, kRings2, 20.0f, "90", "5"},
+        {3, kRings3, 20.0f, "90", "5"},
+        {4, kRings4, 20.0f, "90", "5"},
+        {5, kRings5, 20.0f, "90", "5"},
+        {6, kRings6, 20.0f, "90", "5", kButtonFaceColour},
+        {7, kRings7, 20.0f, "90", "5"},
+        {8, kRings8, 20.0f, "90", "5"},
+        {9, kRings9, 20.0f, "20", "5"},
+        {10, kRings10, 20.0f, "12", "5"},
     }};
     return table;
 }

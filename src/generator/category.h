@@ -1,7 +1,9 @@
 // The ten pattern categories (大类) as data: which concentric rings a pattern stacks, the size
-// of its circle lettering, the control that holds its category number and the initial texts
-// of its two scheme combos. Category k is categories()[k - 1].
+// of its circle lettering, the initial texts of its two scheme combos and the colour of the
+// canvas before its first pattern. Category k is categories()[k - 1].
 #pragma once
+
+#include "colour.h"
 
 #include <QString>
 
@@ -15,9 +17,9 @@ struct Category {
     int number = 0;
     std::span<const std::int32_t> ringSizes; // twips, largest first, drawn in this order
     float letteringSize = 20.0f;             // points
-    const char* categoryLabel = "Label7";    // the hidden label holding the number
     const char* lineWidthDefault = "90";     // Combo1
     const char* colourSchemeDefault = "5";   // Combo2
+    Colour canvasBack = RGB(0, 0, 64);       // the canvas before the first pattern
 
     int drawsPerTick() const { return 10 + 4 * static_cast<int>(ringSizes.size()); }
 };

@@ -1,5 +1,7 @@
 #include "picture_box.h"
 
+#include "control_table.h"
+
 #include <QPainter>
 #include <QPaintEvent>
 #include <qdrawutil.h>
@@ -96,7 +98,7 @@ void PictureBox::paintEvent(QPaintEvent* event)
         if (shown != dirty) {
             const QRegion rest = QRegion(dirty) - shown;
             for (const QRect& r : rest)
-                p.fillRect(r, QColor::fromRgb(toPixel(m_canvas.BackColor())));
+                p.fillRect(r, toQColor(m_canvas.BackColor()));
         }
     }
     qDrawWinPanel(&p, rect(), palette(), true);

@@ -1,6 +1,6 @@
 #include "picture_window.h"
 
-#include "font_faces.h"
+#include "control_table.h"
 
 #include <QColor>
 #include <QPalette>
@@ -13,7 +13,7 @@ void setUpPictureWindow(QWidget& window, const QString& name, const QString& cap
     window.setObjectName(name);
     window.setWindowRole(name);
     window.setWindowTitle(caption);
-    window.setFont(controlFont(QStringLiteral("宋体"), 9, false));
+    window.setFont(songti());
     if (background)
         fillBackground(window, *background);
 }
@@ -22,7 +22,7 @@ void fillBackground(QWidget& widget, Colour colour)
 {
     widget.setAutoFillBackground(true);
     QPalette pal = widget.palette();
-    pal.setColor(QPalette::Window, QColor::fromRgb(toPixel(colour)));
+    pal.setColor(QPalette::Window, toQColor(colour));
     widget.setPalette(pal);
 }
 

@@ -235,7 +235,7 @@ int renderPatterns(const RenderOptions& opt, const QString& folder, std::FILE* o
     if (opt.text4)
         in.text4 = *opt.text4;
 
-    const Colour initial = opt.category == 6 ? kButtonFaceColour : RGB(0, 0, 64);
+    const Colour initial = cat.canvasBack;
     const ImageFormat format = opt.format == QLatin1String("png") ? ImageFormat::Png : ImageFormat::Bmp;
     const int sidePx = kDesignerCanvasPx * opt.scale;
     // A tick always makes the same number of draws, so the state of the first pattern of the

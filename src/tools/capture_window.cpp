@@ -27,7 +27,7 @@ QString captureNotSavedText(const QString& fileName, const QString& reason)
 
 Form20::Form20(QWidget* parent) : PictureWindow<QMainWindow>(parent)
 {
-    setWindowTitle(kCaptureCaption);
+    setUpPictureWindow(*this, QStringLiteral("Form20"), kCaptureCaption);
     auto* area = new QWidget(this);
     setCentralWidget(area);
 
@@ -142,7 +142,7 @@ void Form20::mnuFileSave_Click()
 void Form20::mnuFileExit_Click()
 {
     hide();
-    WindowRegistry::instance().form(WindowKind::Form1).Show();
+    showForm1();
 }
 
 void Form20::letGo()

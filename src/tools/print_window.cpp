@@ -1,7 +1,7 @@
 #include "print_window.h"
 
 #include "button_layout.h"
-#include "colour_button.h"
+#include "control_table.h"
 #include "handler_guard.h"
 #include "open_picture.h"
 #include "twips.h"
@@ -18,6 +18,13 @@ constexpr Colour kPictureBack = RGB(255, 192, 255);
 constexpr Colour kButtonFace = RGB(192, 192, 255);
 constexpr Twips kRightGap = 100;
 
+const WindowControl<zvtdy> kButtons[] = {
+    {{"Command4", ControlKind::ColourButton, {10830, 60, 1275, 375}, "取图", {}, kButtonFace}, &zvtdy::Command4,
+     &zvtdy::Command4_Click, FailureStyle::WholeOperation},
+    {{"Command2", ControlKind::ColourButton, {10830, 480, 1275, 375}, "打印", {}, kButtonFace}, &zvtdy::Command2,
+     &zvtdy::Command2_Click, FailureStyle::StatementByStatement},
+};
+
 } // namespace
 
 zvtdy::zvtdy()
@@ -31,13 +38,7 @@ zvtdy::zvtdy()
     Picture1->setObjectName(QStringLiteral("Picture1"));
     Picture1->move(picture.topLeft());
 
-    Command4 =
-        makeColourButton(this, "Command4", QStringLiteral("取图"), twipsRect(10830, 60, 1275, 375), kButtonFace);
-    Command2 =
-        makeColourButton(this, "Command2", QStringLiteral("打印"), twipsRect(10830, 480, 1275, 375), kButtonFace);
-    connectHandler(Command4, &QPushButton::clicked, this, FailureStyle::WholeOperation, [this] { Command4_Click(); });
-    connectHandler(Command2, &QPushButton::clicked, this, FailureStyle::StatementByStatement,
-                   [this] { Command2_Click(); });
+    buildWindowControls(*this, kButtons);
 }
 
 void zvtdy::Command4_Click()
@@ -56,6 +57,6 @@ void zvtdy::Form_Resize()
     alignRight(*this, {Command4}, kRightGap);
 }
 
-void zvtdy::Form_Unload() { WindowRegistry::instance().form(WindowKind::Form1).Show(); }
+void zvtdy::Form_Unload() { showForm1(); }
 
 } // namespace zovex

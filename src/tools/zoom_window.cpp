@@ -1,7 +1,7 @@
 #include "zoom_window.h"
 
 #include "button_layout.h"
-#include "colour_button.h"
+#include "control_table.h"
 #include "handler_guard.h"
 #include "message_box.h"
 #include "open_picture.h"
@@ -16,6 +16,17 @@ namespace {
 constexpr Colour kFormBack = RGB(192, 255, 255);
 constexpr Colour kButtonFace = RGB(192, 192, 255);
 
+const WindowControl<Form40> kButtons[] = {
+    {{"Command4", ControlKind::ColourButton, {10260, 0, 1005, 285}, "取图", {}, kButtonFace}, &Form40::Command4,
+     &Form40::Command4_Click, FailureStyle::WholeOperation},
+    {{"Command1", ControlKind::ColourButton, {11280, 0, 1005, 285}, "放大", {}, kButtonFace}, &Form40::Command1,
+     &Form40::Command1_Click},
+    {{"Command2", ControlKind::ColourButton, {12300, 0, 1005, 285}, "缩小", {}, kButtonFace}, &Form40::Command2,
+     &Form40::Command2_Click},
+    {{"Command3", ControlKind::ColourButton, {13320, 0, 1005, 285}, "剪裁保存", {}, kButtonFace}, &Form40::Command3,
+     &Form40::Command3_Click},
+};
+
 } // namespace
 
 Form40::Form40()
@@ -26,15 +37,7 @@ Form40::Form40()
 
     Image1 = new ZoomDisplay(kZoomDisplayAtLoad, this);
     // Made after the display, so the buttons stay above it however large it grows.
-    Command4 = makeColourButton(this, "Command4", QStringLiteral("取图"), twipsRect(10260, 0, 1005, 285), kButtonFace);
-    Command1 = makeColourButton(this, "Command1", QStringLiteral("放大"), twipsRect(11280, 0, 1005, 285), kButtonFace);
-    Command2 = makeColourButton(this, "Command2", QStringLiteral("缩小"), twipsRect(12300, 0, 1005, 285), kButtonFace);
-    Command3 =
-        makeColourButton(this, "Command3", QStringLiteral("剪裁保存"), twipsRect(13320, 0, 1005, 285), kButtonFace);
-    connectHandler(Command4, &QPushButton::clicked, this, FailureStyle::WholeOperation, [this] { Command4_Click(); });
-    connectHandler(Command1, &QPushButton::clicked, this, FailureStyle::NotAtAll, [this] { Command1_Click(); });
-    connectHandler(Command2, &QPushButton::clicked, this, FailureStyle::NotAtAll, [this] { Command2_Click(); });
-    connectHandler(Command3, &QPushButton::clicked, this, FailureStyle::NotAtAll, [this] { Command3_Click(); });
+    buildWindowControls(*this, kButtons);
 }
 
 void Form40::Command4_Click()
@@ -61,13 +64,13 @@ void Form40::Command2_Click()
         messageBoxes().show(this, {kCannotReduceText, kNoticeTitle, MsgIcon::None, MsgButtons::Ok, MsgAnswer::Ok});
 }
 
-void Form40::Command3_Click() { WindowRegistry::instance().form(WindowKind::Form20).Show(); }
+void Form40::Command3_Click() { showWindow(WindowKind::Form20); }
 
 void Form40::Form_Resize()
 {
     alignRight(*this, {Command4, Command1, Command2, Command3}, kZoomButtonsRightGapTwips);
 }
 
-void Form40::Form_Unload() { WindowRegistry::instance().form(WindowKind::Form30).Show(); }
+void Form40::Form_Unload() { showWindow(WindowKind::Form30); }
 
 } // namespace zovex

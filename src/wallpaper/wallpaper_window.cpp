@@ -1,7 +1,6 @@
 #include "wallpaper_window.h"
 
-#include "colour_button.h"
-#include "font_faces.h"
+#include "control_table.h"
 #include "handler_guard.h"
 #include "message_box.h"
 #include "control_drag.h"
@@ -37,14 +36,6 @@ constexpr Colour kBoxBack = RGB(192, 192, 192);
 // The canvas as "新建" makes it (twips); 510 puts it just below the 495-twip toolbar.
 constexpr double kNewLeft = 0, kNewTop = 510, kNewHeight = 11000, kNewWidth = 16000;
 
-QLineEdit* textBox(QWidget* parent, const char* name, const QString& text, QRect geometry)
-{
-    auto* t = new QLineEdit(text, parent);
-    t->setObjectName(QString::fromLatin1(name));
-    t->setGeometry(geometry);
-    return t;
-}
-
 // A hidden picture box holding a stored picture: the interior is the picture's size.
 PictureBox* holder(QWidget* parent, const QString& name, QRect geometry, const QImage& picture)
 {
@@ -55,6 +46,32 @@ PictureBox* holder(QWidget* parent, const QString& name, QRect geometry, const Q
     box->hide();
     return box;
 }
+
+using Control = WindowControl<Form30>;
+constexpr auto kNotAtAll = FailureStyle::NotAtAll;
+constexpr auto kStatements = FailureStyle::StatementByStatement;
+
+// The toolbar left of the tile buttons, on Picture3.
+const Control kToolbar[] = {
+    {{"Command3", ControlKind::ColourButton, {0, 30, 525, 465}, "新建", {}, kCommandFace}, &Form30::Command3,
+     &Form30::Command3_Click, kNotAtAll},
+    {{"Command4", ControlKind::ColourButton, {540, 30, 495, 465}, "打开", {}, kCommandFace}, &Form30::Command4,
+     &Form30::Command4_Click, FailureStyle::WholeOperation},
+    {{"Command5", ControlKind::ColourButton, {1050, 30, 495, 465}, "保存", {}, kCommandFace}, &Form30::Command5,
+     &Form30::Command5_Click, kStatements},
+    {{"Command6", ControlKind::ColourButton, {1560, 30, 495, 465}, "打印", {}, kCommandFace}, &Form30::Command6,
+     &Form30::Command6_Click, kStatements},
+    {{"Command7", ControlKind::ColourButton, {2070, 30, 495, 465}, "缩放", {}, kCommandFace}, &Form30::Command7,
+     &Form30::Command7_Click, kNotAtAll},
+    {{"Command8", ControlKind::ColourButton, {2580, 30, 495, 465}, "剪裁", {}, kCommandFace}, &Form30::Command8,
+     &Form30::Command8_Click, kNotAtAll},
+    {{"Text1", ControlKind::TextBox, {3060, 30, 1125, 465}, "33000"}, &Form30::Text1},
+    {{"Command1", ControlKind::ColourButton, {4200, 30, 495, 465}, "高度", {}, kCommandFace}, &Form30::Command1,
+     &Form30::Command1_Click, kNotAtAll},
+    {{"Text2", ControlKind::TextBox, {4710, 30, 1125, 465}, "43000"}, &Form30::Text2},
+    {{"Command2", ControlKind::ColourButton, {5850, 30, 495, 465}, "宽度", {}, kCommandFace}, &Form30::Command2,
+     &Form30::Command2_Click, kNotAtAll},
+};
 
 } // namespace
 
@@ -110,41 +127,23 @@ void Form30::buildControls()
     Picture3->setGeometry(twipsRect(0, 0, 16575, 495));
     fillBackground(*Picture3, kToolbarBack);
 
-    const auto command = [this](const char* name, const QString& caption, double left, double width, Colour face,
-                                FailureStyle style, void (Form30::*handler)()) {
-        QPushButton* b = makeColourButton(Picture3, name, caption, twipsRect(left, 30, width, 465), face);
-        connectHandler(b, &QPushButton::clicked, this, style, [this, handler] { (this->*handler)(); });
-        return b;
-    };
-    constexpr auto kNotAtAll = FailureStyle::NotAtAll;
-    constexpr auto kStatements = FailureStyle::StatementByStatement;
-    Command3 = command("Command3", QStringLiteral("新建"), 0, 525, kCommandFace, kNotAtAll, &Form30::Command3_Click);
-    Command4 = command("Command4", QStringLiteral("打开"), 540, 495, kCommandFace, FailureStyle::WholeOperation,
-                       &Form30::Command4_Click);
-    Command5 = command("Command5", QStringLiteral("保存"), 1050, 495, kCommandFace, kStatements, &Form30::Command5_Click);
-    Command6 = command("Command6", QStringLiteral("打印"), 1560, 495, kCommandFace, kStatements, &Form30::Command6_Click);
-    Command7 = command("Command7", QStringLiteral("缩放"), 2070, 495, kCommandFace, kNotAtAll, &Form30::Command7_Click);
-    Command8 = command("Command8", QStringLiteral("剪裁"), 2580, 495, kCommandFace, kNotAtAll, &Form30::Command8_Click);
-    Text1 = textBox(Picture3, "Text1", QStringLiteral("33000"), twipsRect(3060, 30, 1125, 465));
-    Command1 = command("Command1", QStringLiteral("高度"), 4200, 495, kCommandFace, kNotAtAll, &Form30::Command1_Click);
-    Text2 = textBox(Picture3, "Text2", QStringLiteral("43000"), twipsRect(4710, 30, 1125, 465));
-    Command2 = command("Command2", QStringLiteral("宽度"), 5850, 495, kCommandFace, kNotAtAll, &Form30::Command2_Click);
+    buildWindowControls(*this, kToolbar, Picture3);
     static constexpr void (Form30::*tileHandlers[12])() = {
         &Form30::Command9_Click,  &Form30::Command10_Click, &Form30::Command11_Click, &Form30::Command12_Click,
         &Form30::Command13_Click, &Form30::Command14_Click, &Form30::Command15_Click, &Form30::Command16_Click,
         &Form30::Command17_Click, &Form30::Command18_Click, &Form30::Command19_Click, &Form30::Command20_Click};
     for (int k = 1; k <= 12; ++k) {
         const QByteArray name = "Command" + QByteArray::number(8 + k);
-        tileButtons[static_cast<std::size_t>(k - 1)] = command(name.constData(), QStringLiteral("壁纸%1").arg(k),
-                                                               6360 + 510 * (k - 1), 495, kTileFace, kNotAtAll,
-                                                               tileHandlers[k - 1]);
+        const ControlRow row = {name.constData(), ControlKind::ColourButton, {6360.0 + 510 * (k - 1), 30, 495, 465},
+                                QStringLiteral("壁纸%1").arg(k), {}, kTileFace};
+        tileButtons[static_cast<std::size_t>(k - 1)] =
+            buildControlAs<QPushButton>(buildWindowControl(*this, {row, {}, tileHandlers[k - 1]}, Picture3));
     }
     // The notice's two sentences, one a line: the label would otherwise break the line
     // wherever the first one and the start of the second fill it, inside a word.
-    Label1 = new QLabel(QString(kWallpaperNotice).replace(QLatin1Char(' '), QLatin1Char('\n')), Picture3);
-    Label1->setObjectName(QStringLiteral("Label1"));
-    Label1->setGeometry(twipsRect(13350, 60, 3135, 405));
-    Label1->setFont(controlFont(QStringLiteral("宋体"), 9, true));
+    Label1 = buildControl<QLabel>(*Picture3, {"Label1", ControlKind::Label, {13350, 60, 3135, 405},
+                                              QString(kWallpaperNotice).replace(QLatin1Char(' '), QLatin1Char('\n')),
+                                              {}, {}, kBold9, Qt::AlignLeft | Qt::AlignVCenter});
     Label1->setWordWrap(true);
     Label1->setAttribute(Qt::WA_TranslucentBackground, true);
 }
@@ -230,19 +229,14 @@ void Form30::Command5_Click() { SaveCanvasImage(cdlg, Picture1->canvas(), this);
 
 void Form30::Command6_Click() { printPicture(Picture1->picture(), this, NoPrinter::Silent); }
 
-void Form30::Command7_Click()
-{
-    WindowRegistry& registry = WindowRegistry::instance();
-    if (registry.hasKind(WindowKind::Form40))
-        registry.form(WindowKind::Form40).Show(this);
-}
+void Form30::Command7_Click() { showWindow(WindowKind::Form40, this); }
 
 void Form30::Command8_Click() { showOwnedByForm1(WindowKind::Form20); }
 
 void Form30::mnuFileExit_Click()
 {
     hide();
-    WindowRegistry::instance().form(WindowKind::Form1).Show();
+    showForm1();
 }
 
 void Form30::Picture1_MouseDown(QPoint pointer) { DragControl(*Picture1, pointer); }

@@ -32,6 +32,7 @@ TEST(AppArguments, OurOptionsQtOptionsAndMistakes)
         // The first of --help and --version wins, even after a bad word.
         {{"--version", "--bogus"}, AppAction::Version},
         {{"--wallpaper", "--help"}, AppAction::Help, WallpaperFlag::Given},
+        {{"--wallpaper", "--version"}, AppAction::Version, WallpaperFlag::Given},
         // Qt's own options, with one or two dashes, the value apart or after '='.
         {{"-platform", "xcb", "--wallpaper"}, AppAction::Run, WallpaperFlag::Given},
         {{"--platform", "offscreen"}, AppAction::Run},
@@ -41,6 +42,8 @@ TEST(AppArguments, OurOptionsQtOptionsAndMistakes)
         {{"-qwindowtitle", "--help"}, AppAction::Run},
         {{"--bogus"}, AppAction::Error, WallpaperFlag::Absent, "unknown option '--bogus'"},
         {{"--wallpaper=yes"}, AppAction::Error, WallpaperFlag::Absent, "unknown option '--wallpaper=yes'"},
+        {{"--wallpapers"}, AppAction::Error, WallpaperFlag::Absent, "unknown option '--wallpapers'"},
+        {{"-w"}, AppAction::Error, WallpaperFlag::Absent, "unknown option '-w'"},
         {{"-reverse=1"}, AppAction::Error, WallpaperFlag::Absent, "unknown option '-reverse=1'"},
         {{"picture.bmp"}, AppAction::Error, WallpaperFlag::Absent, "unexpected argument 'picture.bmp'"},
         {{"-"}, AppAction::Error, WallpaperFlag::Absent, "unexpected argument '-'"},
@@ -58,6 +61,7 @@ TEST(AppArguments, OurOptionsQtOptionsAndMistakes)
             EXPECT_EQ(r.options.wallpaper, c.wallpaper);
         }
     }
+    EXPECT_NE(appUsage().find("--wallpaper"), std::string::npos);
 }
 
 namespace {

@@ -155,8 +155,8 @@ TEST_F(DesignerTest, EachWindowFollowsItsRowOfTheDifferencesTable)
             EXPECT_TRUE(w.Command19->isHidden());
             EXPECT_EQ(w.Command19->text(), QStringLiteral("高速排版"));
         }
-        EXPECT_EQ(w.Command8->font().pixelSize(), c.button1PixelSize);
-        EXPECT_EQ(w.Command9->font().pixelSize(), 16);
+        EXPECT_EQ(w.categoryButton(1)->font().pixelSize(), c.button1PixelSize);
+        EXPECT_EQ(w.categoryButton(2)->font().pixelSize(), 16);
         EXPECT_TRUE(uniform(w.canvas().persistentImage(), c.canvasBack));
         EXPECT_EQ(w.normalGeometry().width(), c.clientWidthPx);
         EXPECT_EQ(w.normalGeometry().height(), 866);
@@ -178,7 +178,7 @@ TEST_F(DesignerTest, ControlsSitAtTheirTwipPositions)
         {w.Picture1, {0, 0, 12915, 12915}},        {w.Image[0], {13050, 120, 5775, 5775}},
         {w.Image[4], {18840, 5400, 480, 480}},     {w.Check2, {13470, 6510, 1335, 255}},
         {w.Combo2, {16350, 7410, 1455, 300}},      {w.Label8, {15450, 7860, 1275, 285}},
-        {w.Command8, {13740, 8250, 495, 495}},     {w.Command17, {16740, 8850, 495, 495}},
+        {w.categoryButton(1), {13740, 8250, 495, 495}},     {w.categoryButton(10), {16740, 8850, 495, 495}},
         {w.Command7, {16620, 10470, 915, 375}},    {w.Label11, {14160, 9900, 2565, 285}},
         {w.Text4, {13230, 12120, 4575, 345}},      {w.Command18, {20010, 5490, 1245, 375}},
         {w.Command1[1], {4260, 60, 1695, 315}},    {w.Text1, {1020, 60, 495, 315}},
@@ -230,7 +230,7 @@ TEST_F(DesignerTest, PressingACategoryButtonShowsThatWindowAndHidesAndCreatesThe
 {
     DesignerWindow& f1 = start();
     f1.Timer1_Timer();
-    f1.Command10->click(); // "3"
+    f1.categoryButton(3)->click(); // "3"
 
     EXPECT_TRUE(shown(3));
     EXPECT_FALSE(f1.isVisible());
@@ -247,7 +247,7 @@ TEST_F(DesignerTest, PressingACategoryButtonShowsThatWindowAndHidesAndCreatesThe
     // Form1 went on counting while hidden; "1" in Form3 brings it back with that count.
     f1.Timer1_Timer();
     f1.Timer1_Timer();
-    window(3).Command8->click();
+    window(3).categoryButton(1)->click();
     EXPECT_TRUE(shown(1));
     EXPECT_FALSE(window(3).isVisible());
     EXPECT_EQ(&window(1), &f1);
@@ -257,13 +257,13 @@ TEST_F(DesignerTest, PressingACategoryButtonShowsThatWindowAndHidesAndCreatesThe
 TEST_F(DesignerTest, TheOwnCategoryButtonChangesNothingVisible)
 {
     DesignerWindow& f1 = start();
-    f1.Command10->click();
+    f1.categoryButton(3)->click();
     DesignerWindow& f3 = window(3);
     f3.Timer1_Timer();
     const QImage before = f3.canvas().Image();
     const QString count = f3.Label11->text();
 
-    f3.Command10->click();
+    f3.categoryButton(3)->click();
     EXPECT_TRUE(f3.isVisible());
     for (int k = 1; k <= 10; ++k)
         EXPECT_EQ(window(k).isVisible(), k == 3) << k;
@@ -335,7 +335,7 @@ TEST_F(DesignerTest, KeyboardFocusStartsOnTheCoveredStrip)
 TEST_F(DesignerTest, ClosingAWindowDiscardsItsControlsButNotItsCount)
 {
     DesignerWindow& f1 = start();
-    f1.Command9->click(); // "2"
+    f1.categoryButton(2)->click(); // "2"
     QPointer<DesignerWindow> f2 = &window(2);
     f2->Timer1_Timer();
     f2->Timer1_Timer();
@@ -356,7 +356,7 @@ TEST_F(DesignerTest, ClosingAWindowDiscardsItsControlsButNotItsCount)
     EXPECT_TRUE(f2.isNull());
     EXPECT_EQ(designerForm(2).DesignCount, 2);
 
-    window(1).Command9->click();
+    window(1).categoryButton(2)->click();
     DesignerWindow& again = window(2);
     EXPECT_TRUE(again.isVisible());
     EXPECT_EQ(again.Text3->text(), QStringLiteral("世界顶级美术图案作品"));
@@ -374,7 +374,7 @@ TEST_F(DesignerTest, ClosingAWindowDiscardsItsControlsButNotItsCount)
 
 TEST_F(DesignerTest, ClosingTheLastVisibleWindowEndsTheProgramDespiteHiddenOnes)
 {
-    start().Command10->click(); // Form3 shown, nine hidden
+    start().categoryButton(3)->click(); // Form3 shown, nine hidden
     bool timedOut = false;
     QTimer::singleShot(0, [] { window(3).close(); });
     QTimer guard;
@@ -400,7 +400,7 @@ TEST_F(DesignerTest, ToolButtonsShowTheToolOwnedByForm1WhereverPressed)
     registry.registerKind(WindowKind::Form20, [] { return std::make_unique<FakeTool>(); });
     registry.registerKind(WindowKind::zvtdy, [] { return std::make_unique<FakeTool>(); });
 
-    start().Command14->click(); // "7"
+    start().categoryButton(7)->click(); // "7"
     DesignerWindow& f7 = window(7);
     f7.Command18->click();
     QWidget& capture = registry.form(WindowKind::Form20).widget();

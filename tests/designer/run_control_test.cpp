@@ -85,7 +85,7 @@ static void fire(DesignerWindow& w) { ASSERT_TRUE(QMetaObject::invokeMethod(w.Ti
 TEST_F(DesignerTest, ADueTickWaitsItsTurnAndIsDroppedByPauseSpeedOrClose)
 {
     TickQueue& queue = TickQueue::instance();
-    start().Command9->click(); // Form2 shown, the others created
+    start().categoryButton(2)->click(); // Form2 shown, the others created
     DesignerWindow& f1 = window(1);
     DesignerWindow& f2 = window(2);
     DesignerWindow& f3 = window(3);
@@ -115,7 +115,7 @@ TEST_F(DesignerTest, ADueTickWaitsItsTurnAndIsDroppedByPauseSpeedOrClose)
 
 TEST_F(DesignerTest, RunStateAndTextsBelongToEachWindow)
 {
-    start().Command11->click(); // "4"
+    start().categoryButton(4)->click(); // "4"
     DesignerWindow& f4 = window(4);
     f4.Timer1_Timer();
     f4.Check2->click(); // paused
@@ -123,8 +123,8 @@ TEST_F(DesignerTest, RunStateAndTextsBelongToEachWindow)
     f4.Command12_Click(); // "5": switch away ...
     window(5).Command6->click(); // Form5 at 高速
     window(2).Text3->setText(QStringLiteral("只属于第二大类"));
-    window(5).Command14->click(); // "7"
-    window(7).Command11->click(); // ... and back to "4"
+    window(5).categoryButton(7)->click(); // "7"
+    window(7).categoryButton(4)->click(); // ... and back to "4"
 
     EXPECT_TRUE(f4.isVisible());
     EXPECT_FALSE(f4.Check2->isChecked());
@@ -145,14 +145,14 @@ TEST_F(DesignerTest, RunStateAndTextsBelongToEachWindow)
 
 TEST_F(DesignerTest, AClosedPausedSlowWindowComesBackRunningAtTheStartIntervalWithItsCount)
 {
-    start().Command16->click(); // "9"
+    start().categoryButton(9)->click(); // "9"
     DesignerWindow& f9 = window(9);
     for (int i = 0; i < 4; ++i)
         f9.Timer1_Timer();
     f9.Command7->click();
     f9.Check2->click();
     f9.close();
-    window(1).Command16->click();
+    window(1).categoryButton(9)->click();
     DesignerWindow& again = window(9);
     EXPECT_TRUE(again.Timer1->isActive());
     EXPECT_EQ(again.Timer1->interval(), 3000);
@@ -162,7 +162,7 @@ TEST_F(DesignerTest, AClosedPausedSlowWindowComesBackRunningAtTheStartIntervalWi
 
 TEST_F(DesignerTest, AllWindowsDrawFromTheOneSourceInTheOrderTheyTick)
 {
-    start().Command9->click();
+    start().categoryButton(2)->click();
     RandomSource& shared = RandomSource::shared();
     shared.setState(RandomSource::kStartState);
 

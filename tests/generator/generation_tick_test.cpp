@@ -26,6 +26,15 @@ std::uint32_t stateBefore(double u)
     return static_cast<std::uint32_t>(x);
 }
 
+// The state from which the `draw`-th draw (1 for the next) yields u.
+std::uint32_t stateDrawsBefore(double u, int draw)
+{
+    std::uint32_t x = stateBefore(u);
+    for (int k = 1; k < draw; ++k)
+        x = stateBefore(x / 16777216.0);
+    return x;
+}
+
 struct RingDraw {
     int points;
     Colour colour;
@@ -88,18 +97,33 @@ TEST(GenerationTick, EveryCategoryMakesTenPlusFourDrawsPerRing)
 
 TEST(GenerationTick, TiesAtHalfAndQuartersRoundToEven)
 {
+    // The first ring's colour draws are the 5th to 7th of the tick (after three for the
+    // background and one for the points). Each case starts the tick where one of them is a tie:
+    // 230 * 0.25 = 57.5 gives 58 (truncation: 57), 230 * 0.75 = 172.5 gives 172 (away from
+    // zero: 173). The ring is drawn copy-pen and wide, with no texts, so its top vertex shows
+    // its colour, and no later ring or text comes near it.
     struct Case {
+        int draw;      // 5 red, 6 green, 7 blue
         double u;
-        double factor;
-        int expect;
+        int component; // what that colour component must be
     };
-    const Case cases[] = {{0.5, 99, 50}, {0.25, 230, 58}, {0.75, 230, 172}};
-    for (const auto& c : cases) {
-        RandomSource r;
-        r.setState(stateBefore(c.u));
-        const float u = r.next();
-        EXPECT_EQ(static_cast<double>(u), c.u);
-        EXPECT_EQ(toInt16(c.factor * u), c.expect);
+    const Case cases[] = {{5, 0.25, 58}, {5, 0.75, 172}, {6, 0.75, 172}, {7, 0.25, 58}, {6, 0.5, 115}};
+    const Category& cat = category(2); // outer ring 10000 twips, the next 8000
+    TickInputs in = defaultTickInputs(cat);
+    in.combo1 = QStringLiteral("20");
+    in.combo2 = QStringLiteral("13");
+    in.text2 = in.text3 = in.text4 = QString();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "draw " << c.draw << " u " << c.u);
+        RandomSource rnd;
+        rnd.setState(stateDrawsBefore(c.u, c.draw));
+        Canvas canvas(kDesignerCanvasPx, kDesignerCanvasPx, RGB(0, 0, 64));
+        std::int32_t count = 0;
+        runGenerationTick(canvas, rnd, cat, count, in);
+        // The top vertex: (6450, 6450 - 5000) twips is (430, 97) pixels; just inside the stroke.
+        const Colour ring = canvas.pixel(430, 99);
+        const int component = c.draw == 5 ? redOf(ring) : c.draw == 6 ? greenOf(ring) : blueOf(ring);
+        EXPECT_EQ(component, c.component);
     }
 }
 

@@ -1,10 +1,9 @@
-// The picture-window kit: the one twips rule, the handler guard's three failure styles, the
-// right-aligned button row, openPicture, printPicture, single-instance registration, the picture
-// windows' set-up and event routing, Qt's own texts in Chinese and the end of the program when no
-// window is visible.
+// The picture-window kit: the one twips rule, the right-aligned button row, the control table,
+// openPicture, printPicture, and the picture windows' set-up and event routing.
 #include "button_layout.h"
+#include "colour_button.h"
 #include "common_dialog.h"
-#include "desktop_program.h"
+#include "control_table.h"
 #include "errors.h"
 #include "font_faces.h"
 #include "handler_guard.h"
@@ -12,27 +11,19 @@
 #include "open_picture.h"
 #include "picture_window.h"
 #include "print_picture.h"
-#include "single_window.h"
 #include "twips.h"
 #include "window_test.h"
-#include "app_windows.h"
 
-#include <QApplication>
 #include <QDialogButtonBox>
-#include <QFileDialog>
 #include <QFontMetrics>
-#include <QLabel>
 #include <QMainWindow>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTemporaryDir>
-#include <QTranslator>
-#include <QWindow>
 
 #include <gtest/gtest.h>
 
 #include <limits>
-#include <new>
 #include <optional>
 #include <stdexcept>
 
@@ -59,73 +50,6 @@ TEST(Twips, OneRuleRoundsHalfToEven)
     EXPECT_EQ(pxToTwips(3), 45.0f);
     EXPECT_THROW(twipsToPx(1e12), OverflowError);
     EXPECT_THROW(twipsToPx(std::numeric_limits<double>::quiet_NaN()), OverflowError);
-}
-
-TEST(HandlerGuard, EachStyleEndsTheHandlerAndOnlyNotAtAllTellsTheUser)
-{
-    test::ScriptedPlatform platform;
-    const struct {
-        FailureStyle style;
-        bool notice;
-    } styles[] = {{FailureStyle::StatementByStatement, false},
-                  {FailureStyle::WholeOperation, false},
-                  {FailureStyle::NotAtAll, true}};
-    for (const auto& s : styles) {
-        platform.boxes.shown.clear();
-        int after = 0;
-        runHandler(s.style, nullptr, [&] {
-            throw OverflowError("overflow converting to a 32-bit integer");
-            ++after;
-        });
-        EXPECT_EQ(after, 0);
-        ASSERT_EQ(platform.boxes.shown.size(), s.notice ? 1u : 0u);
-        if (s.notice) {
-            EXPECT_EQ(platform.boxes.shown[0].title, kNoticeTitle);
-            EXPECT_EQ(platform.boxes.shown[0].icon, MsgIcon::Exclamation);
-        }
-    }
-    // A handler that does not fail shows nothing in any style.
-    runHandler(FailureStyle::NotAtAll, nullptr, [] {});
-    EXPECT_EQ(platform.boxes.shown.size(), 1u);
-}
-
-TEST(HandlerGuard, TheNoticeSaysWhatFailedInChineseNeverTheExceptionsEnglish)
-{
-    const struct {
-        std::exception_ptr error;
-        QString says;
-    } cases[] = {
-        {std::make_exception_ptr(OverflowError("overflow converting to a 32-bit integer")),
-         QStringLiteral("数值超出允许的范围")},
-        {std::make_exception_ptr(TypeMismatch("type mismatch")), QStringLiteral("输入的不是数字")},
-        {std::make_exception_ptr(std::bad_alloc()), QStringLiteral("内存不足")},
-        {std::make_exception_ptr(std::logic_error("window kind not registered")), QStringLiteral("内部错误")},
-        {std::make_exception_ptr(42), QStringLiteral("内部错误")},
-    };
-    for (const auto& c : cases) {
-        const QString text = handlerFailureText(c.error);
-        SCOPED_TRACE(text.toStdString());
-        EXPECT_TRUE(text.startsWith(QStringLiteral("操作没有完成：")));
-        EXPECT_TRUE(text.contains(c.says));
-        EXPECT_FALSE(text.contains(QLatin1String("overflow")) || text.contains(QLatin1String("window kind")) ||
-                     text.contains(QLatin1String("std::")));
-    }
-}
-
-TEST(HandlerGuard, AConnectedHandlerThatThrowsNeverReachesQt)
-{
-    test::ScriptedPlatform platform;
-    QWidget window;
-    auto* button = new QPushButton(&window);
-    int runs = 0;
-    connectHandler(button, &QPushButton::clicked, &window, FailureStyle::NotAtAll, [&] {
-        ++runs;
-        throw std::runtime_error("boom");
-    });
-    button->click();
-    button->click();
-    EXPECT_EQ(runs, 2);
-    EXPECT_EQ(platform.boxes.shown.size(), 2u);
 }
 
 TEST(ButtonLayout, ARowEndsTheGapBeforeTheRightEdge)
@@ -198,6 +122,90 @@ TEST(MessageBoxSize, EveryBoxIsWideEnoughForItsTitleAsWellAsItsText)
 
 class KitWindowTest : public test::WindowTest {};
 
+TEST(ControlTable, EachKindMakesItsControlPlacedByTheTwipsRuleInItsFontAndColours)
+{
+    QWidget window;
+    const struct {
+        ControlRow row;
+        const char* className;
+    } cases[] = {
+        {{"Label1", ControlKind::Label, {15, 22.5, 37.5, 52.5}, "标签", RGB(255, 0, 0), {}, kBold10_5}, "QLabel"},
+        {{"Label2", ControlKind::Label, {0, 0, 300, 300}, "", RGB(0, 0, 128), RGB(192, 255, 192)}, "QLabel"},
+        {{"Command1", ControlKind::Button, {43000, 0, 300, 300}, "按钮", {}, RGB(0, 128, 0)}, "QPushButton"},
+        {{"Command2", ControlKind::ColourButton, {0, 0, 300, 300}, "颜色", {}, RGB(192, 192, 255)}, "QPushButton"},
+        {{"Text1", ControlKind::TextBox, {0, 0, 300, 300}, "33000", RGB(0, 0, 192), RGB(255, 192, 255)}, "QLineEdit"},
+        {{"Combo1", ControlKind::ComboBox, {0, 0, 300, 300}, "", RGB(0, 0, 255), RGB(192, 255, 255)}, "QComboBox"},
+        {{"Check1", ControlKind::CheckBox, {0, 0, 300, 300}, "暂停", RGB(255, 0, 0), RGB(64, 0, 64), kBold9},
+         "QCheckBox"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.row.name);
+        QWidget* w = buildControl(window, c.row);
+        EXPECT_EQ(w->parentWidget(), &window);
+        EXPECT_STREQ(w->metaObject()->className(), c.className);
+        EXPECT_EQ(w->objectName(), QString::fromLatin1(c.row.name));
+        EXPECT_EQ(w->geometry(), twipsRect(c.row.place.left, c.row.place.top, c.row.place.width, c.row.place.height));
+        EXPECT_EQ(w->font(), controlFont(QStringLiteral("宋体"), c.row.font.points, c.row.font.bold));
+        if (c.row.fore) {
+            EXPECT_EQ(w->palette().color(QPalette::WindowText), toQColor(*c.row.fore));
+        }
+        if (c.row.back && c.row.kind != ControlKind::ColourButton) {
+            EXPECT_EQ(w->palette().color(QPalette::Base), toQColor(*c.row.back));
+        }
+    }
+    EXPECT_EQ(window.findChild<QLabel*>("Label1")->geometry(), QRect(1, 2, 2, 4));
+    EXPECT_EQ(window.findChild<QLabel*>("Label1")->alignment(), Qt::AlignLeft | Qt::AlignTop);
+    EXPECT_FALSE(window.findChild<QLabel*>("Label1")->autoFillBackground()) << "no back colour: transparent";
+    EXPECT_TRUE(window.findChild<QLabel*>("Label2")->autoFillBackground());
+    EXPECT_EQ(window.findChild<QPushButton*>("Command1")->x(), 2867);
+    EXPECT_EQ(window.findChild<QPushButton*>("Command2")->styleSheet(), colourButtonStyle(RGB(192, 192, 255)));
+    EXPECT_EQ(window.findChild<QLineEdit*>("Text1")->cursorPosition(), 0);
+    auto* combo = window.findChild<QComboBox*>("Combo1");
+    EXPECT_TRUE(combo->isEditable());
+    EXPECT_EQ(combo->completer(), nullptr);
+    EXPECT_EQ(combo->insertPolicy(), QComboBox::NoInsert);
+    EXPECT_EQ(combo->lineEdit()->palette().color(QPalette::Text), QColor(0, 0, 255));
+}
+
+struct TableWindow final : QWidget {
+    QLabel* Label1 = nullptr;
+    QPushButton* Command1 = nullptr;
+    int clicks = 0;
+    void Command1_Click()
+    {
+        if (++clicks == 2)
+            throw std::runtime_error("boom");
+    }
+};
+
+TEST_F(KitWindowTest, AWindowsRowsFillItsMembersAndWireClicksThroughTheGuard)
+{
+    TableWindow w;
+    using Control = WindowControl<TableWindow>;
+    const Control rows[] = {
+        {{"Label1", ControlKind::Label, {0, 0, 300, 300}, "说明"}, &TableWindow::Label1},
+        {{"Command1", ControlKind::ColourButton, {300, 0, 300, 300}, "确定", {}, RGB(0, 192, 0)},
+         &TableWindow::Command1, &TableWindow::Command1_Click},
+    };
+    buildWindowControls(w, rows);
+    ASSERT_NE(w.Label1, nullptr);
+    ASSERT_NE(w.Command1, nullptr);
+    EXPECT_EQ(w.Label1->text(), QStringLiteral("说明"));
+    w.Command1->click();
+    EXPECT_EQ(w.clicks, 1);
+    EXPECT_TRUE(platform.boxes.shown.empty());
+    w.Command1->click(); // fails: NotAtAll tells the user, and nothing reaches Qt
+    EXPECT_EQ(w.clicks, 2);
+    EXPECT_EQ(platform.boxes.shown.size(), 1u);
+
+    // A row whose kind does not fit its member, or a click on what is no button, is a fault of
+    // the table, found when the window is built.
+    const Control wrongKind = {{"Label9", ControlKind::TextBox, {}}, &TableWindow::Label1};
+    EXPECT_THROW(buildWindowControl(w, wrongKind), std::logic_error);
+    const Control clickOnLabel = {{"Label8", ControlKind::Label, {}}, {}, &TableWindow::Command1_Click};
+    EXPECT_THROW(buildWindowControl(w, clickOnLabel), std::logic_error);
+}
+
 TEST_F(KitWindowTest, OpenPictureSetsTheFilterAndLoadsTheChosenFileOrNothing)
 {
     QTemporaryDir dir;
@@ -260,25 +268,6 @@ TEST_F(KitWindowTest, PrintPictureEndsTheDocumentAlwaysAndTellsOfNoPrinterOnlyWh
             EXPECT_EQ(platform.boxes.shown[0].text, kNoPrinterText);
         }
     }
-}
-
-class Probe final : public QWidget {
-public:
-    static inline int made = 0;
-    Probe() { ++made; }
-};
-
-TEST_F(KitWindowTest, ASingleWindowRegisteredTwiceIsStillOneWindow)
-{
-    Probe::made = 0;
-    registerSingleWindow<Probe>(WindowKind::Form40);
-    Probe& first = singleWindow<Probe>(WindowKind::Form40);
-    registerSingleWindow<Probe>(WindowKind::Form40);
-    EXPECT_EQ(&singleWindow<Probe>(WindowKind::Form40), &first);
-    EXPECT_EQ(Probe::made, 1);
-    first.close();
-    singleWindow<Probe>(WindowKind::Form40);
-    EXPECT_EQ(Probe::made, 2) << "closed, it is made anew at the next reference";
 }
 
 // A picture window that records which of its handlers ran, in order, and fails in the one named.
@@ -363,74 +352,6 @@ TEST(PictureWindowSetUp, NamesCaptionsAndDressesTheWindowWithOrWithoutABackgroun
         EXPECT_EQ(w.autoFillBackground(), c.filled);
         EXPECT_EQ(w.palette().color(QPalette::Window), c.filled ? QColor(192, 255, 255) : styleBackground);
     }
-}
-
-// Restores Qt's own texts after the test: other tests of this program read English ones.
-struct TranslationInstalled {
-    TranslationInstalled() { ok = installChineseTranslation(*QCoreApplication::instance()); }
-    ~TranslationInstalled()
-    {
-        for (QTranslator* t : QCoreApplication::instance()->findChildren<QTranslator*>())
-            delete t;
-    }
-    bool ok = false;
-};
-
-TEST(ChineseTranslation, QtsOwnButtonsAndFileDialogSpeakChinese)
-{
-    TranslationInstalled installed;
-    ASSERT_TRUE(installed.ok) << "qtbase_zh_CN not found in Qt's translations folder";
-    EXPECT_TRUE(installChineseTranslation(*QCoreApplication::instance())) << "a second call changes nothing";
-
-    QMessageBox box;
-    box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
-    EXPECT_EQ(box.button(QMessageBox::Yes)->text(), QStringLiteral("是(&Y)"));
-    EXPECT_EQ(box.button(QMessageBox::No)->text(), QStringLiteral("否(&N)"));
-
-    QFileDialog dialog;
-    dialog.setOption(QFileDialog::DontUseNativeDialog, true);
-    auto* lookIn = dialog.findChild<QLabel*>(QStringLiteral("lookInLabel"));
-    ASSERT_NE(lookIn, nullptr);
-    EXPECT_EQ(lookIn->text(), QStringLiteral("查找范围："));
-}
-
-TEST(ProgramEnd, ComesWhenNoWindowIsVisibleNotWhenTheLastUnownedOneCloses)
-{
-    auto* app = qobject_cast<QApplication*>(QCoreApplication::instance());
-    ASSERT_NE(app, nullptr);
-    int ends = 0;
-    endProgramWhenNoWindowIsVisible(*app, [&] { ++ends; });
-    EXPECT_FALSE(app->quitOnLastWindowClosed());
-    const auto settle = [] { QCoreApplication::sendPostedEvents(); };
-
-    QWidget designer;
-    QWidget hiddenDesigner;
-    QWidget tool;
-    designer.show();
-    hiddenDesigner.show();
-    hiddenDesigner.hide();
-    tool.winId();
-    tool.windowHandle()->setTransientParent(designer.windowHandle());
-    tool.show();
-    settle();
-
-    designer.close();
-    settle();
-    EXPECT_EQ(ends, 0) << "the owned tool window is still on the screen";
-
-    // Hidden and shown again in one handler: the program goes on.
-    tool.hide();
-    designer.show();
-    settle();
-    EXPECT_EQ(ends, 0);
-
-    designer.close();
-    tool.close();
-    settle();
-    EXPECT_EQ(ends, 1) << "only a hidden window is left";
-
-    endProgramWhenNoWindowIsVisible(*app, [] {});
-    app->setQuitOnLastWindowClosed(true);
 }
 
 } // namespace

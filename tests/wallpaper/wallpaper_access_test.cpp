@@ -1,4 +1,3 @@
-#include "app_options.h"
 #include "designer_fixture.h"
 #include "wallpaper_window.h"
 #include "app_windows.h"
@@ -52,34 +51,6 @@ TEST_F(WallpaperAccessTest, HiddenUnlessAskedThenOpensTheWallpaperWindowOwnedByF
     form1.Command19->click();
     EXPECT_EQ(&wallpaperWindow(), &wallpaper);
     EXPECT_EQ(wallpaper.Text1->text(), QStringLiteral("20000"));
-}
-
-TEST(AppOptions, WallpaperHelpVersionAndWrongArguments)
-{
-    struct Case {
-        std::vector<std::string> args;
-        AppAction action;
-        WallpaperFlag wallpaper;
-    };
-    const Case cases[] = {
-        {{}, AppAction::Run, WallpaperFlag::Absent},
-        {{"--wallpaper"}, AppAction::Run, WallpaperFlag::Given},
-        {{"--help"}, AppAction::Help, WallpaperFlag::Absent},
-        {{"--wallpaper", "--version"}, AppAction::Version, WallpaperFlag::Given},
-        {{"--wallpapers"}, AppAction::Error, WallpaperFlag::Absent},
-        {{"-w"}, AppAction::Error, WallpaperFlag::Absent},
-        {{"picture.bmp"}, AppAction::Error, WallpaperFlag::Absent},
-    };
-    for (const Case& c : cases) {
-        const AppCommandLine cmd = parseAppArguments(c.args);
-        EXPECT_EQ(cmd.action, c.action);
-        EXPECT_EQ(cmd.options.wallpaper, c.wallpaper);
-        if (c.action == AppAction::Error) {
-            EXPECT_FALSE(cmd.error.empty());
-            EXPECT_EQ(cmd.error.find('\n'), std::string::npos);
-        }
-    }
-    EXPECT_NE(appUsage().find("--wallpaper"), std::string::npos);
 }
 
 } // namespace
