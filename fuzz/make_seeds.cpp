@@ -1,5 +1,6 @@
 // Writes one small picture in every format the picture loader reads into the folder given,
 // as seeds for the picture fuzzer.
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
@@ -51,24 +52,60 @@ int main(int argc, char** argv)
     const QByteArray gif = QByteArray::fromHex("474946383961010001008000"
                                                "00ff000000000021f90401000000002c00000000"
                                                "010001000002024401003b");
-    // A 4 x 2 RLE8 bitmap: file header, info header, grey palette, coded rows.
-    const QByteArray stream = QByteArray::fromHex("04070000020902090001");
-    QByteArray rle(54, '\0');
-    const auto put32 = [&](int at, quint32 v) { qToLittleEndian(v, rle.data() + at); };
-    rle[0] = 'B';
-    rle[1] = 'M';
-    put32(2, quint32(54 + 1024 + stream.size()));
-    put32(10, 54 + 1024);
-    put32(14, 40);
-    put32(18, 4);
-    put32(22, 2);
-    rle[26] = 1;
-    rle[28] = 8;
-    put32(30, 1);
-    for (int i = 0; i < 256; ++i)
-        rle += QByteArray(3, char(i)) + '\0';
-    rle += stream;
-    for (const auto& [name, bytes] : {std::pair{"a.gif", gif}, std::pair{"r.bmp", rle}}) {
+    // RLE8 bitmaps of w x 2 pixels: file header, info header, grey palette, coded rows.
+    const auto rleFile = [](quint32 w, const QByteArray& stream) {
+        QByteArray b(54, '\0');
+        const auto put32 = [&](int at, quint32 v) { qToLittleEndian(v, b.data() + at); };
+        b[0] = 'B';
+        b[1] = 'M';
+        put32(2, quint32(54 + 1024 + stream.size()));
+        put32(10, 54 + 1024);
+        put32(14, 40);
+        put32(18, w);
+        put32(22, 2);
+        b[26] = 1;
+        b[28] = 8;
+        put32(30, 1);
+        for (int i = 0; i < 256; ++i)
+            b += QByteArray(3, char(i)) + '\0';
+        return b + stream;
+    };
+    const QByteArray rle = rleFile(4, QByteArray::fromHex("04070000020902090001"));
+    // Rows of 5 coded over 8 pixels, as some writers do.
+    const QByteArray padded = rleFile(5, QByteArray::fromHex("05070300" "0000" "05090300" "0000" "0001"));
+    // Near the bounds of the header walk, so that mutations cross them: thousands of empty
+    // comments, chunks and segments, fill bytes before a marker, rows coded into their padding.
+    const auto times = [](const QByteArray& unit, int n) {
+        QByteArray b;
+        for (int i = 0; i < n; ++i)
+            b += unit;
+        return b;
+    };
+    const QByteArray manyComments = gif.left(13 + 6) + times(QByteArray::fromHex("21fe0141" "00"), 4000) + gif.mid(13 + 6);
+    const QByteArray pngBytes = [&] {
+        QByteArray b;
+        QBuffer buffer(&b);
+        buffer.open(QIODevice::WriteOnly);
+        QImageWriter(&buffer, "png").write(img);
+        return b;
+    }();
+    const qsizetype idat = pngBytes.indexOf("IDAT") - 4;
+    const QByteArray manyChunks = pngBytes.left(idat) + times(QByteArray::fromHex("00000000" "74455874" "00000000"), 4000) + pngBytes.mid(idat);
+    const QByteArray jpegBytes = [&] {
+        QByteArray b;
+        QBuffer buffer(&b);
+        buffer.open(QIODevice::WriteOnly);
+        QImageWriter(&buffer, "jpeg").write(img);
+        return b;
+    }();
+    const QByteArray fill = jpegBytes.left(2) + QByteArray(60000, '\xff') + jpegBytes.mid(2);
+    const QByteArray segments = jpegBytes.left(2) + times(QByteArray::fromHex("fffe0002"), 4000) + jpegBytes.mid(2);
+    const std::pair<const char*, QByteArray> files[] = {
+        {"a.gif", gif}, {"r.bmp", rle},
+        {"many.gif", manyComments}, {"chunks.png", manyChunks}, {"fill.jpg", fill},
+        {"segments.jpg", segments}, {"padded.bmp", padded},
+    };
+    for (const auto& [name, bytes] : files) {
         QFile f(out.filePath(QLatin1String(name)));
         if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
             ++failed;

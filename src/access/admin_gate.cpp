@@ -66,7 +66,7 @@ GateOutcome CheckAdminPassword(const GateEnvironment& env)
 GateOutcome runAdminGate(QApplication& app, const std::function<void()>& showForm1)
 {
     Module5& m = module5();
-    m.programDir = QCoreApplication::applicationDirPath();
+    m.programDir = programFolder();
     WindowRegistry& registry = WindowRegistry::instance();
     if (!registry.hasKind(WindowKind::frmpass))
         registry.registerKind(WindowKind::frmpass, [] { return std::make_unique<FrmpassForm>(module5()); });

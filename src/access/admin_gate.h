@@ -7,6 +7,7 @@
 // program is the result: the caller leaves before its event loop. The gate never throws.
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 #include <functional>
@@ -19,7 +20,7 @@ class MessageBoxes;
 
 // Module5's state, shared by the gate and the login dialog.
 struct Module5 {
-    QString programDir;     // the folder that holds wvkcom.cct
+    QByteArray programDir;  // the folder that holds wvkcom.cct, as the file system's bytes
     QString StoredPassword; // decoded at start-up, at most 8 characters; not re-read during the run
 };
 

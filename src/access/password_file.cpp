@@ -1,8 +1,10 @@
 #include "password_file.h"
 
 #include "atomic_file.h"
+#include "file_error.h"
+#include "regular_file.h"
 
-#include <QDir>
+#include <QCoreApplication>
 #include <QFile>
 
 #include <cerrno>
@@ -17,8 +19,6 @@
 namespace zovex {
 
 namespace {
-
-QString systemError(int err) { return QString::fromLocal8Bit(std::strerror(err)); }
 
 QString defectReason(PasswordFileDefect d)
 {
@@ -59,10 +59,16 @@ PasswordFileRead unreadable(QString reason) { return {PasswordFileState::Unreada
 
 enum class Lookup { Found, Absent, DirUnreadable };
 
-Lookup lookUp(const QString& dir, int* err)
+QByteArray passwordFilePath(const QByteArray& dir)
 {
     const QByteArray name = QFile::encodeName(kPasswordFileName);
-    std::unique_ptr<DIR, DirCloser> d(::opendir(QFile::encodeName(dir).constData()));
+    return dir.endsWith('/') ? dir + name : dir + '/' + name;
+}
+
+Lookup lookUp(const QByteArray& dir, int* err)
+{
+    const QByteArray name = QFile::encodeName(kPasswordFileName);
+    std::unique_ptr<DIR, DirCloser> d(::opendir(dir.constData()));
     if (!d) {
         *err = errno;
         return Lookup::DirUnreadable;
@@ -76,13 +82,27 @@ Lookup lookUp(const QString& dir, int* err)
 
 } // namespace
 
-bool hasPasswordFileEntry(const QString& dir)
+QByteArray programFolder()
+{
+    // The link names the program's file exactly as the file system has it.
+    QByteArray exe(4096, Qt::Uninitialized);
+    const ssize_t n = ::readlink("/proc/self/exe", exe.data(), size_t(exe.size()));
+    if (n > 0 && n < exe.size()) {
+        exe.truncate(n);
+        const qsizetype slash = exe.lastIndexOf('/');
+        if (slash >= 0)
+            return slash == 0 ? QByteArray("/") : exe.left(slash);
+    }
+    return QFile::encodeName(QCoreApplication::applicationDirPath());
+}
+
+bool hasPasswordFileEntry(const QByteArray& dir)
 {
     int err = 0;
     return lookUp(dir, &err) == Lookup::Found;
 }
 
-PasswordFileRead readPasswordFile(const QString& dir)
+PasswordFileRead readPasswordFile(const QByteArray& dir)
 {
     int err = 0;
     switch (lookUp(dir, &err)) {
@@ -92,10 +112,10 @@ PasswordFileRead readPasswordFile(const QString& dir)
         // A folder that does not exist holds no password file; one we may not list is unreadable.
         if (err == ENOENT || err == ENOTDIR)
             return {PasswordFileState::Missing, {}, {}};
-        return unreadable(QStringLiteral("无法查看程序所在的文件夹（%1）").arg(systemError(err)));
+        return unreadable(QStringLiteral("无法查看程序所在的文件夹（%1）").arg(systemErrorNotice(err)));
     }
 
-    const QByteArray path = QFile::encodeName(QDir(dir).filePath(kPasswordFileName));
+    const QByteArray path = passwordFilePath(dir);
     struct stat st {};
     if (::lstat(path.constData(), &st) != 0)
         return {PasswordFileState::Missing, {}, {}}; // gone between the listing and now
@@ -106,18 +126,17 @@ PasswordFileRead readPasswordFile(const QString& dir)
     if (!S_ISREG(st.st_mode))
         return damaged(QStringLiteral("它不是普通文件"));
 
-    // O_NOFOLLOW and O_NONBLOCK: whatever replaced the file since the check cannot make us
-    // follow a link or wait on a pipe.
-    Fd fd(::open(path.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
-    if (fd.get() < 0) {
-        if (errno == ELOOP)
-            return damaged(QStringLiteral("它是一个链接，不是文件"));
-        return unreadable(systemError(errno));
-    }
-    if (::fstat(fd.get(), &st) != 0)
-        return unreadable(systemError(errno));
-    if (!S_ISREG(st.st_mode))
+    // No link followed, no wait on a pipe: whatever replaced the file since the check cannot
+    // make us do either.
+    const RegularFile opened = openRegularFile(path, LinkRule::Refuse);
+    if (opened.error == ELOOP)
+        return damaged(QStringLiteral("它是一个链接，不是文件"));
+    if (opened.notRegular)
         return damaged(QStringLiteral("它不是普通文件"));
+    if (opened.fd < 0)
+        return unreadable(systemErrorNotice(opened.error));
+    Fd fd(opened.fd);
+    st.st_size = opened.size;
     const QString tooLong = QStringLiteral("文件超过%1字节").arg(kMaxPasswordFileBytes);
     if (st.st_size > kMaxPasswordFileBytes)
         return damaged(tooLong);
@@ -129,7 +148,7 @@ PasswordFileRead readPasswordFile(const QString& dir)
         if (n < 0) {
             if (errno == EINTR)
                 continue;
-            return unreadable(systemError(errno));
+            return unreadable(systemErrorNotice(errno));
         }
         if (n == 0)
             break;
@@ -145,17 +164,17 @@ PasswordFileRead readPasswordFile(const QString& dir)
     return {PasswordFileState::Ok, parsed.storedPassword, {}};
 }
 
-PasswordFileWrite writePasswordFile(const QString& dir, QByteArrayView encoded)
+PasswordFileWrite writePasswordFile(const QByteArray& dir, QByteArrayView encoded)
 {
     // Synced before the rename, so that neither a full disk nor a crash can leave an empty file
     // that would lock every user out. Every user's login reads the file, but only its owner may
     // change the password: on an installed copy that is root. A link put in the file's place is
     // replaced, never written through.
-    AtomicFile file(QDir(dir).filePath(kPasswordFileName), FileAccess::ReadableByAll);
+    AtomicFile file(passwordFilePath(dir), FileAccess::ReadableByAll);
     const QByteArray line = passwordFileLine(encoded);
-    QString why;
+    FileError why;
     if (!file.open(&why) || !file.write(line.constData(), line.size(), &why) || !file.commit(&why))
-        return {false, why};
+        return {false, why.notice()};
     return {true, {}};
 }
 

@@ -11,7 +11,9 @@
 
 #include "password_codec.h"
 
+#include <QByteArray>
 #include <QByteArrayView>
+#include <QFile>
 #include <QString>
 
 namespace zovex {
@@ -32,11 +34,19 @@ struct PasswordFileRead {
     QString reason;         // for Damaged and Unreadable: what is wrong, in the user's words
 };
 
+// The folder the running program was started from, as the file system's bytes: a folder whose
+// name is not valid text is still the folder that holds the password file.
+QByteArray programFolder();
+
+// Folders are the file system's bytes; the QString forms take a name typed as text.
+
 // Whether `dir` holds an entry named exactly "wvkcom.cct" (a directory listing, so a name in
 // another case never counts, even on a case-insensitive file system).
-bool hasPasswordFileEntry(const QString& dir);
+bool hasPasswordFileEntry(const QByteArray& dir);
+inline bool hasPasswordFileEntry(const QString& dir) { return hasPasswordFileEntry(QFile::encodeName(dir)); }
 
-PasswordFileRead readPasswordFile(const QString& dir);
+PasswordFileRead readPasswordFile(const QByteArray& dir);
+inline PasswordFileRead readPasswordFile(const QString& dir) { return readPasswordFile(QFile::encodeName(dir)); }
 
 struct PasswordFileWrite {
     bool ok = false;
@@ -44,6 +54,10 @@ struct PasswordFileWrite {
 };
 
 // Replaces dir/wvkcom.cct by the line for `encoded` (see passwordFileLine).
-PasswordFileWrite writePasswordFile(const QString& dir, QByteArrayView encoded);
+PasswordFileWrite writePasswordFile(const QByteArray& dir, QByteArrayView encoded);
+inline PasswordFileWrite writePasswordFile(const QString& dir, QByteArrayView encoded)
+{
+    return writePasswordFile(QFile::encodeName(dir), encoded);
+}
 
 } // namespace zovex

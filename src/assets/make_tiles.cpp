@@ -79,8 +79,11 @@ int main(int argc, char** argv)
                                    .convertToFormat(QImage::Format_RGB32);
         const QString path = out.filePath(QString::fromLatin1(tile.fileName));
         QString why;
-        const bool ok = tile.format == StoredFormat::Bmp ? writeImageAtomically(picture, path, ImageFormat::Bmp, &why)
+        FileError bmpWhy;
+        const bool ok = tile.format == StoredFormat::Bmp ? writeImageAtomically(picture, path, ImageFormat::Bmp, &bmpWhy)
                                                          : writeJpeg(picture, path, why);
+        if (!ok && tile.format == StoredFormat::Bmp)
+            why = QString::fromStdString(bmpWhy.english());
         if (!ok) {
             std::fprintf(stderr, "zovex-make-tiles: cannot write %s: %s\n", qPrintable(path), qPrintable(why));
             return 1;

@@ -1,7 +1,6 @@
 #include "atomic_file.h"
 
 #include <QFile>
-#include <QFileInfo>
 
 #include <array>
 #include <atomic>
@@ -22,7 +21,21 @@ constexpr size_t kBufferBytes = size_t(1) << 20;
 
 std::atomic<bool> g_unnamedAllowed{true};
 
-QString systemError(int err) { return QString::fromLocal8Bit(std::strerror(err)); }
+FileError noName() { return FileError::own(QStringLiteral("没有文件名"), "no file name"); }
+
+FileError folderOfThatName()
+{
+    return FileError::own(QStringLiteral("已有同名的文件夹"), "a folder of that name exists");
+}
+
+FileError notOpen() { return FileError::own(QStringLiteral("文件没有打开"), "the file is not open"); }
+
+// Replacing a pipe or a device would take it from whoever uses it (as root even /dev/null).
+FileError notARegularFile()
+{
+    return FileError::own(QStringLiteral("该名称已被管道、设备或套接字占用，它不是普通文件，不能替换"),
+                          "a pipe, device or socket of that name exists; only a regular file is replaced");
+}
 
 // The temporary names a signal handler must remove. Plain fixed slots: a handler may not
 // allocate or lock, so it reads only slots whose state says they are complete.
@@ -100,7 +113,9 @@ int makeTemporaryName(int dirFd, const QByteArray& target, Create create, QByteA
 
 } // namespace
 
-AtomicFile::AtomicFile(const QString& path, FileAccess access) : m_path(path), m_access(access) {}
+AtomicFile::AtomicFile(const QString& path, FileAccess access) : m_path(QFile::encodeName(path)), m_access(access) {}
+
+AtomicFile::AtomicFile(const QByteArray& nativePath, FileAccess access) : m_path(nativePath), m_access(access) {}
 
 AtomicFile::~AtomicFile() { discard(); }
 
@@ -119,7 +134,7 @@ void AtomicFile::discard()
     m_dirFd = -1;
 }
 
-bool AtomicFile::fail(QString* why, const QString& reason)
+bool AtomicFile::fail(FileError* why, const FileError& reason)
 {
     if (why)
         *why = reason;
@@ -127,51 +142,58 @@ bool AtomicFile::fail(QString* why, const QString& reason)
     return false;
 }
 
-bool AtomicFile::open(QString* why)
+bool AtomicFile::openTemporary(mode_t mode)
 {
-    if (m_path.isEmpty())
-        return fail(why, QStringLiteral("no file name"));
-    const QFileInfo info(m_path);
-    m_name = QFile::encodeName(info.fileName());
-    if (m_name.isEmpty() || m_name == "." || m_name == "..")
-        return fail(why, QStringLiteral("a folder of that name exists"));
-    // The folder is held open: every later step works inside this folder even when a name on
-    // its path is changed meanwhile.
-    m_dirFd = ::open(QFile::encodeName(info.path()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (m_dirFd < 0)
-        return fail(why, systemError(errno));
-
-    struct stat old {};
-    const bool exists = ::fstatat(m_dirFd, m_name.constData(), &old, AT_SYMLINK_NOFOLLOW) == 0;
-    if (exists && S_ISDIR(old.st_mode))
-        return fail(why, QStringLiteral("a folder of that name exists"));
-    const mode_t fixed = m_access == FileAccess::OwnerOnly ? 0600 : m_access == FileAccess::ReadableByAll ? 0644 : 0;
-    const mode_t mode = fixed != 0 ? fixed : 0666;
-
     // An unnamed file is given its name through /proc at the end: without /proc (some
     // containers) it could never be put in place.
     if (g_unnamedAllowed.load() && ::access("/proc/self/fd", X_OK) == 0)
         m_fd = ::openat(m_dirFd, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
-    if (m_fd < 0) {
-        // Without O_TMPFILE the temporary file has a name from the start: hidden, unique, and
-        // created here (O_EXCL), never an existing file or a link someone put in its place.
-        const int err = makeTemporaryName(m_dirFd, m_name, [&](const QByteArray& candidate) {
-            m_fd = ::openat(m_dirFd, candidate.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
-            return m_fd >= 0;
-        }, m_tempName, m_cleanupSlot);
-        if (err != 0)
-            return fail(why, systemError(err));
-    }
+    if (m_fd >= 0)
+        return true;
+    // Without O_TMPFILE the temporary file has a name from the start: hidden, unique, and
+    // created here (O_EXCL), never an existing file or a link someone put in its place.
+    const int err = makeTemporaryName(m_dirFd, m_name, [&](const QByteArray& candidate) {
+        m_fd = ::openat(m_dirFd, candidate.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
+        return m_fd >= 0;
+    }, m_tempName, m_cleanupSlot);
+    errno = err;
+    return err == 0;
+}
+
+bool AtomicFile::open(FileError* why)
+{
+    if (m_path.isEmpty())
+        return fail(why, noName());
+    const qsizetype slash = m_path.lastIndexOf('/');
+    m_name = m_path.mid(slash + 1);
+    if (m_name.isEmpty() || m_name == "." || m_name == "..")
+        return fail(why, folderOfThatName());
+    const QByteArray folder = slash < 0 ? QByteArray(".") : slash == 0 ? QByteArray("/") : m_path.left(slash);
+    // The folder is held open: every later step works inside this folder even when a name on
+    // its path is changed meanwhile.
+    m_dirFd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (m_dirFd < 0)
+        return failSystem(why, errno);
+
+    struct stat old {};
+    const bool exists = ::fstatat(m_dirFd, m_name.constData(), &old, AT_SYMLINK_NOFOLLOW) == 0;
+    if (exists && S_ISDIR(old.st_mode))
+        return fail(why, folderOfThatName());
+    if (exists && !S_ISREG(old.st_mode) && !S_ISLNK(old.st_mode))
+        return fail(why, notARegularFile());
+    const mode_t fixed = m_access == FileAccess::OwnerOnly ? 0600 : m_access == FileAccess::ReadableByAll ? 0644 : 0;
+    if (!openTemporary(fixed != 0 ? fixed : 0666))
+        return failSystem(why, errno);
     mode_t wanted = fixed;
     if (wanted == 0 && exists && S_ISREG(old.st_mode))
         wanted = old.st_mode & 07777;
     if (wanted != 0 && ::fchmod(m_fd, wanted) != 0)
-        return fail(why, systemError(errno));
+        return failSystem(why, errno);
     m_buffer.reserve(kBufferBytes);
     return true;
 }
 
-bool AtomicFile::flushBuffer(QString* why)
+bool AtomicFile::flushBuffer(FileError* why)
 {
     size_t done = 0;
     while (done < m_buffer.size()) {
@@ -179,7 +201,7 @@ bool AtomicFile::flushBuffer(QString* why)
         if (n < 0) {
             if (errno == EINTR)
                 continue;
-            return fail(why, systemError(errno));
+            return failSystem(why, errno);
         }
         done += size_t(n);
     }
@@ -187,10 +209,10 @@ bool AtomicFile::flushBuffer(QString* why)
     return true;
 }
 
-bool AtomicFile::write(const void* data, qint64 size, QString* why)
+bool AtomicFile::write(const void* data, qint64 size, FileError* why)
 {
     if (m_fd < 0)
-        return fail(why, QStringLiteral("the file is not open"));
+        return fail(why, notOpen());
     const char* p = static_cast<const char*>(data);
     while (size > 0) {
         const size_t room = kBufferBytes - m_buffer.size();
@@ -204,16 +226,16 @@ bool AtomicFile::write(const void* data, qint64 size, QString* why)
     return true;
 }
 
-bool AtomicFile::commit(QString* why)
+bool AtomicFile::commit(FileError* why)
 {
     if (m_fd < 0)
-        return fail(why, QStringLiteral("the file is not open"));
+        return fail(why, notOpen());
     if (!flushBuffer(why))
         return false;
     // Without the sync a crash soon after the rename could leave an empty file in place of
     // the old one.
     if (::fsync(m_fd) != 0)
-        return fail(why, systemError(errno));
+        return failSystem(why, errno);
     if (m_tempName.isEmpty()) {
         // An unnamed file gets a hidden name first (linkat cannot replace an existing name).
         const QByteArray self = "/proc/self/fd/" + QByteArray::number(m_fd);
@@ -221,15 +243,20 @@ bool AtomicFile::commit(QString* why)
             return ::linkat(AT_FDCWD, self.constData(), m_dirFd, candidate.constData(), AT_SYMLINK_FOLLOW) == 0;
         }, m_tempName, m_cleanupSlot);
         if (err != 0)
-            return fail(why, systemError(err));
+            return failSystem(why, err);
     }
     if (::close(m_fd) != 0) {
         m_fd = -1;
-        return fail(why, systemError(errno));
+        return failSystem(why, errno);
     }
     m_fd = -1;
+    // Looked at again: a pipe or a device may have been put under the name meanwhile.
+    struct stat now {};
+    if (::fstatat(m_dirFd, m_name.constData(), &now, AT_SYMLINK_NOFOLLOW) == 0 && !S_ISREG(now.st_mode)
+        && !S_ISLNK(now.st_mode))
+        return fail(why, S_ISDIR(now.st_mode) ? folderOfThatName() : notARegularFile());
     if (::renameat(m_dirFd, m_tempName.constData(), m_dirFd, m_name.constData()) != 0)
-        return fail(why, systemError(errno));
+        return failSystem(why, errno);
     m_tempName.clear();
     unregisterTemporary(m_cleanupSlot);
     m_cleanupSlot = -1;

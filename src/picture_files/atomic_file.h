@@ -6,13 +6,19 @@
 // entry itself: a link standing under the target's name is replaced by the new file, and
 // nothing is ever written through it. Until commit() succeeds the old file is untouched; a
 // failure or a destroyed AtomicFile leaves no temporary file behind, and with
-// installTemporaryFileCleanup() neither does SIGINT, SIGTERM or SIGHUP.
+// installTemporaryFileCleanup() neither does SIGINT, SIGTERM or SIGHUP. Only a regular file
+// or a link is ever replaced: a folder, a named pipe, a socket or a device under the name is
+// refused and left as it is.
 #pragma once
+
+#include "file_error.h"
 
 #include <QByteArray>
 #include <QString>
 
 #include <vector>
+
+#include <sys/types.h>
 
 namespace zovex {
 
@@ -25,22 +31,26 @@ enum class FileAccess {
 class AtomicFile {
 public:
     explicit AtomicFile(const QString& path, FileAccess access = FileAccess::LikeExisting);
+    // The path as the file system's bytes (a folder whose name is not valid text, for example).
+    explicit AtomicFile(const QByteArray& nativePath, FileAccess access = FileAccess::LikeExisting);
     ~AtomicFile();
     AtomicFile(const AtomicFile&) = delete;
     AtomicFile& operator=(const AtomicFile&) = delete;
 
-    // Each returns false on failure and then says why in *why (in the system's words, such as
-    // "No space left on device"); after a failure only the destructor is left to call.
-    bool open(QString* why);
-    bool write(const void* data, qint64 size, QString* why);
-    bool commit(QString* why);
+    // Each returns false on failure and then says why in *why; after a failure only the
+    // destructor is left to call.
+    bool open(FileError* why);
+    bool write(const void* data, qint64 size, FileError* why);
+    bool commit(FileError* why);
 
 private:
-    bool flushBuffer(QString* why);
-    bool fail(QString* why, const QString& reason);
+    bool flushBuffer(FileError* why);
+    bool fail(FileError* why, const FileError& reason);
+    bool failSystem(FileError* why, int errnum) { return fail(why, FileError::system(errnum)); }
+    bool openTemporary(mode_t mode);
     void discard();
 
-    QString m_path;
+    QByteArray m_path;
     FileAccess m_access;
     int m_dirFd = -1;
     int m_fd = -1;

@@ -17,19 +17,16 @@ namespace {
 // the whole picture.
 constexpr int kBandRows = 64;
 
-void put16(std::vector<uchar>& out, quint16 v)
+// Appends `v` in little-endian byte order.
+template <typename T>
+void put(std::vector<uchar>& out, T v)
 {
-    uchar b[2];
-    qToLittleEndian(v, b);
-    out.insert(out.end(), b, b + 2);
+    for (size_t i = 0; i < sizeof(T); ++i)
+        out.push_back(uchar(quint64(v) >> (8 * i)));
 }
 
-void put32(std::vector<uchar>& out, quint32 v)
-{
-    uchar b[4];
-    qToLittleEndian(v, b);
-    out.insert(out.end(), b, b + 4);
-}
+void put16(std::vector<uchar>& out, quint16 v) { put(out, v); }
+void put32(std::vector<uchar>& out, quint32 v) { put(out, v); }
 
 // The file and info headers of a 24-bit bottom-up Windows bitmap, field for field as Qt's
 // own writer makes them (72 dpi when the image has no resolution).
@@ -59,14 +56,14 @@ std::vector<uchar> bmpHeader(const QImage& image, quint32 rowBytes)
 
 // Streams the bitmap row by row: a wallpaper of a gigabyte is written with one row of extra
 // memory, not a second gigabyte.
-bool writeBmp(const QImage& image, AtomicFile& file, QString* why)
+bool writeBmp(const QImage& image, AtomicFile& file, FileError* why)
 {
     const int w = image.width();
     const int h = image.height();
     const quint32 rowBytes = (quint32(w) * 3 + 3) & ~3u;
     if (qint64(rowBytes) * h + 54 > qint64(0xffffffff)) {
         if (why)
-            *why = QStringLiteral("the picture is too large for a bitmap file");
+            *why = FileError::own(QStringLiteral("图片太大，无法存为位图文件"), "the picture is too large for a bitmap file");
         return false;
     }
     const std::vector<uchar> header = bmpHeader(image, rowBytes);
@@ -86,7 +83,7 @@ bool writeBmp(const QImage& image, AtomicFile& file, QString* why)
                 band = image.copy(0, bandTop, w, y - bandTop + 1).convertToFormat(QImage::Format_RGB32);
                 if (band.isNull()) {
                     if (why)
-                        *why = QStringLiteral("not enough memory to convert the picture");
+                        *why = FileError::own(QStringLiteral("内存不足，无法转换图片"), "not enough memory to convert the picture");
                     return false;
                 }
             }
@@ -104,7 +101,7 @@ bool writeBmp(const QImage& image, AtomicFile& file, QString* why)
     return true;
 }
 
-bool writePng(const QImage& image, AtomicFile& file, QString* why)
+bool writePng(const QImage& image, AtomicFile& file, FileError* why)
 {
     // Compressed in memory first: the file then sees plain writes, and a refusal (full disk,
     // file too large) comes back from the file itself with its real reason.
@@ -114,7 +111,7 @@ bool writePng(const QImage& image, AtomicFile& file, QString* why)
     QString encodeError;
     if (!encodePng(image, buffer, &encodeError)) {
         if (why)
-            *why = encodeError;
+            *why = FileError::own(QStringLiteral("无法压缩图片（%1）").arg(encodeError), encodeError.toStdString());
         return false;
     }
     return file.write(bytes.constData(), bytes.size(), why);
@@ -122,11 +119,11 @@ bool writePng(const QImage& image, AtomicFile& file, QString* why)
 
 } // namespace
 
-bool writeImageAtomically(const QImage& image, const QString& path, ImageFormat format, QString* why)
+bool writeImageAtomically(const QImage& image, const QString& path, ImageFormat format, FileError* why)
 {
     if (image.isNull()) {
         if (why)
-            *why = QStringLiteral("no picture to write");
+            *why = FileError::own(QStringLiteral("没有可保存的图片"), "no picture to write");
         return false;
     }
     AtomicFile file(path);

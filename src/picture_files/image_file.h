@@ -5,6 +5,8 @@
 // a picture of a gigabyte costs one row of extra memory.
 #pragma once
 
+#include "file_error.h"
+
 #include <QImage>
 #include <QString>
 
@@ -15,6 +17,6 @@ enum class ImageFormat { Bmp, Png };
 // Writes `image` to `path` (the name used exactly as given). BMP is a standard uncompressed
 // Windows bitmap (24 bits per pixel). On failure returns false and says why in *why.
 bool writeImageAtomically(const QImage& image, const QString& path, ImageFormat format,
-                          QString* why = nullptr);
+                          FileError* why = nullptr);
 
 } // namespace zovex

@@ -18,6 +18,26 @@ QSize interiorOf(QSize outer)
     return {std::max(outer.width() - border, 1), std::max(outer.height() - border, 1)};
 }
 
+// Makes `picture` what the canvas holds: 32-bit RGB, transparent parts on the background
+// colour. Done in place where the depth allows (a 32-bit picture, as most large ones are),
+// so that the canvas and the box then share one image. False when memory runs out.
+bool toCanvasPicture(QImage& picture, Colour back)
+{
+    if (picture.hasAlphaChannel()) {
+        picture.convertTo(QImage::Format_ARGB32_Premultiplied);
+        if (picture.isNull())
+            return false;
+        QPainter p(&picture);
+        p.setCompositionMode(QPainter::CompositionMode_DestinationOver);
+        p.fillRect(picture.rect(), toQColor(back));
+        p.end();
+        // Opaque everywhere now: premultiplied pixels are plain ones.
+        return picture.reinterpretAsFormat(QImage::Format_RGB32);
+    }
+    picture.convertTo(QImage::Format_RGB32);
+    return !picture.isNull();
+}
+
 } // namespace
 
 PictureBox::PictureBox(QSize outerPx, Colour back, QWidget* parent, AutoSize autoSize, ScaleMode scale)
@@ -30,19 +50,22 @@ PictureBox::PictureBox(QSize outerPx, Colour back, QWidget* parent, AutoSize aut
     setFocusPolicy(Qt::NoFocus);
 }
 
-void PictureBox::setPicture(const QImage& picture)
+void PictureBox::setPicture(QImage picture)
 {
-    m_picture = picture;
-    if (!picture.isNull() && m_autoSize == AutoSize::On && !picture.hasAlphaChannel() &&
-        m_canvas.showPicture(picture)) {
-        resize(picture.size() + QSize(2 * kBorderPx, 2 * kBorderPx));
+    // With automatic sizing the canvas is the picture itself: the box keeps the same image, not
+    // a second copy. (Drawing on the canvas later gives it an image of its own.)
+    if (!picture.isNull() && m_autoSize == AutoSize::On && toCanvasPicture(picture, BackColor())
+        && m_canvas.showPicture(picture)) {
+        m_picture = std::move(picture);
+        resize(m_picture.size() + QSize(2 * kBorderPx, 2 * kBorderPx));
         update();
         return;
     }
-    if (!picture.isNull() && m_autoSize == AutoSize::On)
-        setOuterSize(picture.size() + QSize(2 * kBorderPx, 2 * kBorderPx));
+    m_picture = std::move(picture);
+    if (!m_picture.isNull() && m_autoSize == AutoSize::On)
+        setOuterSize(m_picture.size() + QSize(2 * kBorderPx, 2 * kBorderPx));
     m_canvas.Cls();
-    m_canvas.PaintPicture(picture, QRect(QPoint(0, 0), picture.size()));
+    m_canvas.PaintPicture(m_picture, QRect(QPoint(0, 0), m_picture.size()));
     update();
 }
 

@@ -42,7 +42,7 @@ public:
     QRect interior() const { return rect().adjusted(kBorderPx, kBorderPx, -kBorderPx, -kBorderPx); }
 
     const QImage& picture() const { return m_picture; }
-    void setPicture(const QImage& picture);
+    void setPicture(QImage picture);
 
     // A new outer size: the canvas keeps what was drawn (top-left) and grows in the background
     // colour. False when the canvas cannot be that large; the box then stays as it was.

@@ -52,9 +52,9 @@ void SaveCanvasImage(CommonDialog& dialog, const Canvas& canvas, QWidget* parent
             return;
         // The canvas as it is now: ticks that fell while the dialog or the question was open
         // have drawn on it.
-        QString why;
+        FileError why;
         if (!writeImageAtomically(canvas.persistentImage(), name, ImageFormat::Bmp, &why))
-            messageBoxes().notice(parent, patternNotSavedText(name, why));
+            messageBoxes().notice(parent, patternNotSavedText(name, why.notice()));
     } catch (...) {
         // Nothing may escape into the event loop; a save that failed this way wrote nothing.
     }

@@ -286,10 +286,10 @@ int renderPatterns(const RenderOptions& opt, const QString& folder, std::FILE* o
                 const TickOutput t = runGenerationTick(*canvas, rnd, cat, count, in, PreviewSnapshot::Skip);
                 r.label = t.labelText.toUtf8();
                 const QString name = nameOf(k);
-                QString why;
+                FileError why;
                 r.written = writeImageAtomically(canvas->persistentImage(), QDir(folder).filePath(name), format, &why);
                 if (!r.written)
-                    r.error = "could not write " + fileLabel(opt.outDir, name).toStdString() + ": " + why.toStdString();
+                    r.error = "could not write " + fileLabel(opt.outDir, name).toStdString() + ": " + why.english();
             } catch (const std::bad_alloc&) {
                 canvas.reset();
                 r.written = false;

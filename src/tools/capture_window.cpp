@@ -134,9 +134,9 @@ void Form20::mnuFileSave_Click()
     const QString name = CommonDialog1.FileName;
     if (name.isEmpty())
         return;
-    QString why;
+    FileError why;
     if (!writeImageAtomically(Picture1->picture(), name, ImageFormat::Bmp, &why))
-        messageBoxes().notice(this, captureNotSavedText(name, why));
+        messageBoxes().notice(this, captureNotSavedText(name, why.notice()));
 }
 
 void Form20::mnuFileExit_Click()

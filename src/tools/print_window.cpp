@@ -43,9 +43,9 @@ zvtdy::zvtdy()
 
 void zvtdy::Command4_Click()
 {
-    const QImage picture = openPicture(CommonDialog1, this);
+    QImage picture = openPicture(CommonDialog1, this);
     if (!picture.isNull())
-        Picture1->setPicture(picture);
+        Picture1->setPicture(std::move(picture)); // handed over: held once
 }
 
 void zvtdy::Command2_Click() { printPicture(Picture1->picture(), this, NoPrinter::Notice); }

@@ -198,10 +198,11 @@ void ZoomDisplay::setZoomSize(ZoomSize size)
     fitToWindow();
 }
 
-void ZoomDisplay::setPicture(const QImage& picture)
+void ZoomDisplay::setPicture(QImage picture)
 {
-    m_picture = picture;
-    // Brought to one of the two layouts the painter reads, once: then no paint converts.
+    m_picture = std::move(picture);
+    // Brought to one of the two layouts the painter reads, once: then no paint converts (in
+    // place when the depth allows, as the picture is handed over).
     if (!m_picture.isNull() && !is32BitWithoutConversion(m_picture.format()))
         m_picture.convertTo(m_picture.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
     update();

@@ -92,7 +92,7 @@ public:
 
     // The picture shown, or a null image for none (the window's background shows through).
     // Kept shared, not copied, unless it has to be brought to 32 bits a pixel once.
-    void setPicture(const QImage& picture);
+    void setPicture(QImage picture);
     const QImage& picture() const { return m_picture; }
 
     // The display's full extent in pixels (the widget is only the part inside the window).

@@ -42,12 +42,13 @@ Form40::Form40()
 
 void Form40::Command4_Click()
 {
-    const QImage picture = openPicture(CommonDialog1, this);
+    QImage picture = openPicture(CommonDialog1, this);
     if (picture.isNull())
         return;
-    Image1->setPicture(picture);
+    const QSize size = picture.size();
+    Image1->setPicture(std::move(picture)); // handed over: held once
     // The picture's own size: one pixel of it is one pixel of the 96-dots-per-inch screen.
-    Image1->setZoomSize({pxToTwips(picture.width()), pxToTwips(picture.height())});
+    Image1->setZoomSize({pxToTwips(size.width()), pxToTwips(size.height())});
 }
 
 void Form40::step(ZoomStep direction)

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 
 namespace zovex {
 
@@ -17,8 +18,41 @@ QString limitText()
         .arg(kLargestCanvasPixels);
 }
 
-QString sizeText(const QString& width, const QString& height) { return QStringLiteral("%1 × %2 像素").arg(width, height); }
-QString sizeText(qint64 width, qint64 height) { return sizeText(QString::number(width), QString::number(height)); }
+QString sizeText(qint64 width, qint64 height) { return QStringLiteral("%1 × %2 像素").arg(width).arg(height); }
+
+QString boxNameOf(CanvasSide side) { return side == CanvasSide::Height ? QStringLiteral("高度") : QStringLiteral("宽度"); }
+
+// What was typed, as the notice quotes it: a long text is cut off.
+QString typed(const QString& text) { return text.size() > 40 ? text.left(40) + QStringLiteral("…") : text; }
+
+CanvasSizeCheck refused(QString notice) { return {std::nullopt, {}, std::move(notice)}; }
+
+CanvasSizeCheck notANumber(const QString& text, CanvasSide side)
+{
+    return refused(QStringLiteral("“%1”不是壁纸的%2：请输入以缇为单位的数（15 缇为 1 像素）。%3，画布保持不变。")
+                       .arg(typed(text), boxNameOf(side), limitText()));
+}
+
+CanvasSizeCheck tooSmall(const QString& text, CanvasSide side)
+{
+    return refused(QStringLiteral("壁纸的%1“%2”太小：边框内每边至少要有 1 像素（%1至少 75 缇）。%3。画布保持不变。")
+                       .arg(boxNameOf(side), typed(text), limitText()));
+}
+
+// `pixels`, when known, is the canvas's size the number would give.
+CanvasSizeCheck tooLarge(const QString& text, CanvasSide side, std::optional<QSize> pixels = std::nullopt)
+{
+    const QString gives = pixels ? QStringLiteral("（画布将为 %1）").arg(sizeText(pixels->width(), pixels->height())) : QString();
+    return refused(QStringLiteral("壁纸的%1“%2”太大%3：%4，这样保存的壁纸才能再次打开。画布保持不变。")
+                       .arg(boxNameOf(side), typed(text), gives, limitText()));
+}
+
+// Whether a number too far from zero for a double was tiny (1e-400) rather than huge.
+bool underflows(const QString& text)
+{
+    const QByteArray latin = text.trimmed().toLatin1();
+    return std::fabs(std::strtod(latin.constData(), nullptr)) < 1.0;
+}
 
 } // namespace
 
@@ -29,26 +63,20 @@ QSize canvasInterior(QSize outerPx)
 
 CanvasSizeCheck checkCanvasSide(const QString& text, CanvasSide side, QSize outerPx)
 {
-    const QString boxName = side == CanvasSide::Height ? QStringLiteral("高度") : QStringLiteral("宽度");
     const std::optional<double> number = parseNumber(text.toStdString());
+    if (!number)
+        return notANumber(text, side);
+    if (!std::isfinite(*number) && underflows(text))
+        return tooSmall(text, side);
     // The box's text is read as a single-precision number, as the size properties take it.
-    const float twips = number ? static_cast<float>(*number) : 0.0f;
-    if (!number || !std::isfinite(twips))
-        return {std::nullopt, {}, QStringLiteral("“%1”不是壁纸的%2：请输入以缇为单位的数（15 缇为 1 像素）。%3，画布保持不变。")
-                                  .arg(text.left(40), boxName, limitText())};
+    const float twips = static_cast<float>(*number);
+    if (!std::isfinite(twips))
+        return twips < 0 ? tooSmall(text, side) : tooLarge(text, side);
     int sidePx = 0;
     try {
         sidePx = twipsToPx(twips);
     } catch (const OverflowError&) {
-        if (twips < 0)
-            return checkCanvasSide(QStringLiteral("0"), side, outerPx);
-        // Beyond 32-bit pixels: named as it was asked for, and far above any limit.
-        const QString asked = QString::number(roundHalfEven(twips / 15.0) - 2 * PictureBox::kBorderPx, 'g', 10);
-        const QString other = QString::number(canvasInterior(outerPx).width());
-        const QString otherH = QString::number(canvasInterior(outerPx).height());
-        return {std::nullopt, {}, QStringLiteral("壁纸尺寸 %1 太大：%2，这样保存的壁纸才能再次打开。画布保持不变。")
-                                  .arg(side == CanvasSide::Height ? sizeText(other, asked) : sizeText(asked, otherH),
-                                       limitText())};
+        return twips < 0 ? tooSmall(text, side) : tooLarge(text, side);
     }
     QSize outer = outerPx;
     if (side == CanvasSide::Height)
@@ -59,12 +87,9 @@ CanvasSizeCheck checkCanvasSide(const QString& text, CanvasSide side, QSize oute
     const qint64 w = inner.width();
     const qint64 h = inner.height();
     if (w < 1 || h < 1)
-        return {std::nullopt, {},
-                QStringLiteral("壁纸尺寸 %1 太小：边框内每边至少要有 1 像素（%2至少 75 缇）。%3。画布保持不变。")
-                    .arg(sizeText(w, h), boxName, limitText())};
+        return tooSmall(text, side);
     if (w > kLargestCanvasSide || h > kLargestCanvasSide || w * h > kLargestCanvasPixels)
-        return {std::nullopt, {}, QStringLiteral("壁纸尺寸 %1 太大：%2，这样保存的壁纸才能再次打开。画布保持不变。")
-                                  .arg(sizeText(w, h), limitText())};
+        return tooLarge(text, side, inner);
     return {inner, outer, {}};
 }
 

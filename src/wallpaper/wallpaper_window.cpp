@@ -216,13 +216,14 @@ void Form30::tileWithBuiltIn(int k) { tileWith(builtInHolders.at(static_cast<std
 
 void Form30::Command4_Click()
 {
-    const QImage picture = openPicture(cdlg, this);
+    QImage picture = openPicture(cdlg, this);
     if (picture.isNull())
         return;
-    // The canvas and the tile source share one decoding of the file: a large picture is held
-    // once, and the tile source cannot end up with another picture than the canvas.
-    Picture1->setPicture(picture);
-    Picture2->setPicture(picture);
+    // The canvas and the tile source share one image: a large picture is held once (the
+    // decoding is handed over, not copied), and the tile source cannot end up with another
+    // picture than the canvas.
+    Picture1->setPicture(std::move(picture));
+    Picture2->setPicture(Picture1->picture());
 }
 
 void Form30::Command5_Click() { SaveCanvasImage(cdlg, Picture1->canvas(), this); }

@@ -65,7 +65,7 @@ struct Gate {
 
     GateOutcome run(std::deque<Step> steps)
     {
-        module.programDir = folder.path();
+        module.programDir = QFile::encodeName(folder.path());
         dialog.steps = std::move(steps);
         return CheckAdminPassword({module, boxes, dialog, [this] { ++form1Shown; }});
     }
@@ -238,7 +238,7 @@ TEST(RunAdminGate, UsesTheProgramsFolderAndKeepsTheProgramAliveWhileItsBoxesClos
     int form1 = 0;
 
     EXPECT_EQ(runAdminGate(*app, [&] { ++form1; }), GateOutcome::MissingFile);
-    EXPECT_EQ(module5().programDir, QCoreApplication::applicationDirPath());
+    EXPECT_EQ(module5().programDir, QFile::encodeName(QCoreApplication::applicationDirPath()));
     ASSERT_EQ(platform.boxes.shown.size(), 1u);
     EXPECT_EQ(platform.boxes.shown[0].text, kMissingFileText);
     EXPECT_EQ(quitOnLastWhileOpen, std::vector<bool>{false});

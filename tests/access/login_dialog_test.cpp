@@ -35,7 +35,7 @@ struct Dialog {
 
     explicit Dialog(const QByteArray& stored = "")
     {
-        module.programDir = folder.path();
+        module.programDir = QFile::encodeName(folder.path());
         module.StoredPassword = QString::fromLatin1(stored);
         folder.put(lineFor(stored));
         dlg = std::make_unique<frmpass>(module, state, &boxes);
@@ -330,7 +330,7 @@ TEST(Frmpass, OkInChangeModeRefusesBadNewPasswordsAndKeepsTheDialogOpen)
 TEST(Frmpass, ANewPasswordThatCannotBeWrittenIsReportedNotClaimed)
 {
     Dialog d("abc");
-    d.module.programDir = QStringLiteral("/proc/self"); // nobody, not even root, may create files there
+    d.module.programDir = "/proc/self"; // nobody, not even root, may create files there
     d.enterChangeMode();
     d.dlg->Text2->setText(QStringLiteral("new"));
     d.dlg->Text3->setText(QStringLiteral("new"));
@@ -390,7 +390,7 @@ TEST(FrmpassForm, EachShowingLoadsAFreshDialogAndGrzbpassCarriesOver)
 {
     ProgramFolder folder;
     folder.put(lineFor("abc"));
-    Module5 module{folder.path(), QStringLiteral("abc")};
+    Module5 module{QFile::encodeName(folder.path()), QStringLiteral("abc")};
     test::ScriptedMessageBoxes boxes;
     FrmpassForm form(module, &boxes);
     DialogDriver driver;
@@ -433,7 +433,7 @@ TEST(FrmpassForm, ATenCharacterPasswordSetAtOneStartOpensTheNextWithItsFirstEigh
     DialogDriver driver;
 
     const auto start = [&](std::function<void(frmpass&)> act) {
-        Module5 module{folder.path(), {}};
+        Module5 module{QFile::encodeName(folder.path()), {}};
         FrmpassForm form(module, &boxes);
         int form1 = 0;
         driver.actions = {std::move(act)};

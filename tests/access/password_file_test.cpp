@@ -4,12 +4,15 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QTemporaryDir>
 
 #include <csignal>
+#include <cstdio>
 #include <functional>
 #include <vector>
 
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace zovex;
@@ -140,4 +143,52 @@ TEST(PasswordFile, ReadsFromAReadOnlyFolder)
     QFile::setPermissions(folder.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     EXPECT_EQ(r.state, PasswordFileState::Ok);
     EXPECT_EQ(r.storedPassword, QStringLiteral("abc"));
+}
+
+// A program folder whose name is not valid text: the folder is its bytes, and the password
+// file in it is found, read and rewritten there.
+TEST(PasswordFile, AFolderWhoseNameIsNotTextIsStillTheProgramsFolder)
+{
+    QTemporaryDir parent;
+    ASSERT_TRUE(parent.isValid());
+    const QByteArray dir = QFile::encodeName(parent.path()) + "/\xff\xfe\x80z";
+    ASSERT_EQ(::mkdir(dir.constData(), 0700), 0);
+    const QByteArray file = dir + "/wvkcom.cct";
+    const QByteArray line = passwordFileLine(*encodePassword("abc"));
+    {
+        FILE* f = std::fopen(file.constData(), "wb");
+        ASSERT_NE(f, nullptr);
+        std::fwrite(line.constData(), 1, size_t(line.size()), f);
+        std::fclose(f);
+    }
+    EXPECT_TRUE(hasPasswordFileEntry(dir));
+    const PasswordFileRead r = readPasswordFile(dir);
+    EXPECT_EQ(r.state, PasswordFileState::Ok);
+    EXPECT_EQ(r.storedPassword, QStringLiteral("abc"));
+    ASSERT_TRUE(writePasswordFile(dir, *encodePassword("xyz")).ok);
+    EXPECT_EQ(readPasswordFile(dir).storedPassword, QStringLiteral("xyz"));
+    // (The name as text is no longer the folder's name.)
+    EXPECT_NE(QFile::encodeName(QFile::decodeName(dir)), dir);
+}
+
+TEST(PasswordFile, APipeUnderTheNameIsNeitherReadNorReplaced)
+{
+    ProgramFolder folder;
+    ASSERT_EQ(::mkfifo(QFile::encodeName(folder.file()).constData(), 0600), 0);
+    EXPECT_EQ(readPasswordFile(folder.path()).state, PasswordFileState::Damaged);
+    const PasswordFileWrite w = writePasswordFile(folder.path(), *encodePassword("abc"));
+    EXPECT_FALSE(w.ok);
+    EXPECT_TRUE(w.error.contains(QStringLiteral("不是普通文件"))) << w.error.toStdString();
+    struct stat st {};
+    ASSERT_EQ(::lstat(QFile::encodeName(folder.file()).constData(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+}
+
+TEST(ProgramFolder, IsTheFolderOfTheRunningProgramAsBytes)
+{
+    char exe[4096] = {};
+    ASSERT_GT(::readlink("/proc/self/exe", exe, sizeof exe - 1), 0);
+    QByteArray expected(exe);
+    expected.truncate(expected.lastIndexOf('/'));
+    EXPECT_EQ(programFolder(), expected);
 }

@@ -11,7 +11,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <csignal>
+#include <cstring>
+#include <vector>
+
+#include <sys/sysmacros.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -44,8 +49,8 @@ TEST(ImageFile, WritesAStandardBitmapUnderExactlyTheGivenName)
     const QImage img = sample(37, 21);
     for (const QString& name : {QStringLiteral("pattern"), QStringLiteral("pattern.jpg"), QStringLiteral("图案.Bmp")}) {
         const QString path = dir.filePath(name);
-        QString why;
-        ASSERT_TRUE(writeImageAtomically(img, path, ImageFormat::Bmp, &why)) << why.toStdString();
+        FileError why;
+        ASSERT_TRUE(writeImageAtomically(img, path, ImageFormat::Bmp, &why)) << why.english();
         const QByteArray bytes = contents(path);
         ASSERT_GE(bytes.size(), 54);
         EXPECT_EQ(bytes.left(2), QByteArray("BM"));
@@ -60,9 +65,9 @@ TEST(ImageFile, WritesAStandardBitmapUnderExactlyTheGivenName)
 TEST(ImageFile, RefusesFoldersAndEmptyNames)
 {
     QTemporaryDir dir;
-    QString why;
+    FileError why;
     EXPECT_FALSE(writeImageAtomically(sample(4, 4), dir.path(), ImageFormat::Bmp, &why));
-    EXPECT_FALSE(why.isEmpty());
+    EXPECT_FALSE(why.english().empty());
     EXPECT_FALSE(writeImageAtomically(sample(4, 4), QString(), ImageFormat::Bmp, &why));
     EXPECT_FALSE(writeImageAtomically(sample(4, 4), dir.filePath(QStringLiteral("missing/x.bmp")),
                                       ImageFormat::Bmp, &why));
@@ -85,9 +90,9 @@ TEST(ImageFile, AFullDiskLeavesTheOldFileAsItWasAndNoTemporaryFile)
             std::signal(SIGXFSZ, SIG_IGN);
             rlimit lim{limit, limit};
             setrlimit(RLIMIT_FSIZE, &lim);
-            QString why;
+            FileError why;
             const bool ok = writeImageAtomically(big, path, ImageFormat::Bmp, &why);
-            _exit(ok ? 1 : (why.contains(QStringLiteral("too large"), Qt::CaseInsensitive) ? 0 : 2));
+            _exit(ok ? 1 : (QString::fromStdString(why.english()).contains(QStringLiteral("too large"), Qt::CaseInsensitive) ? 0 : 2));
         }
         int status = 0;
         waitpid(pid, &status, 0);
@@ -152,8 +157,8 @@ TEST_P(AtomicWrite, StreamedBitmapsAreByteForByteWhatQtWrites)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         const QString path = dir.filePath(QStringLiteral("a.bmp"));
-        QString why;
-        ASSERT_TRUE(writeImageAtomically(c.image, path, ImageFormat::Bmp, &why)) << why.toStdString();
+        FileError why;
+        ASSERT_TRUE(writeImageAtomically(c.image, path, ImageFormat::Bmp, &why)) << why.english();
         EXPECT_EQ(contents(path), qtBitmap(c.image));
     }
 }
@@ -195,8 +200,8 @@ TEST_P(AtomicWrite, KeepsTheOldFilesPermissionsAndOwnerOnlyStaysOwnerOnly)
 
     const QString secret = dir.filePath(QStringLiteral("secret"));
     AtomicFile f(secret, FileAccess::OwnerOnly);
-    QString why;
-    ASSERT_TRUE(f.open(&why) && f.write("x", 1, &why) && f.commit(&why)) << why.toStdString();
+    FileError why;
+    ASSERT_TRUE(f.open(&why) && f.write("x", 1, &why) && f.commit(&why)) << why.english();
     ASSERT_EQ(::stat(QFile::encodeName(secret).constData(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0600u);
 }
@@ -213,7 +218,7 @@ TEST_P(AtomicWrite, AnInterruptedWriteLeavesNoTemporaryFile)
         if (pid == 0) {
             installTemporaryFileCleanup();
             AtomicFile f(path);
-            QString why;
+            FileError why;
             if (!f.open(&why) || !f.write("half", 4, &why))
                 _exit(3);
             ::raise(sig); // the batch is stopped half-way through a file
@@ -227,4 +232,65 @@ TEST_P(AtomicWrite, AnInterruptedWriteLeavesNoTemporaryFile)
         EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden | QDir::System),
                   QStringList{QStringLiteral("batch.bmp")});
     }
+}
+
+TEST_P(AtomicWrite, OnlyARegularFileOrALinkIsReplacedAPipeOrADeviceIsLeftAsItIs)
+{
+    struct Case {
+        const char* name;
+        mode_t mode;
+        dev_t device;
+    };
+    std::vector<Case> cases{{"pipe.bmp", S_IFIFO | 0600, 0}};
+    // Making a device node needs root; as root even /dev/null could be replaced otherwise.
+    if (::geteuid() == 0)
+        cases.push_back({"null.bmp", S_IFCHR | 0666, makedev(1, 3)});
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString path = dir.filePath(QLatin1String(c.name));
+        const QByteArray native = QFile::encodeName(path);
+        ASSERT_EQ(::mknod(native.constData(), c.mode, c.device), 0) << std::strerror(errno);
+        FileError why;
+        EXPECT_FALSE(writeImageAtomically(sample(3, 3), path, ImageFormat::Bmp, &why));
+        EXPECT_TRUE(why.notice().contains(QStringLiteral("不是普通文件"))) << why.notice().toStdString();
+        EXPECT_NE(why.english().find("only a regular file"), std::string::npos) << why.english();
+        struct stat st {};
+        ASSERT_EQ(::lstat(native.constData(), &st), 0);
+        EXPECT_EQ(st.st_mode & S_IFMT, c.mode & S_IFMT);
+        EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot).size(),
+                  qsizetype(&c - cases.data()) + 1);
+    }
+}
+
+TEST(FileError, CommonSystemReasonsAreToldInChineseTheRestInTheSystemsWords)
+{
+    QTemporaryDir dir;
+    struct Case {
+        const char* what;
+        QString path;
+        QString notice;
+        int errnum;
+    };
+    const Case cases[] = {
+        {"missing folder", dir.filePath(QStringLiteral("missing/x.bmp")), QStringLiteral("文件或文件夹不存在"), ENOENT},
+        {"name too long", dir.filePath(QString(300, QLatin1Char('n'))), QStringLiteral("文件名太长"), ENAMETOOLONG},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        FileError why;
+        EXPECT_FALSE(writeImageAtomically(sample(2, 2), c.path, ImageFormat::Bmp, &why));
+        EXPECT_EQ(why.errnum(), c.errnum);
+        EXPECT_EQ(why.notice(), c.notice);
+        EXPECT_EQ(why.english(), std::strerror(c.errnum));
+    }
+    const std::pair<int, QString> reasons[] = {
+        {ENOSPC, QStringLiteral("磁盘空间不足")}, {EACCES, QStringLiteral("没有权限")},
+        {EPERM, QStringLiteral("没有权限")},       {EROFS, QStringLiteral("磁盘是只读的")},
+        {EMFILE, QStringLiteral("打开的文件太多")}, {ENFILE, QStringLiteral("打开的文件太多")},
+        {EIO, QStringLiteral("输入/输出错误")},
+    };
+    for (const auto& [err, text] : reasons)
+        EXPECT_EQ(FileError::system(err).notice(), text) << err;
+    // A reason without a text of its own is the system's.
+    EXPECT_EQ(FileError::system(EXDEV).notice(), QString::fromLocal8Bit(std::strerror(EXDEV)));
 }

@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
 #include <random>
 
 #include <sys/stat.h>
@@ -203,34 +205,95 @@ TEST(ReadPicture, ProgressiveScansThatWouldPassOverThePictureTooOftenAreRefused)
     EXPECT_TRUE(refusedUnread(syntheticJpeg(4096, 10, 4000).chopped(2)));
 }
 
-// An 8-bit run-length bitmap of 4 x 2 pixels from its coded stream.
-QByteArray rle8(const QByteArray& stream)
+// A run-length bitmap (RLE8, or RLE4 at 4 bits) of w x h pixels from its coded stream, with a
+// grey palette.
+QByteArray rleBitmap(const QByteArray& stream, int w = 4, int h = 2, int bits = 8)
 {
-    QByteArray b(54 + 1024, '\0');
+    const int colours = 1 << bits;
+    QByteArray b(54 + 4 * colours, '\0');
     b[0] = 'B';
     b[1] = 'M';
-    putLe32(b, 10, 54 + 1024);
+    putLe32(b, 10, quint32(54 + 4 * colours));
     putLe32(b, 14, 40);
-    putLe32(b, 18, 4);
-    putLe32(b, 22, 2);
+    putLe32(b, 18, quint32(w));
+    putLe32(b, 22, quint32(h));
     b[26] = 1;
-    b[28] = 8;
-    putLe32(b, 30, 1); // RLE8
-    for (int i = 0; i < 256; ++i)
-        b[54 + 4 * i] = b[54 + 4 * i + 1] = b[54 + 4 * i + 2] = char(i);
+    b[28] = char(bits);
+    putLe32(b, 30, bits == 8 ? 1 : 2);
+    for (int i = 0; i < colours; ++i)
+        b[54 + 4 * i] = b[54 + 4 * i + 1] = b[54 + 4 * i + 2] = char(i * 255 / (colours - 1));
     b += stream;
     putLe32(b, 2, quint32(b.size()));
     return b;
 }
 
-TEST(ReadPicture, RunLengthBitmapsMustCodeEveryPixel)
+QByteArray rle8(const QByteArray& stream) { return rleBitmap(stream); }
+
+// The pixel value of the test pictures below at (x, y), in 0..15.
+int rlePixel(int x, int y) { return (x / 3 + y) % 16; }
+
+// Rows coded as ImageMagick does: runs over the row's width padded to 4 bytes (4 pixels at 8
+// bits, 8 at 4 bits), the padding coded as pixels of value 0, an end of line after each row
+// and an end of bitmap.
+QByteArray paddedRleStream(int w, int h, int bits)
+{
+    const int padded = bits == 8 ? (w + 3) / 4 * 4 : (w + 7) / 8 * 8;
+    QByteArray s;
+    for (int y = h - 1; y >= 0; --y) { // bottom-up
+        for (int x = 0; x < padded;) {
+            const int v = x < w ? rlePixel(x, y) : 0;
+            int n = 1;
+            while (x + n < padded && n < 255 && (x + n < w ? rlePixel(x + n, y) : 0) == v)
+                ++n;
+            s += char(n);
+            s += char(bits == 8 ? v : (v << 4) | v);
+            x += n;
+        }
+        s += QByteArray::fromHex("0000");
+    }
+    return s + QByteArray::fromHex("0001");
+}
+
+TEST(ReadPicture, RunLengthBitmapsCodedOverThePaddedWidthLoadWithTheirPixels)
+{
+    for (const int bits : {8, 4}) {
+        for (const int w : {1, 2, 3, 4, 5, 8, 37, 40, 101, 640}) {
+            SCOPED_TRACE(testing::Message() << "RLE" << bits << ", " << w << " wide");
+            const int h = 5;
+            const QImage img = fromBytes(rleBitmap(paddedRleStream(w, h, bits), w, h, bits));
+            // Qt's decoder puts pixels past a row's end into the row's padding to 4 pixels;
+            // more would land on the next row's pixels (4-bit rows of 1 to 4 pixels past 8).
+            if ((w + 7) / 8 * 8 > (w + 3) / 4 * 4 && bits == 4) {
+                EXPECT_TRUE(img.isNull());
+                continue;
+            }
+            ASSERT_EQ(img.size(), QSize(w, h));
+            const int colours = 1 << bits;
+            for (int y = 0; y < h; ++y)
+                for (int x = 0; x < w; ++x)
+                    ASSERT_EQ(qGray(img.pixel(x, y)), rlePixel(x, y) * 255 / (colours - 1)) << x << "," << y;
+        }
+    }
+}
+
+TEST(ReadPicture, RunLengthBitmapsMustCodeEveryPixelAndNothingPastThePicture)
 {
     EXPECT_EQ(fromBytes(rle8(QByteArray::fromHex("04070000" "02090209" "0001"))).size(), QSize(4, 2));
     EXPECT_EQ(fromBytes(rle8(QByteArray::fromHex("04070000" "0003010203000104"))).size(), QSize(4, 2));
+    // A run that passes its row's end into the row's padding is clipped there, on the last
+    // row too; one that passes the padding is refused.
+    EXPECT_EQ(fromBytes(rleBitmap(QByteArray::fromHex("04070000" "04090001"), 3, 2)).size(), QSize(3, 2));
+    EXPECT_TRUE(fromBytes(rleBitmap(QByteArray::fromHex("05070000" "04090001"), 3, 2)).isNull());
     EXPECT_TRUE(fromBytes(rle8(QByteArray::fromHex("04070000"))).isNull());         // cut short
     EXPECT_TRUE(fromBytes(rle8(QByteArray::fromHex("04070001"))).isNull());         // ends early
     EXPECT_TRUE(fromBytes(rle8(QByteArray::fromHex("0407000001030001"))).isNull()); // skips a row
     EXPECT_TRUE(fromBytes(rle8(QByteArray::fromHex("0207" "0000" "04070001"))).isNull());
+    // A run in a row after the last one: past the picture's end.
+    EXPECT_TRUE(fromBytes(rle8(QByteArray::fromHex("04070000" "04070000" "04070001"))).isNull());
+    // An absolute run past its row's end would be read out of step.
+    EXPECT_TRUE(fromBytes(rle8(QByteArray::fromHex("0006010203040506" "0000" "04070001"))).isNull());
+    // Runs that go on far past the row's end are not padding.
+    EXPECT_TRUE(fromBytes(rle8(QByteArray::fromHex("04070000" "04ff04ff04ff" "ff00ff00" "0001"))).isNull());
 }
 
 TEST(LoadPicture, TheLargestPicturesStillLoadAndOnlyRegularFilesAreRead)
@@ -259,3 +322,116 @@ TEST(LoadPicture, TheLargestPicturesStillLoadAndOnlyRegularFilesAreRead)
 }
 
 } // namespace
+
+namespace {
+
+// A file's bytes behind a device that counts how often it is read: a header walk that reads a
+// few bytes per structure costs a system call each time on a real file.
+class CountingDevice : public QIODevice {
+public:
+    explicit CountingDevice(const QByteArray& bytes) : m_bytes(bytes) { open(QIODevice::ReadOnly); }
+    qint64 size() const override { return m_bytes.size(); }
+    bool isSequential() const override { return false; }
+    int reads = 0;
+
+protected:
+    qint64 readData(char* data, qint64 max) override
+    {
+        ++reads;
+        const qint64 n = std::min(max, m_bytes.size() - pos());
+        std::memcpy(data, m_bytes.constData() + pos(), size_t(std::max<qint64>(n, 0)));
+        return std::max<qint64>(n, 0);
+    }
+    qint64 writeData(const char*, qint64) override { return -1; }
+
+private:
+    QByteArray m_bytes;
+};
+
+QByteArray repeated(const QByteArray& unit, qsizetype count)
+{
+    QByteArray b;
+    b.reserve(unit.size() * count);
+    for (qsizetype i = 0; i < count; ++i)
+        b += unit;
+    return b;
+}
+
+// A 100 x 100 picture's GIF header, up to where its blocks begin.
+QByteArray gifHead() { return QByteArray::fromHex("474946383961" "6400" "6400" "00" "00" "00"); }
+
+} // namespace
+
+// Files built to make the header walk slow: thousands of empty structures, or bytes to step
+// over one at a time. Each is refused after a bounded walk, whatever its size, reading the
+// file a few large blocks at a time; a real picture's header is never near these bounds.
+TEST(ReadPicture, FilesMadeToSlowTheHeaderWalkAreRefusedAfterABoundedWalk)
+{
+    const QByteArray sof = QByteArray::fromHex("ffc0000b08006400640101" "1100");
+    QByteArray png = encode(noisyPicture(8, 8), "png");
+    png.truncate(png.indexOf("IDAT") - 4);
+    // 16000 whole rows of a picture 16384 high.
+    const QByteArray rleRow = repeated(QByteArray::fromHex("ff07"), 64) + QByteArray::fromHex("4007" "0000");
+    const QByteArray rleCut = rleBitmap(repeated(rleRow, 16000), 16384, 16384);
+    const std::vector<std::pair<const char*, QByteArray>> files = {
+        {"gif: ten million empty comments", gifHead() + repeated(QByteArray::fromHex("21fe00"), 10000000) + "\x3b"},
+        {"gif: one comment of fifteen million one-byte sub-blocks",
+         gifHead() + "\x21\xfe" + repeated(QByteArray::fromHex("0141"), 15000000) + QByteArray(1, '\0') + "\x3b"},
+        {"gif: image data of fifteen million one-byte sub-blocks",
+         gifHead() + QByteArray::fromHex("2c00000000640064000008") + repeated(QByteArray::fromHex("0141"), 15000000)},
+        {"jpeg: ten megabytes of fill bytes", QByteArray::fromHex("ffd8") + QByteArray(10 << 20, '\xff')},
+        {"jpeg: ten megabytes of stray bytes", QByteArray::fromHex("ffd8ff") + QByteArray(10 << 20, '\x41')},
+        {"jpeg: a million empty comments", QByteArray::fromHex("ffd8") + sof + repeated(QByteArray::fromHex("fffe0002"), 1000000)},
+        {"png: a million empty chunks without an end", png + repeated(QByteArray::fromHex("00000000" "74455874" "00000000"), 1000000)},
+        {"png: a million empty data chunks", png + repeated(QByteArray::fromHex("00000000" "49444154" "00000000"), 1000000)},
+        {"bmp: run-length rows cut short", rleCut},
+    };
+    for (const auto& [name, bytes] : files) {
+        SCOPED_TRACE(name);
+        CountingDevice device(bytes);
+        EXPECT_TRUE(examinePicture(device).format.isEmpty());
+        // A block of 256 KiB at a time at most, and only a few blocks for a bounded walk; a
+        // run-length stream is image data and is walked to its end.
+        const int allowed = std::strncmp(name, "bmp", 3) == 0 ? int(bytes.size() / (256 * 1024)) + 2 : 40;
+        EXPECT_LE(device.reads, allowed);
+    }
+}
+
+// An icon's bitmap is held to a bitmap file's rules: its data must hold what it claims, and a
+// palette of more than 256 entries is refused.
+TEST(ReadPicture, AnIconsBitmapIsHeldToTheBitmapRules)
+{
+    // A 16 x 16 icon of 8 bits a pixel (Qt writes icons at 32): a bitmap file's info header,
+    // palette and rows, the height doubled, and the transparency mask's rows.
+    const QByteArray bmp = encode(noisyPicture(16, 16).convertToFormat(QImage::Format_Indexed8), "bmp");
+    ASSERT_EQ(bmp[28], 8);
+    QByteArray good = QByteArray::fromHex("000001000100" "10100000" "01000800") + QByteArray(8, '\0');
+    const qsizetype dib = good.size();
+    good += bmp.mid(14) + QByteArray(16 * 4, '\0');
+    putLe32(good, 6 + 8, quint32(good.size() - dib));
+    putLe32(good, 6 + 12, quint32(dib));
+    putLe32(good, dib + 8, 32);
+    ASSERT_EQ(fromBytes(good).size(), QSize(16, 16));
+    const auto with = [&](qsizetype at, quint32 v, qsizetype at2 = 0, quint32 v2 = 0) {
+        QByteArray b = good;
+        putLe32(b, dib + at, v);
+        if (at2 != 0)
+            putLe32(b, dib + at2, v2);
+        return b;
+    };
+    const std::vector<std::pair<const char*, QByteArray>> lies = {
+        {"16384 x 16384 claimed", with(4, 16384, 8, 2 * 16384)},
+        {"as wide as the largest picture", with(4, 16384)},
+        {"a palette of 257 entries", with(32, 257)},
+        {"a palette of four thousand million entries", with(32, 0xffffffffu)},
+    };
+    for (const auto& [name, bytes] : lies) {
+        SCOPED_TRACE(name);
+        EXPECT_TRUE(refusedUnread(bytes));
+        EXPECT_TRUE(fromBytes(bytes).isNull());
+    }
+    // The same palette rule as for a bitmap file.
+    QByteArray bigPalette = bmp;
+    putLe32(bigPalette, 46, 257);
+    EXPECT_TRUE(refusedUnread(bigPalette));
+}

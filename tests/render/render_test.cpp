@@ -471,3 +471,20 @@ TEST(RenderRuntimeFolder, OnlyAFolderOfOursClosedToOthersIsUsedElseAFreshOne)
         EXPECT_EQ(got == usual, usable) << got.constData();
     }
 }
+
+TEST(RenderBatch, APipeUnderAnOutputNameIsRefusedWithExitOneAndLeftAsItIs)
+{
+    QTemporaryDir tmp;
+    const QString out = tmp.filePath(QStringLiteral("out"));
+    ASSERT_TRUE(QDir().mkpath(out));
+    const QByteArray pipe = QFile::encodeName(out + QStringLiteral("/zovex-1-000002.bmp"));
+    ASSERT_EQ(::mkfifo(pipe.constData(), 0600), 0);
+    const RenderRun run = runRender({QStringLiteral("--count"), QStringLiteral("3"), QStringLiteral("--out"), out});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.out.count('\n'), 1);
+    EXPECT_TRUE(run.err.contains(QStringLiteral("zovex-1-000002.bmp"))) << run.err.toStdString();
+    EXPECT_TRUE(run.err.contains(QStringLiteral("only a regular file is replaced"))) << run.err.toStdString();
+    struct stat st {};
+    ASSERT_EQ(::lstat(pipe.constData(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+}

@@ -177,28 +177,51 @@ TEST_F(WallpaperWindowTest, NewCanvasWhateverTheBoxesHoldAndEachButtonItsOwnBox)
 
 TEST_F(WallpaperWindowTest, ASizeThatCannotBeAppliedIsRefusedWithANotice)
 {
+    // The notice quotes what was typed and says whether it is too large, too small or not a
+    // number; a size in pixels only where the number gives one (never a negative one).
+    enum Kind { NotANumber, TooSmall, TooLarge };
     struct Case {
-        const char* text;
-        const char* sizeShown; // the size asked for, in pixels, as the notice names it
+        QString text;
+        Kind kind;
+        const char* sizeShown;
     };
+    const QString nines(5000, QLatin1Char('9'));
     const Case heights[] = {
-        {"", nullptr},      {"abc", nullptr},           {"12,5", nullptr},       {"0", "2863 × -4 像素"},
-        {"-3000", "2863 × -204 像素"}, {"45", "2863 × -1 像素"}, {"600000", "2863 × 39996 像素"},
-        {"1e30", "2863 × 6.666666"},
+        {QString(), NotANumber, nullptr},
+        {QStringLiteral("abc"), NotANumber, nullptr},
+        {QStringLiteral("12,5"), NotANumber, nullptr},
+        {QStringLiteral("0"), TooSmall, nullptr},
+        {QStringLiteral("-1"), TooSmall, nullptr},
+        {QStringLiteral("  12  "), TooSmall, nullptr},
+        {QStringLiteral("-3000"), TooSmall, nullptr},
+        {QStringLiteral("45"), TooSmall, nullptr},
+        {QStringLiteral("1e-400"), TooSmall, nullptr},
+        {QStringLiteral("-1e39"), TooSmall, nullptr},
+        {QStringLiteral("600000"), TooLarge, "2863 × 39996 像素"},
+        {QStringLiteral("1e30"), TooLarge, nullptr},
+        {QStringLiteral("1e39"), TooLarge, nullptr},
+        {nines, TooLarge, nullptr},
     };
     Form30& w = window();
     const QImage before = canvas().Image();
     const QRect geometry = w.Picture1->geometry();
     for (const Case& c : heights) {
-        SCOPED_TRACE(c.text);
+        SCOPED_TRACE(c.text.left(40).toStdString());
         platform.boxes.shown.clear();
-        w.Text1->setText(QString::fromUtf8(c.text));
+        w.Text1->setText(c.text);
         w.Command1_Click();
         ASSERT_EQ(platform.boxes.shown.size(), 1u);
         const MessageRequest& notice = platform.boxes.shown[0];
         EXPECT_EQ(notice.title, QStringLiteral("Zovex提示"));
         EXPECT_TRUE(notice.text.contains(QStringLiteral("32767"))) << notice.text.toStdString();
         EXPECT_TRUE(notice.text.contains(QStringLiteral("268435456"))) << notice.text.toStdString();
+        const QString quoted = QStringLiteral("“") + c.text.left(40);
+        EXPECT_TRUE(notice.text.contains(quoted)) << notice.text.toStdString();
+        const QString verdict = c.kind == NotANumber ? QStringLiteral("不是壁纸的高度")
+                              : c.kind == TooSmall   ? QStringLiteral("太小")
+                                                     : QStringLiteral("太大");
+        EXPECT_TRUE(notice.text.contains(verdict)) << notice.text.toStdString();
+        EXPECT_FALSE(notice.text.contains(QStringLiteral("× -"))) << notice.text.toStdString();
         if (c.sizeShown) {
             EXPECT_TRUE(notice.text.contains(QString::fromUtf8(c.sizeShown))) << notice.text.toStdString();
         }
@@ -432,3 +455,35 @@ TEST(DragControl, FollowsThePointerFromWhereItWasGrabbed)
 }
 
 } // namespace
+
+// A large picture is held once: the canvas, the box's picture and the tile source are one
+// image, whether the picture is opaque or has transparent parts (which the canvas shows on its
+// background, as before).
+TEST_F(WallpaperWindowTest, AnOpenedPictureIsOneImageForTheCanvasAndTheTileSource)
+{
+    Form30& w = window();
+    QImage clear(300, 200, QImage::Format_ARGB32);
+    clear.fill(qRgba(200, 100, 50, 0));
+    clear.setPixel(5, 5, qRgba(200, 100, 50, 255));
+    const QImage opaque = marked(300, 200, qRgb(1, 2, 3));
+    struct Case {
+        const char* name;
+        QImage picture;
+        Colour at55;
+    };
+    for (const Case& c : {Case{"clear.png", clear, RGB(200, 100, 50)}, Case{"opaque.png", opaque, RGB(1, 2, 3)}}) {
+        const char* name = c.name;
+        const QImage& picture = c.picture;
+        SCOPED_TRACE(name);
+        open(write(QLatin1String(name), picture, "png"));
+        const uchar* pixels = canvas().persistentImage().constBits();
+        EXPECT_EQ(w.Picture1->picture().constBits(), pixels);
+        EXPECT_EQ(w.Picture2->picture().constBits(), pixels);
+        EXPECT_EQ(canvas().pixel(5, 5), c.at55);
+    }
+    EXPECT_EQ(canvas().pixel(0, 0), RGB(255, 255, 0));
+    QImage again(300, 200, QImage::Format_ARGB32);
+    again.fill(qRgba(0, 0, 0, 0));
+    open(write(QStringLiteral("clear2.png"), again, "png"));
+    EXPECT_EQ(canvas().pixel(7, 7), w.Picture1->BackColor()) << "transparent parts show the background";
+}
