@@ -15,15 +15,18 @@ _zovex_render()
             compopt -o filenames 2>/dev/null
             mapfile -t COMPREPLY < <(compgen -d -- "$cur")
             return ;;
+        --labels)
+            mapfile -t COMPREPLY < <(compgen -W '-' -- "$cur")
+            return ;;
         --scale)
             mapfile -t COMPREPLY < <(compgen -W '1 2 3 4 5 6 7 8' -- "$cur")
             return ;;
-        --count|--from|--jobs|--state|--line-width|--draw-mode|--text2|--text3|--text4)
+        --count|--from|--jobs|--state|--line-width|--draw-mode|--text2|--text3|--text4|--label)
             return ;;
     esac
     if [[ $cur == -* ]]; then
         mapfile -t COMPREPLY < <(compgen -W '--category --count --from --out --state --line-width
-            --draw-mode --text2 --text3 --text4 --format --scale --jobs --help --version' -- "$cur")
+            --draw-mode --text2 --text3 --text4 --format --scale --jobs --label --labels --help --version' -- "$cur")
     fi
 }
 complete -F _zovex_render zovex-render

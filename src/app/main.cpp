@@ -12,6 +12,7 @@
 #include "admin_gate.h"
 #include "app_windows.h"
 #include "print_window.h"
+#include "standard_descriptors.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -38,6 +39,8 @@ int printText(const std::string& text)
 int main(int argc, char** argv)
 {
     using namespace zovex;
+    // Before anything opens a file: a closed descriptor would be taken by the next one opened.
+    openNullOnClosedStandardDescriptors();
     // The command line is read before QApplication: --help and --version need no display, and
     // a wrong option must not open a window.
     const AppCommandLine cmd = parseAppArguments({argv + 1, argv + argc});

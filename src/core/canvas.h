@@ -52,6 +52,9 @@ public:
     Colour ForeColor() const { return m_foreColor; }
     void setForeColor(Colour c) { m_foreColor = c; }
 
+    // What a new canvas draws with until it is told otherwise.
+    static constexpr int kInitialDrawWidth = 1, kInitialDrawMode = 13;
+
     int DrawWidth() const { return m_drawWidth; }
     void setDrawWidth(int w); // 1..32767
     int DrawMode() const { return m_drawMode; }
@@ -135,8 +138,8 @@ private:
     int m_scale = 1;
     Colour m_backColor;
     Colour m_foreColor = RGB(0, 0, 0);
-    int m_drawWidth = 1;
-    int m_drawMode = 13;
+    int m_drawWidth = kInitialDrawWidth;
+    int m_drawMode = kInitialDrawMode;
     QString m_fontName = QStringLiteral("MS Sans Serif");
     float m_fontSize = 8.25f;
     bool m_fontBold = false;

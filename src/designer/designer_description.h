@@ -3,6 +3,7 @@
 // the row of its category here; nothing else about a window depends on its category.
 #pragma once
 
+#include "category.h"
 #include "colour.h"
 
 #include <QString>
@@ -35,9 +36,5 @@ inline const QString kDesignerCaption = QStringLiteral("ZovexTessaly5.0(Quenda)"
 
 // The text of the information label: twenty lines joined by CR LF.
 const QString& informationText();
-
-// The items Form_Load appends to Combo1 (26, line widths) and Combo2 (16, draw modes; no "11").
-const QStringList& lineWidthItems();
-const QStringList& drawModeItems();
 
 } // namespace zovex

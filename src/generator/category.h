@@ -6,6 +6,7 @@
 #include "colour.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <array>
 #include <cstdint>
@@ -30,5 +31,10 @@ inline constexpr std::int32_t kRingCentre = 6450;
 const std::array<Category, 10>& categories();
 // k in 1..10; throws std::out_of_range otherwise.
 const Category& category(int k);
+
+// The items of the designer's scheme lists: Combo1 (26 line widths) and Combo2 (16 draw
+// modes; no "11"). The number label reads back uniquely when both texts are items.
+const QStringList& lineWidthItems();
+const QStringList& drawModeItems();
 
 } // namespace zovex

@@ -2,6 +2,7 @@
 
 #include "int_conv.h"
 #include "lettering.h"
+#include "number_label.h"
 #include "star_ring.h"
 
 #include <cstdio>
@@ -32,6 +33,25 @@ QString singleToText(float v)
     char buf[32];
     std::snprintf(buf, sizeof buf, "%.7G", static_cast<double>(v));
     return QString::fromLatin1(buf);
+}
+
+bool setsDrawWidth(const QString& combo1)
+{
+    try {
+        return textToInt16(combo1.toStdString()) >= 1; // the canvas takes 1 to 32767
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+bool setsDrawMode(const QString& combo2)
+{
+    try {
+        const int m = textToInt16(combo2.toStdString());
+        return m >= 1 && m <= 16;
+    } catch (const std::exception&) {
+        return false;
+    }
 }
 
 std::int64_t drawRings(Canvas& canvas, RandomSource& rnd, const Category& cat,
@@ -74,13 +94,8 @@ QString drawTextLayer(Canvas& canvas, RandomSource& rnd, const Category& cat, co
 
     QString label;
     attempt([&] {
-        const float u1 = rnd.next(), u2 = rnd.next(), u3 = rnd.next(), u4 = rnd.next();
-        const float numberPart = static_cast<float>(99.0 * u1);
-        const Colour c = RGB(toInt16(230.0 * u2), toInt16(230.0 * u3), toInt16(230.0 * u4));
-        const QString text = QStringLiteral("NO: WVK") + in.categoryLabel + in.combo1 + in.combo2 +
-                             QStringLiteral("350") + singleToText(numberPart) + QString::number(c);
-        label = text;
-        DrawRotatedText(360, canvas, QStringLiteral("Arial"), 18.0f, toInt16(W / 20), 0, text);
+        label = numberLabelText(in.categoryLabel, in.combo1, in.combo2, rnd);
+        DrawRotatedText(360, canvas, QStringLiteral("Arial"), 18.0f, toInt16(W / 20), 0, label);
     });
     return label;
 }

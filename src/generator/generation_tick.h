@@ -48,6 +48,11 @@ Colour randomColour(RandomSource& rnd);
 // digits, no trailing zeros, no trailing point.
 QString singleToText(float v);
 
+// Whether a combo text gives the canvas a draw width (Combo1) or a draw mode (Combo2). When
+// it does not, the tick keeps the one the canvas had from the pattern before.
+bool setsDrawWidth(const QString& combo1);
+bool setsDrawMode(const QString& combo2);
+
 // Whether the tick copies the finished canvas for the preview images. The batch renderer,
 // which shows nothing, skips the copy: on a print-size canvas it would be hundreds of megabytes.
 enum class PreviewSnapshot { Take, Skip };

@@ -28,6 +28,9 @@ public:
 
     // The state after `draws` more draws, in a few dozen steps whatever the count.
     void advance(std::uint64_t draws);
+    // The state `draws` draws earlier. The step runs through all 2^24 states before it
+    // repeats, so going back is going ahead by the rest of that cycle.
+    void retreat(std::uint64_t draws) { advance(kModulus - draws % kModulus); }
 
     // The program's single source.
     static RandomSource& shared();

@@ -25,6 +25,7 @@ for f in usr/lib/zovex/zovex usr/bin/zovex-render \
          usr/share/icons/hicolor/48x48/apps/$app_id.png usr/share/icons/hicolor/128x128/apps/$app_id.png \
          usr/share/man/man1/zovex.1.gz usr/share/man/man1/zovex-render.1.gz \
          usr/share/bash-completion/completions/zovex-render \
+         usr/share/zovex/zovex-render-array.sbatch \
          usr/share/doc/zovex/copyright usr/share/doc/zovex/changelog.gz; do
   [ -f "$root/$f" ] || fail "$f is not installed"
 done
@@ -42,6 +43,11 @@ pw=$root/usr/lib/zovex/wvkcom.cct
 printf '"\225\230\233"\r\n' > "$pw"
 DESTDIR=$root "$cmake" --install "$build" --prefix /usr >/dev/null
 [ "$(od -An -c "$pw" | tr -s ' ')" = ' " 225 230 233 " \r \n' ] || fail "a reinstall reset the password"
+
+# The job-array script: executable, and bash reads it.
+sbatch_script=$root/usr/share/zovex/zovex-render-array.sbatch
+[ "$(stat -c %a "$sbatch_script" 2>/dev/null)" = 755 ] || fail "zovex-render-array.sbatch is not mode 755"
+bash -n "$sbatch_script" || fail "zovex-render-array.sbatch does not parse"
 
 # Desktop entry and metainfo.
 desktop-file-validate "$root/usr/share/applications/$app_id.desktop" || fail "desktop-file-validate"
@@ -97,6 +103,8 @@ sh "$work/postrm" purge
 deb=$work/pkg/zovex_${version}_$(dpkg --print-architecture).deb
 if [ -f "$deb" ]; then
   dpkg-deb -c "$deb" | grep -q 'wvkcom\.cct' && fail "the package carries the password file"
+  dpkg-deb -c "$deb" | grep -q '^-rwxr-xr-x .* \./usr/share/zovex/zovex-render-array\.sbatch$' \
+    || fail "the package lacks the executable job-array script"
   depends=$(dpkg-deb -f "$deb" Depends)
   [[ $depends == *libqt6widgets6* && $depends == *libc6* ]] || fail "Depends lacks the libraries: $depends"
   [ "$(dpkg-deb -f "$deb" Version)" = "$version" ] || fail "the package's version is not $version"

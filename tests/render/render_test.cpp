@@ -1,4 +1,6 @@
-#include "render_options.h"
+#include "batch.h"
+#include "command_line.h"
+#include "output_folder.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -487,4 +489,75 @@ TEST(RenderBatch, APipeUnderAnOutputNameIsRefusedWithExitOneAndLeftAsItIs)
     struct stat st {};
     ASSERT_EQ(::lstat(pipe.constData(), &st), 0);
     EXPECT_TRUE(S_ISFIFO(st.st_mode));
+}
+
+namespace {
+
+// Starts zovex-render with the descriptors in `closed` closed, standard output on `out` unless
+// it is closed, standard error on `err` unless closed.
+pid_t startWithClosed(const std::vector<int>& closed, const std::vector<const char*>& args, int out, int err)
+{
+    const pid_t pid = fork();
+    if (pid == 0) {
+        dup2(out, 1);
+        dup2(err, 2);
+        for (const int fd : closed)
+            close(fd);
+        std::vector<const char*> argv = {ZOVEX_RENDER_EXE};
+        argv.insert(argv.end(), args.begin(), args.end());
+        argv.push_back(nullptr);
+        execv(argv[0], const_cast<char* const*>(argv.data()));
+        _exit(127);
+    }
+    return pid;
+}
+
+QByteArray linkOf(pid_t pid, int fd)
+{
+    char buf[4096];
+    const QByteArray path = "/proc/" + QByteArray::number(pid) + "/fd/" + QByteArray::number(fd);
+    const ssize_t n = readlink(path.constData(), buf, sizeof buf);
+    return n > 0 ? QByteArray(buf, int(n)) : QByteArray();
+}
+
+} // namespace
+
+TEST(RenderOutput, AClosedStandardOutputIsSaidOnStandardErrorAndNothingIsWritten)
+{
+    QTemporaryDir tmp;
+    const QByteArray dir = QFile::encodeName(tmp.filePath(QStringLiteral("out")));
+    const QByteArray errPath = QFile::encodeName(tmp.filePath(QStringLiteral("err")));
+    const int err = open(errPath.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    const pid_t pid = startWithClosed({1}, {"--count", "2", "--out", dir.constData()}, err, err);
+    close(err);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 1);
+    const QByteArray said = fileBytes(QFile::decodeName(errPath));
+    EXPECT_TRUE(said.contains("standard output is closed")) << said.constData();
+    EXPECT_EQ(said.count('\n'), 1) << said.constData();
+    EXPECT_FALSE(QDir(QFile::decodeName(dir)).exists());
+}
+
+TEST(RenderOutput, ClosedStandardInputAndErrorAreNullNotAFileTheRendererOpens)
+{
+    QTemporaryDir tmp;
+    const QByteArray dir = QFile::encodeName(tmp.filePath(QStringLiteral("out")));
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    const pid_t pid = startWithClosed({0, 2}, {"--count", "100000", "--jobs", "2", "--out", dir.constData()}, fds[1], fds[1]);
+    close(fds[1]);
+    // Once a line is out, fonts, the folder and the first files have all been opened.
+    char c = 0;
+    while (read(fds[0], &c, 1) == 1 && c != '\n') {
+    }
+    const QByteArray in = linkOf(pid, 0), err = linkOf(pid, 2);
+    kill(pid, SIGTERM);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    close(fds[0]);
+    EXPECT_EQ(c, '\n');
+    EXPECT_EQ(in, QByteArray("/dev/null"));
+    EXPECT_EQ(err, QByteArray("/dev/null"));
 }
