@@ -171,6 +171,28 @@ void BM_Tick(benchmark::State& st)
     }
 }
 
+// TickAtRatio/<k>/<100 r>: the same tick on the canvas of a screen of device pixel ratio r, as
+// the designer draws it there (857 r pixels square, 15 / r twips per pixel, pens r times as
+// wide); TickAtRatio/1/100 is Tick/1, the peer of the others in the same run.
+void BM_TickAtRatio(benchmark::State& st)
+{
+    const Category& cat = category(static_cast<int>(st.range(0)));
+    const double r = static_cast<double>(st.range(1)) / 100.0;
+    const int side = devicePixelsFor(kDesignerCanvasPx, r);
+    Canvas canvas(side, side, RGB(0, 0, 64), r);
+    const TickInputs in = defaultTickInputs(cat);
+    const auto& states = benchStates();
+    std::size_t i = 0;
+    std::int32_t count = 0;
+    for (auto _ : st) {
+        RandomSource rnd;
+        rnd.setState(states[i++ % states.size()]);
+        TickOutput out = runGenerationTick(canvas, rnd, cat, count, in);
+        benchmark::DoNotOptimize(out.preview.constBits());
+    }
+    st.counters["pixels"] = static_cast<double>(side) * side;
+}
+
 void BM_Lettering(benchmark::State& st)
 {
     const Category& cat = category(static_cast<int>(st.range(0)));
@@ -191,4 +213,10 @@ BENCHMARK(BM_Rings)->Name("Rings")->DenseRange(1, 10)->Unit(benchmark::kMicrosec
 BENCHMARK(BM_RingsQPainter)->Name("RingsQPainter")->DenseRange(1, 10)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Floor)->Name("Floor")->DenseRange(1, 10)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Tick)->Name("Tick")->DenseRange(1, 10)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_TickAtRatio)
+    ->Name("TickAtRatio")
+    ->Args({1, 100})
+    ->Args({1, 150})
+    ->Args({1, 200})
+    ->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Lettering)->Name("Lettering")->Arg(1)->Unit(benchmark::kMicrosecond);

@@ -19,7 +19,7 @@ _zovex_render()
             mapfile -t COMPREPLY < <(compgen -W '-' -- "$cur")
             return ;;
         --scale)
-            mapfile -t COMPREPLY < <(compgen -W '1 2 3 4 5 6 7 8' -- "$cur")
+            mapfile -t COMPREPLY < <(compgen -W '1 1.25 1.5 1.75 2 3 4 5 6 7 8' -- "$cur")
             return ;;
         --count|--from|--jobs|--state|--line-width|--draw-mode|--text2|--text3|--text4|--label)
             return ;;

@@ -1,5 +1,7 @@
 #include "canvas.h"
 
+#include "int_conv.h"
+
 #include <QPainter>
 
 #include <algorithm>
@@ -8,11 +10,76 @@
 
 namespace zovex {
 
-Canvas::Canvas(int widthPx, int heightPx, Colour back, int scale)
+double canvasScaleFor(double ratio)
+{
+    if (!(ratio >= 1.0))
+        return 1.0;
+    return std::min(ratio, static_cast<double>(kMaxScale));
+}
+
+int devicePixelsFor(int logicalPx, double scale)
+{
+    // The tolerance keeps a product that is whole but for rounding (857 * 1.1) from growing.
+    return static_cast<int>(std::ceil(logicalPx * canvasScaleFor(scale) - 1e-7));
+}
+
+int penWidthFor(int drawWidth, double scale)
+{
+    return std::max(1, static_cast<int>(roundHalfEven(drawWidth * canvasScaleFor(scale))));
+}
+
+int dotsPerMeterFor(double scale)
+{
+    return static_cast<int>(std::lround(96.0 * canvasScaleFor(scale) * 100.0 / 2.54));
+}
+
+double recordedScaleOf(const QImage& picture)
+{
+    const int dpm = std::min(picture.dotsPerMeterX(), picture.dotsPerMeterY());
+    // In whole dots per inch: a file holds whole dots per metre, which 192 dpi is not.
+    const double dpi = std::round(dpm * 0.0254);
+    if (!(dpi > 96.0))
+        return 1.0;
+    return canvasScaleFor(dpi / 96.0);
+}
+
+Canvas::Canvas(int widthPx, int heightPx, Colour back, double scale)
     : m_image(std::max(widthPx, 1), std::max(heightPx, 1), QImage::Format_RGB32),
-      m_scale(std::clamp(scale, 1, kMaxScale)), m_backColor(back)
+      m_scale(canvasScaleFor(scale)), m_backColor(back)
 {
     m_image.fill(toPixel(back));
+    m_image.setDotsPerMeterX(dotsPerMeterFor(m_scale));
+    m_image.setDotsPerMeterY(dotsPerMeterFor(m_scale));
+}
+
+float Canvas::logicalTwips(int px) const
+{
+    if (m_scale == 1.0)
+        return static_cast<float>(px) * kTwipsPerPixel;
+    // The whole ordinary pixels covered, from the exact ratio: a canvas S times finer has
+    // exactly the ordinary size in twips.
+    return static_cast<float>(std::floor(px / m_scale + 1e-7) * double(kTwipsPerPixel));
+}
+
+bool Canvas::rescale(double scale, int widthPx, int heightPx)
+{
+    widthPx = std::max(widthPx, 1);
+    heightPx = std::max(heightPx, 1);
+    scale = canvasScaleFor(scale);
+    m_outlines.clear();
+    m_fillPending = false;
+    if (widthPx != m_image.width() || heightPx != m_image.height()) {
+        QImage next(widthPx, heightPx, QImage::Format_RGB32);
+        if (next.isNull())
+            return false;
+        m_image = QImage(); // never two canvases' worth at once
+        m_image = std::move(next);
+    }
+    m_scale = scale;
+    m_image.fill(toPixel(m_backColor));
+    m_image.setDotsPerMeterX(dotsPerMeterFor(m_scale));
+    m_image.setDotsPerMeterY(dotsPerMeterFor(m_scale));
+    return true;
 }
 
 void Canvas::setBackColor(Colour c)
@@ -55,7 +122,7 @@ std::int64_t Canvas::Polygon(std::span<const PixelPoint> pts)
 {
     if (m_outlines.spanCount() >= kQueuedSpans)
         settle();
-    return m_outlines.add(m_image.width(), m_image.height(), pts, m_drawWidth * m_scale,
+    return m_outlines.add(m_image.width(), m_image.height(), pts, penWidthFor(m_drawWidth, m_scale),
                           static_cast<Rop2>(m_drawMode), toPixel(m_foreColor));
 }
 
@@ -74,6 +141,8 @@ bool Canvas::resize(int widthPx, int heightPx)
     QImage next(widthPx, heightPx, QImage::Format_RGB32);
     if (next.isNull())
         return false;
+    next.setDotsPerMeterX(m_image.dotsPerMeterX());
+    next.setDotsPerMeterY(m_image.dotsPerMeterY());
     const int keepW = std::min(widthPx, m_image.width());
     const int keepH = std::min(heightPx, m_image.height());
     const std::uint32_t back = toPixel(m_backColor);
@@ -90,7 +159,7 @@ bool Canvas::resize(int widthPx, int heightPx)
     return true;
 }
 
-bool Canvas::showPicture(const QImage& picture)
+bool Canvas::showPicture(const QImage& picture, double scale)
 {
     if (picture.isNull())
         return false;
@@ -100,6 +169,7 @@ bool Canvas::showPicture(const QImage& picture)
     m_outlines.clear();
     m_fillPending = false;
     m_image = std::move(image);
+    m_scale = canvasScaleFor(scale);
     return true;
 }
 

@@ -4,10 +4,13 @@
 // 15 twips per pixel. Invalid property values raise InvalidPropertyValue and leave the old value.
 // Outlines are combined by DrawMode; the background fill, Cls and printed text are not.
 //
-// A canvas for print may be made S times finer: it then behaves as if on a screen of 96 * S
+// A canvas may be made S times finer (S from 1 to 8, whole or not: the device pixel ratio of a
+// HiDPI screen, 1.25, 1.5, 2, or a print size): it then behaves as if on a screen of 96 * S
 // dots per inch, 15 / S twips per pixel exactly, fonts S times as many pixels high and every
-// pen S times DrawWidth pixels wide. The logical size in twips and every property value stay
-// those of the ordinary canvas, so the same statements draw the same picture, only finer.
+// pen S times DrawWidth pixels wide (rounded half to even, at least 1). The logical size in
+// twips and every property value stay those of the ordinary canvas, so the same statements draw
+// the same picture, only finer. Its persistent image records 96 * S dots per inch, which a saved
+// file keeps.
 #pragma once
 
 #include "colour.h"
@@ -28,20 +31,39 @@ inline constexpr float kTwipsPerPixel = 15.0f;
 // The finest canvas: 8 times an ordinary screen's pixels in each direction.
 inline constexpr int kMaxScale = 8;
 
+// A device pixel ratio as a canvas takes it: 1 to 8 (a screen below 1 draws at 1, a NaN at 1).
+double canvasScaleFor(double ratio);
+// The device pixels that cover logicalPx ordinary pixels at scale S: logicalPx * S rounded up,
+// so that a canvas of that many pixels fills the logical interior on the screen.
+int devicePixelsFor(int logicalPx, double scale);
+// The pen of DrawWidth w on a canvas of scale S: w * S pixels, rounded half to even, at least 1.
+int penWidthFor(int drawWidth, double scale);
+// Dots per metre recorded in a picture drawn at scale S: 96 * S dots per inch, in whole dots
+// per metre (3780 at 96 dpi, as Qt records its default).
+int dotsPerMeterFor(double scale);
+// The scale a picture records: its dots per inch over 96, 1 for a picture that records 96 dpi
+// or less (or nothing), otherwise up to kMaxScale.
+double recordedScaleOf(const QImage& picture);
+
 class Canvas {
 public:
     // A canvas whose interior is widthPx x heightPx pixels, filled with `back`, with `scale`
-    // (1 to 8) pixels for each pixel of an ordinary screen in each direction.
-    Canvas(int widthPx, int heightPx, Colour back, int scale = 1);
+    // (1 to 8, see canvasScaleFor) pixels for each pixel of an ordinary screen in each direction.
+    Canvas(int widthPx, int heightPx, Colour back, double scale = 1.0);
 
     int widthPx() const { return m_image.width(); }
     int heightPx() const { return m_image.height(); }
-    int scale() const { return m_scale; }
+    double scale() const { return m_scale; }
     float TwipsPerPixelX() const { return kTwipsPerPixel / static_cast<float>(m_scale); }
     float TwipsPerPixelY() const { return kTwipsPerPixel / static_cast<float>(m_scale); }
-    // From the exact ratio, so that a canvas S times finer has exactly the ordinary size in twips.
-    float ScaleWidth() const { return static_cast<float>(widthPx() * double(kTwipsPerPixel) / m_scale); }
-    float ScaleHeight() const { return static_cast<float>(heightPx() * double(kTwipsPerPixel) / m_scale); }
+    // The whole ordinary pixels the interior covers, in twips: the pixels over S, rounded down
+    // (devicePixelsFor rounded them up).
+    float ScaleWidth() const { return logicalTwips(widthPx()); }
+    float ScaleHeight() const { return logicalTwips(heightPx()); }
+    // A new scale and interior (widthPx x heightPx device pixels), all in BackColor: what was
+    // drawn is gone (the next pattern draws anew), the drawing state stays. False when an image
+    // of that size cannot be had; the canvas is then as it was.
+    bool rescale(double scale, int widthPx, int heightPx);
 
     // Setting BackColor fills the whole interior at once.
     Colour BackColor() const { return m_backColor; }
@@ -110,8 +132,9 @@ public:
     bool resize(int widthPx, int heightPx);
     // Makes `picture` the persistent image, the interior taking its size: the picture is
     // shared, not copied, until something is drawn on the canvas (a picture that is not RGB32
-    // is converted once). False for a null picture or one that cannot be converted.
-    bool showPicture(const QImage& picture);
+    // is converted once). The canvas takes `scale` (the picture's density, canvasScaleFor).
+    // False for a null picture or one that cannot be converted.
+    bool showPicture(const QImage& picture, double scale = 1.0);
     // Draws the whole `picture` into the persistent image, scaled to `target` (pixels of the
     // interior, any position, parts outside cut off). Transparent parts of the picture leave
     // the canvas as it was. An empty target or a null picture draws nothing.
@@ -131,11 +154,12 @@ private:
     }
     // Outlines queue up to this many spans before they are combined.
     static constexpr std::size_t kQueuedSpans = 1u << 18;
+    float logicalTwips(int px) const;
 
     mutable QImage m_image;
     mutable bool m_fillPending = false;
     mutable OutlineBatch m_outlines;
-    int m_scale = 1;
+    double m_scale = 1.0;
     Colour m_backColor;
     Colour m_foreColor = RGB(0, 0, 0);
     int m_drawWidth = kInitialDrawWidth;

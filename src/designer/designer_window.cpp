@@ -343,6 +343,8 @@ void DesignerWindow::Timer1_Timer()
     if (TickGate::isHeld())
         return;
     runHandler(FailureStyle::StatementByStatement, this, [&] {
+        // Each pattern is drawn at the device pixels of the screen the window is on now.
+        Picture1->followScreenRatio();
         const TickOutput out = runGenerationTick(canvas(), RandomSource::shared(), category(m_form.category()),
                                                  m_form.DesignCount, tickInputs());
         Label11->setText(out.countCaption);
@@ -354,6 +356,7 @@ void DesignerWindow::Timer1_Timer()
 
 void DesignerWindow::Command1_Click(int)
 {
+    Picture1->followScreenRatio();
     Canvas& c = canvas();
     attempt([&] { c.Cls(); });
     attempt([&] {

@@ -1,4 +1,6 @@
 #include "printer.h"
+
+#include "canvas.h"
 #include "replaceable.h"
 
 #include <QPageLayout>
@@ -69,7 +71,9 @@ bool QtPrinter::PaintPicture(const QImage& picture)
         return false;
     if (!m_painter && !beginDocument())
         return false;
-    const double scale = m_printer->resolution() / kPicturePixelsPerInch;
+    // A picture recorded above 96 dpi (a pattern saved on a HiDPI screen) prints at its own
+    // density, so at the physical size of the same pattern saved on an ordinary screen.
+    const double scale = m_printer->resolution() / (kPicturePixelsPerInch * recordedScaleOf(picture));
     m_painter->drawImage(QRectF(0, 0, picture.width() * scale, picture.height() * scale), picture,
                          QRectF(picture.rect()));
     return true;

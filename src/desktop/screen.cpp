@@ -6,8 +6,29 @@
 #include <QPixmap>
 #include <QScreen>
 #include <QWidget>
+#include <QtMath>
+
+#include <algorithm>
+#include <cmath>
 
 namespace zovex {
+
+QRect ScreenImage::logicalGeometry() const
+{
+    if (ratio == 1.0)
+        return geometry();
+    return {origin, QSize(qCeil(pixels.width() / ratio - 1e-7), qCeil(pixels.height() / ratio - 1e-7))};
+}
+
+QPoint ScreenImage::toDevice(QPointF logical) const
+{
+    const double x = std::nearbyint((logical.x() - origin.x()) * ratio);
+    const double y = std::nearbyint((logical.y() - origin.y()) * ratio);
+    if (ratio == 1.0 && pixels.isNull())
+        return {origin.x() + static_cast<int>(x), origin.y() + static_cast<int>(y)};
+    return {origin.x() + static_cast<int>(std::clamp(x, 0.0, static_cast<double>(pixels.width()))),
+            origin.y() + static_cast<int>(std::clamp(y, 0.0, static_cast<double>(pixels.height())))};
+}
 
 QtScreen::~QtScreen()
 {
@@ -26,9 +47,12 @@ ScreenImage QtScreen::grab(QPoint at)
         screen = QGuiApplication::primaryScreen();
     if (screen == nullptr)
         return {};
-    QImage pixels = screen->grabWindow(0).toImage().convertToFormat(QImage::Format_RGB32);
+    // The screen's own device pixels, not the logical picture Qt would make of them.
+    const QPixmap grabbed = screen->grabWindow(0);
+    QImage pixels = grabbed.toImage().convertToFormat(QImage::Format_RGB32);
+    const double ratio = grabbed.isNull() ? 1.0 : grabbed.devicePixelRatio();
     pixels.setDevicePixelRatio(1.0);
-    return {std::move(pixels), screen->geometry().topLeft()};
+    return {std::move(pixels), screen->geometry().topLeft(), ratio > 0 ? ratio : 1.0};
 }
 
 void QtScreen::setMousePointer(MousePointer pointer)

@@ -2,8 +2,11 @@
 // application-wide mouse pointer and the mouse capture. The capture window works through it,
 // so its handlers run in tests with a scripted screen and no display.
 //
-// Screen positions are pixels of the virtual desktop, y downwards (one pixel per logical
-// pixel: the program assumes 96 dots per inch, 15 twips per pixel).
+// Screen positions are pixels of the virtual desktop, y downwards. A screen image holds the
+// screen's device pixels: on a HiDPI screen of device pixel ratio r, r of them to a logical
+// pixel in each direction. Its origin is where the screen starts, which is the same in device
+// and in logical pixels (the desktop lays its screens out by their device pixels; Qt keeps
+// each screen's top-left corner and scales what lies inside it).
 #pragma once
 
 #include <QImage>
@@ -20,9 +23,16 @@ enum class MousePointer { Default = 0, Crosshair = 2 };
 
 // One whole screen as it looked at the moment of the grab.
 struct ScreenImage {
-    QImage pixels; // Format_RGB32, one pixel per screen pixel
-    QPoint origin; // screen position of the image's top-left pixel
+    QImage pixels;      // Format_RGB32, the screen's device pixels
+    QPoint origin;      // screen position of the image's top-left pixel
+    double ratio = 1.0; // device pixels per logical pixel
+    // The screen's device pixels, in screen positions.
     QRect geometry() const { return {origin, pixels.size()}; }
+    // The screen in logical pixels, as windows are placed on it.
+    QRect logicalGeometry() const;
+    // The device pixel under a logical screen position: the nearest pixel edge, held to the
+    // screen (a position beyond its edges gives the edge).
+    QPoint toDevice(QPointF logical) const;
 };
 
 class Screen {

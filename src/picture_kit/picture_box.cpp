@@ -1,12 +1,14 @@
 #include "picture_box.h"
 
 #include "control_table.h"
+#include "device_pixels.h"
 
 #include <QPainter>
 #include <QPaintEvent>
 #include <qdrawutil.h>
 
 #include <algorithm>
+#include <cmath>
 
 namespace zovex {
 
@@ -16,6 +18,12 @@ QSize interiorOf(QSize outer)
 {
     constexpr int border = 2 * PictureBox::kBorderPx;
     return {std::max(outer.width() - border, 1), std::max(outer.height() - border, 1)};
+}
+
+// The logical pixels that px pixels of scale S fill, rounded up.
+int logicalPixelsFor(int px, double scale)
+{
+    return std::max(1, static_cast<int>(std::ceil(px / scale - 1e-7)));
 }
 
 // Makes `picture` what the canvas holds: 32-bit RGB, transparent parts on the background
@@ -52,42 +60,70 @@ PictureBox::PictureBox(QSize outerPx, Colour back, QWidget* parent, AutoSize aut
 
 void PictureBox::setPicture(QImage picture)
 {
+    // A picture recorded above 96 dpi is shown at its density: its size in logical pixels is
+    // its size in pixels over S, rounded up.
+    const double density = recordedScaleOf(picture);
+    const QSize logical(logicalPixelsFor(picture.width(), density), logicalPixelsFor(picture.height(), density));
+    const QSize border(2 * kBorderPx, 2 * kBorderPx);
     // With automatic sizing the canvas is the picture itself: the box keeps the same image, not
     // a second copy. (Drawing on the canvas later gives it an image of its own.)
     if (!picture.isNull() && m_autoSize == AutoSize::On && toCanvasPicture(picture, BackColor())
-        && m_canvas.showPicture(picture)) {
+        && m_canvas.showPicture(picture, density)) {
         m_picture = std::move(picture);
-        resize(m_picture.size() + QSize(2 * kBorderPx, 2 * kBorderPx));
+        resize(logical + border);
         update();
         return;
     }
     m_picture = std::move(picture);
-    if (!m_picture.isNull() && m_autoSize == AutoSize::On)
-        setOuterSize(m_picture.size() + QSize(2 * kBorderPx, 2 * kBorderPx));
+    if (!m_picture.isNull() && m_autoSize == AutoSize::On) {
+        if (fitCanvas(logical + border, density))
+            resize(logical + border);
+    } else {
+        fitCanvas(size(), density);
+    }
     m_canvas.Cls();
     m_canvas.PaintPicture(m_picture, QRect(QPoint(0, 0), m_picture.size()));
     update();
 }
 
-bool PictureBox::setOuterSize(QSize outerPx)
+bool PictureBox::fitCanvas(QSize outerPx, double scale)
 {
     const QSize in = interiorOf(outerPx);
-    if (!m_canvas.resize(in.width(), in.height()))
+    const int w = devicePixelsFor(in.width(), scale), h = devicePixelsFor(in.height(), scale);
+    if (scale != m_canvas.scale())
+        return m_canvas.rescale(scale, w, h);
+    return m_canvas.resize(w, h);
+}
+
+bool PictureBox::setOuterSize(QSize outerPx)
+{
+    if (!fitCanvas(outerPx, m_canvas.scale()))
         return false;
     resize(outerPx);
     return true;
 }
 
+double PictureBox::screenRatio() const { return canvasScaleFor(devicePixelRatioF()); }
+
+bool PictureBox::followScreenRatio()
+{
+    const double r = screenRatio();
+    if (r == m_canvas.scale())
+        return false;
+    if (!fitCanvas(size(), r))
+        return false;
+    update();
+    return true;
+}
+
 float PictureBox::ScaleWidth() const
 {
-    const int px = m_canvas.widthPx();
-    return m_scale == ScaleMode::Twip ? pxToTwips(px) : static_cast<float>(px);
+    return m_scale == ScaleMode::Twip ? m_canvas.ScaleWidth() : static_cast<float>(m_canvas.widthPx());
 }
 
 float PictureBox::ScaleHeight() const
 {
-    const int px = m_canvas.heightPx();
-    return m_scale == ScaleMode::Twip ? pxToTwips(px) : static_cast<float>(px);
+    return m_scale == ScaleMode::Twip ? m_canvas.ScaleHeight() : static_cast<float>(m_canvas.heightPx());
 }
 
 int PictureBox::toPx(float v) const { return m_scale == ScaleMode::Twip ? twipsToPx(v) : toInt32(v); }
@@ -103,8 +139,7 @@ void PictureBox::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
     // However the box was resized, its canvas is its interior (if memory allows).
-    const QSize in = interiorOf(size());
-    m_canvas.resize(in.width(), in.height());
+    fitCanvas(size(), m_canvas.scale());
 }
 
 void PictureBox::paintEvent(QPaintEvent* event)
@@ -113,10 +148,8 @@ void PictureBox::paintEvent(QPaintEvent* event)
     const QRect in = interior();
     const QRect dirty = event->rect() & in;
     if (!dirty.isEmpty()) {
-        const QImage& image = m_canvas.persistentImage();
-        const QRect shown = dirty & QRect(in.topLeft(), image.size());
-        if (!shown.isEmpty())
-            p.drawImage(shown.topLeft(), image, shown.translated(-in.topLeft()));
+        // On a screen whose ratio is the canvas's scale, one canvas pixel to one device pixel.
+        const QRect shown = drawDevicePixels(p, m_canvas.persistentImage(), m_canvas.scale(), in.topLeft(), dirty);
         // Only when the canvas could not grow with the box.
         if (shown != dirty) {
             const QRegion rest = QRegion(dirty) - shown;

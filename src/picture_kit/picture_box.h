@@ -14,7 +14,13 @@
 //   shows just the picture, sharing its pixels until something is drawn. A null picture removes
 //   it, leaving the size as it is and the interior in the background colour.
 // - ScaleWidth/ScaleHeight and PaintPicture's coordinates are in the box's ScaleMode: twips (15
-//   a pixel, converted by the program's one rule) or whole pixels.
+//   a logical pixel, converted by the program's one rule) or whole pixels of the canvas.
+// - Sizes and positions of the box are logical pixels. Its canvas may be finer, S device pixels
+//   to a logical one (Canvas::scale()): followScreenRatio() makes it the device pixel ratio of
+//   the box's screen (the designer canvas, before each pattern), and a picture that records
+//   more than 96 dpi is shown at that density (96 * S dpi: S picture pixels to a logical pixel).
+//   A canvas whose scale is the screen's is painted pixel for pixel; any other is scaled
+//   smoothly to the logical interior.
 #pragma once
 
 #include "canvas.h"
@@ -44,6 +50,13 @@ public:
     const QImage& picture() const { return m_picture; }
     void setPicture(QImage picture);
 
+    // The device pixel ratio of the box's screen as a canvas takes it (1 to 8).
+    double screenRatio() const;
+    // Makes the canvas the box's interior in device pixels of its screen when the ratio is not
+    // the canvas's scale already: what was drawn is gone, the drawing state stays. True when the
+    // canvas changed. The canvas stays as it was when the finer image cannot be had.
+    bool followScreenRatio();
+
     // A new outer size: the canvas keeps what was drawn (top-left) and grows in the background
     // colour. False when the canvas cannot be that large; the box then stays as it was.
     bool setOuterSize(QSize outerPx);
@@ -62,6 +75,8 @@ protected:
 
 private:
     int toPx(float v) const;
+    // The canvas at `scale`, covering the logical interior of `outerPx`.
+    bool fitCanvas(QSize outerPx, double scale);
 
     Canvas m_canvas;
     QImage m_picture;

@@ -51,12 +51,12 @@ struct WorkerCanvas {
     std::unique_ptr<Canvas> canvas;
     Colour colour = 0;
 
-    Canvas& forJob(const PatternJob& job, int scale)
+    Canvas& forJob(const PatternJob& job, double scale)
     {
         const Colour wanted = category(job.category).canvasBack;
         if (!canvas || colour != wanted) {
             canvas.reset();
-            const int side = kDesignerCanvasPx * scale;
+            const int side = devicePixelsFor(kDesignerCanvasPx, scale);
             canvas = std::make_unique<Canvas>(side, side, wanted, scale);
             colour = wanted;
         }
@@ -114,7 +114,7 @@ PatternResult OrderedBatch::render(WorkerCanvas& canvas, const PatternJob& job) 
 {
     PatternResult r;
     r.state = job.state;
-    const int side = kDesignerCanvasPx * m_output.scale;
+    const int side = devicePixelsFor(kDesignerCanvasPx, m_output.scale);
     try {
         Canvas& c = canvas.forJob(job, m_output.scale);
         RandomSource rnd;

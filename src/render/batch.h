@@ -34,7 +34,7 @@ struct PatternJob {
 // How a batch is written, whatever its jobs.
 struct BatchOutput {
     int jobs = 0;  // threads; 0: one per core
-    int scale = 1;
+    double scale = 1.0;
     QByteArray outDir; // the folder as the command line gave it, for the lines and messages
     QString folder;    // the folder as openOutputFolder gives it, for writing
     QString format;    // "bmp" or "png"

@@ -42,7 +42,6 @@ WholeOption setWhole(RenderOptions& opt, const std::string& name, const std::str
         {"--count", 1, 1000000, [&](long long n) { opt.count = static_cast<int>(n); opt.sequenceGiven = true; }},
         {"--from", 1, kLastIndex, [&](long long n) { opt.from = static_cast<int>(n); opt.sequenceGiven = true; }},
         {"--jobs", 1, 1024, [&](long long n) { opt.jobs = static_cast<int>(n); }},
-        {"--scale", 1, kMaxScale, [&](long long n) { opt.scale = static_cast<int>(n); }},
         {"--state", 0, 16777215,
          [&](long long n) { opt.state = static_cast<std::uint32_t>(n); opt.sequenceGiven = true; }},
     };
@@ -75,6 +74,18 @@ bool setOther(RenderOptions& opt, const std::string& name, const std::string& va
             return false;
         }
         opt.format = qv;
+    } else if (name == "--scale") {
+        // A device pixel ratio, as a designer canvas takes it: 2, 1.5, 1.25 ...
+        double scale = 0;
+        const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), scale,
+                                               std::chars_format::fixed);
+        if (value.empty() || ec != std::errc() || end != value.data() + value.size() || !(scale >= 1.0) ||
+            scale > kMaxScale) {
+            error = "--scale must be a number from 1 to " + std::to_string(kMaxScale) + " (such as 2 or 1.5), not '" +
+                    value + "'";
+            return false;
+        }
+        opt.scale = scale;
     } else if (name == "--labels") {
         if (value != "-") {
             error = "--labels takes '-' (one label a line on standard input), not '" + value + "'";
@@ -122,8 +133,9 @@ std::string renderUsage()
            "pattern: index, state, file, label. Pass a printed state to --state to render that\n"
            "pattern again. --line-width and --draw-mode take any text, as the combo boxes do.\n"
            "--from I starts at pattern I of the sequence (default 1): shards of one large batch\n"
-           "give exactly its files and lines. --scale S (1-8) draws each pattern S times larger\n"
-           "in each direction, as on a screen of 96*S dots per inch (857*S pixels square).\n"
+           "give exactly its files and lines. --scale S (1-8, also fractional: 1.25, 1.5) draws\n"
+           "each pattern S times larger in each direction, as a designer window on a screen of\n"
+           "device pixel ratio S (96*S dots per inch; 857*S pixels square, rounded up).\n"
            "--jobs J renders J patterns at once (default: one per core); the output is the same.\n"
            "--label TEXT renders again the pattern whose number label (\"NO: WVK...\") is TEXT: the\n"
            "label gives the category, both combo texts and the state. --labels - reads one label a\n"

@@ -20,7 +20,7 @@ struct RenderOptions {
     int count = 1;
     int from = 1;  // index of the first pattern of the batch in its sequence
     int jobs = 0;  // patterns rendered at once; 0: one per core
-    int scale = 1; // canvas pixels per pixel of an ordinary screen, in each direction
+    double scale = 1.0; // canvas pixels per pixel of an ordinary screen, in each direction: 1 to 8, whole or not
     // The folder exactly as the command line gave it: file names are the file system's bytes,
     // whatever the locale makes of them.
     QByteArray outDir = QByteArrayLiteral("patterns");

@@ -1,5 +1,7 @@
 #include "capture_routines.h"
 
+#include "canvas.h"
+
 #include "clipboard.h"
 #include "int_conv.h"
 
@@ -188,6 +190,9 @@ QImage CaptureScreenToClipboard(const ScreenImage& screen, std::int32_t left, st
     if (block.isNull())
         return {};
     block.fill(Qt::black);
+    // The block is the screen's device pixels and says so: 96 dpi times the screen's ratio.
+    block.setDotsPerMeterX(dotsPerMeterFor(screen.ratio));
+    block.setDotsPerMeterY(dotsPerMeterFor(screen.ratio));
     const QRect source = clippedBlock(screen, left, top, right, bottom);
     const QImage pixels = screen.pixels.format() == QImage::Format_RGB32
                               ? screen.pixels

@@ -90,8 +90,8 @@ void Form20::Form_MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers, QPoin
     if (screen.mousePointer() != MousePointer::Crosshair || !CaptureArmed)
         return;
     CaptureArmed = false;
-    const QPoint press(static_cast<int>(roundHalfEven(clientPos.x())), static_cast<int>(roundHalfEven(clientPos.y())));
-    m_selection = TrackSelectionRect(*this, client(), press, screen,
+    // The press is rounded to the nearest device pixel of the screen (halves to the even one).
+    m_selection = TrackSelectionRect(*this, client(), clientPos, screen,
                                      [this](const ScreenImage& image, const ScreenRect& rect) {
                                          runHandler(FailureStyle::NotAtAll, this,
                                                     [&] { selectionFinished(image, rect); });
@@ -107,8 +107,14 @@ void Form20::selectionFinished(const ScreenImage& screen, const ScreenRect& rect
     if (captured.isNull())
         return; // nothing selected, nothing captured
     // The picture is the one now on the clipboard, as another program would paste it.
-    const QImage pasted = clipboard.image();
-    Picture1->setPicture(pasted.isNull() ? captured : pasted.convertToFormat(QImage::Format_RGB32));
+    QImage pasted = clipboard.image();
+    if (!pasted.isNull()) {
+        pasted = pasted.convertToFormat(QImage::Format_RGB32);
+        // The clipboard carries pixels, not always their resolution: the block keeps its own.
+        pasted.setDotsPerMeterX(captured.dotsPerMeterX());
+        pasted.setDotsPerMeterY(captured.dotsPerMeterY());
+    }
+    Picture1->setPicture(pasted.isNull() ? captured : pasted);
     mnuFileSave->setEnabled(true);
 }
 

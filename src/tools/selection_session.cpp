@@ -1,5 +1,8 @@
 #include "selection_session.h"
 
+#include "device_pixels.h"
+#include "int_conv.h"
+
 #include <QApplication>
 #include <QMouseEvent>
 #include <QPainter>
@@ -18,21 +21,52 @@ SelectionOverlay::SelectionOverlay(const ScreenImage& screen)
     setAttribute(Qt::WA_QuitOnClose, false);
     setFocusPolicy(Qt::NoFocus);
     setCursor(Qt::CrossCursor);
-    setGeometry(screen.geometry());
+    setGeometry(screen.logicalGeometry());
 }
 
 void SelectionOverlay::paintEvent(QPaintEvent* event)
 {
     QPainter p(this);
     for (const QRect& r : event->region())
-        p.drawImage(r.topLeft(), m_screen.pixels, r);
+        drawDevicePixels(p, m_screen.pixels, m_screen.ratio, QPoint(0, 0), r);
 }
 
-SelectionSession::SelectionSession(QWidget& window, QPoint anchor, Screen& screen, const QFont& font,
-                                   Finished finished)
-    : m_window(&window), m_screen(screen), m_image(screen.grab(anchor)), m_finished(std::move(finished))
+void SelectionOverlay::updatePixels(const QRegion& pixels)
 {
-    m_tracker = std::make_unique<SelectionTracker>(m_image, font, anchor);
+    if (m_screen.ratio == 1.0) {
+        update(pixels);
+        return;
+    }
+    QRegion logical;
+    for (const QRect& r : pixels)
+        logical += logicalRectOf(r, m_screen.ratio);
+    update(logical);
+}
+
+namespace {
+
+// The label's font at the screen's device pixels: r times the system font's size.
+QFont atRatio(QFont font, double ratio)
+{
+    if (ratio == 1.0)
+        return font;
+    if (font.pixelSize() > 0)
+        font.setPixelSize(qRound(font.pixelSize() * ratio));
+    else
+        font.setPointSizeF(font.pointSizeF() * ratio);
+    return font;
+}
+
+} // namespace
+
+SelectionSession::SelectionSession(QWidget& window, QPoint grabAt, QPointF clientOrigin, QPointF clientPos,
+                                   Screen& screen, const QFont& font, Finished finished)
+    : m_window(&window), m_screen(screen), m_image(screen.grab(grabAt)), m_finished(std::move(finished))
+{
+    const QPoint origin = m_image.toDevice(clientOrigin);
+    const QPoint anchor(origin.x() + static_cast<int>(roundHalfEven(clientPos.x() * m_image.ratio)),
+                        origin.y() + static_cast<int>(roundHalfEven(clientPos.y() * m_image.ratio)));
+    m_tracker = std::make_unique<SelectionTracker>(m_image, atRatio(font, m_image.ratio), anchor);
     m_ticksHeld.emplace();
     qApp->installEventFilter(this);
     if (!m_image.pixels.isNull()) {
@@ -69,9 +103,9 @@ bool SelectionSession::eventFilter(QObject* watched, QEvent* event)
         if (!watched->isWidgetType())
             return false;
         auto& mouse = static_cast<QMouseEvent&>(*event);
-        const QRegion changed = m_tracker->mouseMessage(mouse.globalPosition().toPoint());
+        const QRegion changed = m_tracker->mouseMessage(m_image.toDevice(mouse.globalPosition()));
         if (m_overlay)
-            m_overlay->update(changed);
+            m_overlay->updatePixels(changed);
         if (event->type() == QEvent::MouseButtonRelease && mouse.button() == Qt::LeftButton)
             end(mouse);
         return true;
@@ -102,12 +136,14 @@ void SelectionSession::end(const QMouseEvent& release)
         m_finished(m_image, rect);
 }
 
-std::unique_ptr<SelectionSession> TrackSelectionRect(QWidget& window, const QWidget& client, QPoint clientPoint,
+std::unique_ptr<SelectionSession> TrackSelectionRect(QWidget& window, const QWidget& client, QPointF clientPoint,
                                                      Screen& screen, SelectionSession::Finished finished,
                                                      const QFont& font)
 {
-    const QPoint anchor = client.mapToGlobal(clientPoint);
-    return std::make_unique<SelectionSession>(window, anchor, screen, font, std::move(finished));
+    const QPoint grabAt = client.mapToGlobal(
+        QPoint(static_cast<int>(roundHalfEven(clientPoint.x())), static_cast<int>(roundHalfEven(clientPoint.y()))));
+    return std::make_unique<SelectionSession>(window, grabAt, client.mapToGlobal(QPointF(0, 0)), clientPoint, screen,
+                                              font, std::move(finished));
 }
 
 } // namespace zovex

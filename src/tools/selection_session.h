@@ -6,6 +6,13 @@
 // image, from which the block is cut. So the frame and label are never captured, and
 // everything that was on the screen at the press is, the capture window included.
 //
+// All of it is in the device pixels of the screen where the press falls: the anchor, the
+// rectangle, its "WxH" label (in the system font at the screen's ratio), the inverted strips
+// and the block. The overlay shows the screen image pixel for pixel. A selection stays on the
+// screen where it starts: where the mouse goes onto another screen, the rectangle stops at the
+// edge of the first, so the block is always one screen's own device pixels, never a mixture
+// of two resolutions.
+//
 // While the selection runs it takes every mouse message of the application (presses, moves,
 // releases and double-clicks of any button, on any window) and handles nothing else: key
 // presses are dropped, and the designer windows' ticks are held (TickGate) and resume after
@@ -33,6 +40,8 @@ namespace zovex {
 class SelectionOverlay final : public QWidget {
 public:
     explicit SelectionOverlay(const ScreenImage& screen);
+    // Repaints where these pixels of the screen image lie.
+    void updatePixels(const QRegion& pixels);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -47,7 +56,11 @@ public:
     // normalised rectangle.
     using Finished = std::function<void(const ScreenImage& screen, const ScreenRect& rect)>;
 
-    SelectionSession(QWidget& window, QPoint anchor, Screen& screen, const QFont& font, Finished finished);
+    // `grabAt` picks the screen (a logical screen position); the anchor is `clientPos` (logical,
+    // fractional) in the client area whose top-left corner is at `clientOrigin` on the screen,
+    // rounded to the nearest device pixel of that screen, halves to the even neighbour.
+    SelectionSession(QWidget& window, QPoint grabAt, QPointF clientOrigin, QPointF clientPos, Screen& screen,
+                     const QFont& font, Finished finished);
     ~SelectionSession() override;
     SelectionSession(const SelectionSession&) = delete;
     SelectionSession& operator=(const SelectionSession&) = delete;
@@ -75,10 +88,10 @@ private:
 };
 
 // Starts the selection for the capture `window` from `clientPoint`, a point of its client
-// area `client` (converted to screen pixels here: the anchor). The selection ends at the
+// area `client` in logical pixels (converted to the screen's device pixels here: the anchor). The selection ends at the
 // next left release; the returned object must live until then (destroying it earlier
 // abandons the selection without calling `finished`).
-std::unique_ptr<SelectionSession> TrackSelectionRect(QWidget& window, const QWidget& client, QPoint clientPoint,
+std::unique_ptr<SelectionSession> TrackSelectionRect(QWidget& window, const QWidget& client, QPointF clientPoint,
                                                      Screen& screen, SelectionSession::Finished finished,
                                                      const QFont& font = selectionLabelFont());
 

@@ -211,7 +211,33 @@ void ZoomDisplay::setPicture(QImage picture)
 void ZoomDisplay::paintEvent(QPaintEvent* event)
 {
     QPainter painter(this);
-    m_painter.paint(painter, m_picture, extentWidthPx(), extentHeightPx(), rect(), event->rect());
+    const double r = devicePixelRatioF();
+    if (r == 1.0) {
+        m_painter.paint(painter, m_picture, extentWidthPx(), extentHeightPx(), rect(), event->rect());
+        return;
+    }
+    // On a HiDPI screen the display is worked out in device pixels, r to a logical one: the
+    // blocks of an enlargement have their edges on device pixels, a reduction is smoothed from
+    // the picture's own pixels. The exposed part is made in a buffer of its device pixels and
+    // put down one to one.
+    const QRect exposed = event->rect();
+    const QRect device(QPoint(static_cast<int>(std::floor(exposed.left() * r)), static_cast<int>(std::floor(exposed.top() * r))),
+                       QPoint(static_cast<int>(std::ceil((exposed.right() + 1) * r)) - 1,
+                              static_cast<int>(std::ceil((exposed.bottom() + 1) * r)) - 1));
+    if (device.isEmpty() || m_picture.isNull())
+        return;
+    QImage buffer(device.size(), QImage::Format_ARGB32_Premultiplied);
+    if (buffer.isNull())
+        return;
+    buffer.fill(Qt::transparent);
+    {
+        QPainter b(&buffer);
+        b.translate(-device.topLeft());
+        const QRect shown(0, 0, boundedPx(width() * r), boundedPx(height() * r));
+        m_painter.paint(b, m_picture, extentWidthPx() * r, extentHeightPx() * r, shown, device);
+    }
+    painter.drawImage(QRectF(device.left() / r, device.top() / r, device.width() / r, device.height() / r), buffer,
+                      QRectF(buffer.rect()));
 }
 
 bool ZoomDisplay::eventFilter(QObject* watched, QEvent* event)

@@ -1,5 +1,7 @@
 #include "zoom_window.h"
 
+#include "canvas.h"
+
 #include "button_layout.h"
 #include "control_table.h"
 #include "handler_guard.h"
@@ -46,9 +48,12 @@ void Form40::Command4_Click()
     if (picture.isNull())
         return;
     const QSize size = picture.size();
+    // The picture's own size: one pixel of it is one pixel of the 96-dots-per-inch screen, or,
+    // for a picture that records more, its pixels at that density.
+    const double density = recordedScaleOf(picture);
     Image1->setPicture(std::move(picture)); // handed over: held once
-    // The picture's own size: one pixel of it is one pixel of the 96-dots-per-inch screen.
-    Image1->setZoomSize({pxToTwips(size.width()), pxToTwips(size.height())});
+    Image1->setZoomSize({static_cast<Twips>(size.width() * double(kTwipsPerPixel) / density),
+                         static_cast<Twips>(size.height() * double(kTwipsPerPixel) / density)});
 }
 
 void Form40::step(ZoomStep direction)

@@ -16,6 +16,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <functional>
 
 using namespace zovex;
@@ -44,16 +45,34 @@ bool samePixels(const QImage& a, const QImage& b)
     return true;
 }
 
-} // namespace
+// The screen the capture runs on: its size in device pixels and how its ratio is set.
+struct CaptureScreen {
+    const char* xvfbScreen;
+    double ratio;
+    bool xftDpi192;           // "Xft.dpi: 192" in the screen's resources
+    const char* scaleFactors; // QT_SCREEN_SCALE_FACTORS
+};
 
-TEST(CaptureEndToEnd, DraggedBlockReachesTheClipboardTheWindowAndTheFile)
+// Where a logical screen position of the host's lies in device pixels (one screen, at 0, 0).
+QPoint device(QPoint logical, double ratio)
+{
+    return {qRound(logical.x() * ratio), qRound(logical.y() * ratio)};
+}
+
+void dragCapture(const CaptureScreen& screen)
 {
     QTemporaryDir outDir;
     ASSERT_TRUE(outDir.isValid());
+    const double r = screen.ratio;
 
-    test::XSession x(QStringLiteral("1024x768x24"), kWaitMs);
+    test::XSession x(QString::fromLatin1(screen.xvfbScreen), kWaitMs, {QStringLiteral("-noreset")});
     const QString started = x.start();
     ASSERT_TRUE(started.isEmpty()) << started.toStdString();
+    if (screen.xftDpi192) {
+        ASSERT_TRUE(x.setResources(QStringLiteral("Xft.dpi:\t192\n")));
+    }
+    if (screen.scaleFactors)
+        x.setEnvironment(QStringLiteral("QT_SCREEN_SCALE_FACTORS"), QString::fromLatin1(screen.scaleFactors));
 
     test::LineHost host(kWaitMs);
     ASSERT_TRUE(host.start(x, QStringLiteral(ZOVEX_CAPTURE_HOST))) << "the capture host did not start";
@@ -71,21 +90,36 @@ TEST(CaptureEndToEnd, DraggedBlockReachesTheClipboardTheWindowAndTheFile)
     };
     // Opens "文件" and chooses one of its items, as a person would.
     auto choose = [&](const QByteArray& item) {
-        const QPoint menu = pointIn(host.ask("menu"));
+        const QPoint menu = device(pointIn(host.ask("menu")), r);
         if (click(menu) != 0)
             return false;
         QByteArray where;
         if (!eventually([&] { return (where = host.ask("item " + item)) != "item none"; }))
             return false;
-        return click(pointIn(where)) == 0;
+        return click(device(pointIn(where), r)) == 0;
     };
 
-    // The known picture is on the screen.
+    // The known picture is on the screen: pixel for pixel on an ordinary screen, each pixel a
+    // block of r x r device pixels at a whole ratio; at a fractional one, once it stands still.
     const QImage pattern = test::capturePattern();
+    const QPoint patternEnd =
+        device(test::kPatternAt + QPoint(test::kPatternSize.width(), test::kPatternSize.height()), r);
+    const QRect patternOnScreen(device(test::kPatternAt, r), patternEnd - QPoint(1, 1));
+    const bool wholeRatio = r == std::floor(r);
+    const QImage patternShown = wholeRatio ? pattern.scaled(patternOnScreen.size()) : QImage();
+    QImage last;
+    auto patternIsShown = [&](const QImage& shot) {
+        if (wholeRatio)
+            return samePixels(shot.copy(patternOnScreen), patternShown);
+        const QImage now = shot.copy(patternOnScreen);
+        const bool still = samePixels(now, last) && now.pixel(now.width() / 2, now.height() / 2) != qRgb(0, 0, 0);
+        last = now;
+        return still;
+    };
     QImage before;
     ASSERT_TRUE(eventually([&] {
         before = x.screenshot();
-        return samePixels(before.copy(QRect(test::kPatternAt, test::kPatternSize)), pattern);
+        return patternIsShown(before);
     })) << "the known picture never showed";
 
     // Arm through the menu.
@@ -93,13 +127,14 @@ TEST(CaptureEndToEnd, DraggedBlockReachesTheClipboardTheWindowAndTheFile)
     ASSERT_TRUE(eventually([&] { return host.state(QStringLiteral("armed")) == QLatin1String("1"); }));
     EXPECT_EQ(host.state(QStringLiteral("pointer")), QStringLiteral("2"));
     EXPECT_EQ(host.state(QStringLiteral("grabber")), QStringLiteral("1"));
+    const QImage shownBefore = before.copy(patternOnScreen);
     before = x.screenshot();
-    ASSERT_TRUE(samePixels(before.copy(QRect(test::kPatternAt, test::kPatternSize)), pattern));
+    ASSERT_TRUE(samePixels(before.copy(patternOnScreen), shownBefore));
 
     // Press at the bottom-right corner over the picture (another window than the capture
-    // window), drag to the top-left.
-    const QPoint from(460, 380);
-    const QPoint to(120, 110);
+    // window), drag to the top-left; xdotool moves in device pixels, and so does the selection.
+    const QPoint from = device({460, 380}, r);
+    const QPoint to = device({120, 110}, r);
     const QRect expectedRect(to.x(), to.y(), from.x() - to.x(), from.y() - to.y());
     ASSERT_EQ(xdotool({QStringLiteral("mousemove"), QString::number(from.x()), QString::number(from.y()),
                        QStringLiteral("mousedown"), QStringLiteral("1")}),
@@ -107,7 +142,8 @@ TEST(CaptureEndToEnd, DraggedBlockReachesTheClipboardTheWindowAndTheFile)
     ASSERT_TRUE(eventually([&] { return host.state(QStringLiteral("selecting")) == QLatin1String("1"); }));
     EXPECT_EQ(host.state(QStringLiteral("overlay")), QStringLiteral("1"));
     EXPECT_EQ(host.state(QStringLiteral("held")), QStringLiteral("1"));
-    ASSERT_EQ(xdotool({QStringLiteral("mousemove"), QStringLiteral("300"), QStringLiteral("250"),
+    const QPoint between = device({300, 250}, r);
+    ASSERT_EQ(xdotool({QStringLiteral("mousemove"), QString::number(between.x()), QString::number(between.y()),
                        QStringLiteral("mousemove"), QString::number(to.x()), QString::number(to.y())}),
               0);
     const QString rectText = QStringLiteral("%1,%2,%3,%4").arg(to.x()).arg(to.y()).arg(from.x()).arg(from.y());
@@ -135,10 +171,8 @@ TEST(CaptureEndToEnd, DraggedBlockReachesTheClipboardTheWindowAndTheFile)
     EXPECT_EQ(host.state(QStringLiteral("grabber")), QStringLiteral("0"));
     EXPECT_EQ(host.state(QStringLiteral("picture")),
               QStringLiteral("%1x%2").arg(expectedRect.width()).arg(expectedRect.height()));
-    EXPECT_TRUE(eventually([&] {
-        const QRect picture(test::kPatternAt, test::kPatternSize);
-        return samePixels(x.screenshot().copy(picture), before.copy(picture));
-    })) << "the overlay is gone, the picture on the screen as it was";
+    EXPECT_TRUE(eventually([&] { return samePixels(x.screenshot().copy(patternOnScreen), before.copy(patternOnScreen)); }))
+        << "the overlay is gone, the picture on the screen as it was";
 
     // Another program reads the block from the clipboard, as PNG and as BMP.
     const QByteArray targets = clipboard(QStringLiteral("TARGETS"));
@@ -148,7 +182,9 @@ TEST(CaptureEndToEnd, DraggedBlockReachesTheClipboardTheWindowAndTheFile)
     const QImage pasted = rgb32(QImage::fromData(clipboard(QStringLiteral("image/png")), "PNG"));
     ASSERT_EQ(pasted.size(), expectedRect.size());
     EXPECT_TRUE(samePixels(pasted, expected));
-    EXPECT_TRUE(samePixels(pasted, pattern.copy(expectedRect.translated(-test::kPatternAt))));
+    if (r == 1.0) {
+        EXPECT_TRUE(samePixels(pasted, pattern.copy(expectedRect.translated(-test::kPatternAt))));
+    }
     EXPECT_TRUE(samePixels(QImage::fromData(clipboard(QStringLiteral("image/bmp")), "BMP"), expected));
 
     // "保存图像" through the menu; the dialog's answer is scripted.
@@ -163,12 +199,14 @@ TEST(CaptureEndToEnd, DraggedBlockReachesTheClipboardTheWindowAndTheFile)
         EXPECT_EQ(f.read(2), QByteArray("BM"));
     }
     EXPECT_TRUE(samePixels(QImage(path, "BMP"), expected));
+    EXPECT_EQ(qRound(QImage(path, "BMP").dotsPerMeterX() * 0.0254), qRound(96 * r)) << "the file records its resolution";
 
     // A click while armed (zero width and height) captures nothing. It lands on the bare
     // desktop, outside every window of the program: the mouse capture brings it to Form20.
     ASSERT_TRUE(choose("snap"));
     ASSERT_TRUE(eventually([&] { return host.state(QStringLiteral("armed")) == QLatin1String("1"); }));
-    ASSERT_EQ(xdotool({QStringLiteral("mousemove"), QStringLiteral("900"), QStringLiteral("700"),
+    const QPoint bare = device({900, 700}, r);
+    ASSERT_EQ(xdotool({QStringLiteral("mousemove"), QString::number(bare.x()), QString::number(bare.y()),
                        QStringLiteral("mousedown"), QStringLiteral("1"), QStringLiteral("mouseup"), QStringLiteral("1")}),
               0);
     ASSERT_TRUE(eventually([&] {
@@ -183,4 +221,21 @@ TEST(CaptureEndToEnd, DraggedBlockReachesTheClipboardTheWindowAndTheFile)
 
     EXPECT_EQ(host.ask("quit"), "bye");
     EXPECT_TRUE(host.process().waitForFinished(kWaitMs));
+}
+
+} // namespace
+
+TEST(CaptureEndToEnd, DraggedBlockReachesTheClipboardTheWindowAndTheFile)
+{
+    dragCapture({"1024x768x24", 1.0, false, nullptr});
+}
+
+TEST(CaptureEndToEnd, OnAScreenOfXftDpi192TheDraggedDeviceBlockIsCaptured)
+{
+    dragCapture({"2048x1536x24", 2.0, true, nullptr});
+}
+
+TEST(CaptureEndToEnd, WithScreenScaleFactorsOneAndAHalfTheDraggedDeviceBlockIsCaptured)
+{
+    dragCapture({"1536x1152x24", 1.5, false, "1.5"});
 }

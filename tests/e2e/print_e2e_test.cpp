@@ -349,6 +349,87 @@ void printsAtTheOriginOfThePrintableArea(const QByteArray& imageableArea, QPoint
     EXPECT_TRUE(nearColour(page.pixel(inked.right() - 8, inked.top() + 8), kBody, 40));
 }
 
+// The same pattern saved on an ordinary screen (857 pixels at 96 dpi) and on a screen of ratio
+// 2 (1714 pixels at 192 dpi): both open in the print window at the canvas's size and go to the
+// page at the same physical size, the finer one with all its pixels.
+void finerPatternsPrintAtTheSizeOfTheOrdinaryOne()
+{
+    PrivateCups cups("0 0 595 842");
+    const QString failure = cups.start();
+    ASSERT_TRUE(failure.isEmpty()) << failure.toStdString();
+    ScopedEnvironment env;
+    const QProcessEnvironment client = cups.clientEnvironment();
+    for (const char* name : {"CUPS_SERVER", "CUPS_SERVERROOT", "HOME"})
+        env.set(name, client.value(QString::fromLatin1(name)).toLocal8Bit());
+    env.unset("LPDEST");
+    env.unset("PRINTER");
+
+    QTemporaryDir pictures;
+    ASSERT_TRUE(pictures.isValid());
+    struct Saved {
+        int side;
+        int dpm; // as a designer canvas records 96 and 192 dpi
+        int ppi;
+    };
+    const Saved saved[] = {{857, 3780, 96}, {1714, 7559, 192}};
+    for (const Saved& k : saved) {
+        QImage picture(k.side, k.side, QImage::Format_RGB32);
+        picture.fill(qRgb(20, 90, 160));
+        picture.setDotsPerMeterX(k.dpm);
+        picture.setDotsPerMeterY(k.dpm);
+        const QString file = pictures.filePath(QStringLiteral("pattern-%1.bmp").arg(k.side));
+        ASSERT_TRUE(picture.save(file, "BMP"));
+
+        const QStringList before = QDir(cups.outDir()).entryList({QStringLiteral("*.pdf")}, QDir::Files);
+        WindowRegistry::instance().reset();
+        registerPrintWindow();
+        {
+            test::ScriptedPlatform platform;
+            zvtdy& window = WindowRegistry::instance().as<ZvtdyForm>(WindowKind::zvtdy).window();
+            platform.dialogs.answers = {file};
+            window.Command4_Click();
+            ASSERT_EQ(window.Picture1->picture().size(), QSize(k.side, k.side));
+            EXPECT_EQ(window.Picture1->interior().size(), QSize(857, 857)) << k.side;
+            window.Command2_Click();
+        }
+        WindowRegistry::instance().reset();
+
+        QElapsedTimer clock;
+        clock.start();
+        QStringList pdfs;
+        for (;;) {
+            pdfs = QDir(cups.outDir()).entryList({QStringLiteral("*.pdf")}, QDir::Files);
+            for (const QString& old : before)
+                pdfs.removeAll(old);
+            if (!pdfs.isEmpty() && cups.pendingJobs().isEmpty())
+                break;
+            ASSERT_LT(clock.elapsed(), kJobMs) << "no PDF came out; jobs: " << cups.pendingJobs().toStdString();
+            QThread::msleep(100);
+        }
+        ASSERT_EQ(pdfs.size(), 1);
+        // The picture's pixels and the density they were put on the page at.
+        const ToolRun list = runTool(QStringLiteral("pdfimages"),
+                                     {QStringLiteral("-list"), QDir(cups.outDir()).filePath(pdfs.front())}, client);
+        ASSERT_EQ(list.exitCode, 0) << list.out.toStdString();
+        const QStringList lines = list.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        ASSERT_GE(lines.size(), 3) << list.out.toStdString();
+        const QStringList f = lines[2].simplified().split(QLatin1Char(' '));
+        ASSERT_GE(f.size(), 14) << list.out.toStdString();
+        EXPECT_EQ(f[3].toInt(), k.side) << list.out.toStdString();
+        EXPECT_EQ(f[4].toInt(), k.side) << list.out.toStdString();
+        // x-ppi, y-ppi: the side in inches is 857 / 96 either way.
+        EXPECT_NEAR(f[12].toDouble(), k.ppi, 1) << list.out.toStdString();
+        EXPECT_NEAR(f[13].toDouble(), k.ppi, 1) << list.out.toStdString();
+    }
+}
+
+TEST(PrintEndToEnd, APatternSavedOnAHiDpiScreenPrintsAtThePhysicalSizeOfTheOrdinaryOne)
+{
+    if (geteuid() != 0)
+        GTEST_SKIP() << "needs root: the test starts its own cupsd and writes its queue's cups-pdf settings";
+    finerPatternsPrintAtTheSizeOfTheOrdinaryOne();
+}
+
 TEST(PrintEndToEnd, PictureLandsAtTheTopLeftOfThePrintableAreaAtItsOwnSize)
 {
     if (geteuid() != 0)

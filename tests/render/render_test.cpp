@@ -56,6 +56,12 @@ TEST(RenderArguments, BadArgumentsAreRefusedWithExitTwoAndNothingWritten)
         {QStringLiteral("--jobs"), QStringLiteral("0")},
         {QStringLiteral("--scale"), QStringLiteral("0")},
         {QStringLiteral("--scale"), QStringLiteral("9")},
+        {QStringLiteral("--scale"), QStringLiteral("0.75")},
+        {QStringLiteral("--scale"), QStringLiteral("8.5")},
+        {QStringLiteral("--scale"), QStringLiteral("1.5x")},
+        {QStringLiteral("--scale"), QStringLiteral("1,5")},
+        {QStringLiteral("--scale"), QStringLiteral("nan")},
+        {QStringLiteral("--scale"), QStringLiteral("")},
         {QStringLiteral("--from"), QStringLiteral("0")},
         {QStringLiteral("--from"), QStringLiteral("2147483647"), QStringLiteral("--count"), QStringLiteral("2")},
     };
@@ -317,6 +323,40 @@ TEST(RenderScale, AScaledPatternIsTheSamePatternLargerWithTheSameStateAndLabel)
         EXPECT_GT(same, 857 * 857 * 9 / 10) << S;
         EXPECT_TRUE(bigColours.size() <= smallColours.size() + 2) << S << ": " << bigColours.size() << " colours, not "
                                                                  << smallColours.size();
+    }
+}
+
+TEST(RenderScale, FractionalScalesDrawAtTheirOwnPixelsAndRecordTheirResolution)
+{
+    QTemporaryDir tmp;
+    const QStringList args = {QStringLiteral("--category"), QStringLiteral("5"), QStringLiteral("--count"),
+                              QStringLiteral("2")};
+    const RenderRun one = runRender(QStringList(args) << QStringLiteral("--out") << tmp.filePath(QStringLiteral("1")));
+    ASSERT_EQ(one.exitCode, 0) << one.err.toStdString();
+    struct Case {
+        const char* scale;
+        int side;
+        int dpi;
+    };
+    // 857 * S rounded up; 96 * S dots per inch in the bitmap's header.
+    const Case cases[] = {{"1", 857, 96}, {"1.25", 1072, 120}, {"1.5", 1286, 144}, {"1.75", 1500, 168}, {"2", 1714, 192}};
+    for (const Case& c : cases) {
+        const QString dir = tmp.filePath(QString::fromLatin1(c.scale));
+        const RenderRun r = runRender(QStringList(args) << QStringLiteral("--scale") << QString::fromLatin1(c.scale)
+                                                         << QStringLiteral("--out") << dir);
+        ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+        QString lines = r.out;
+        EXPECT_EQ(lines.replace(dir, tmp.filePath(QStringLiteral("1"))), one.out) << c.scale;
+        const QByteArray bytes = fileBytes(r.out.split('\n')[1].split('\t').value(2));
+        ASSERT_GE(bytes.size(), 54);
+        auto le32 = [&](int at) {
+            return qint32(quint8(bytes[at]) | quint8(bytes[at + 1]) << 8 | quint8(bytes[at + 2]) << 16 |
+                          quint32(quint8(bytes[at + 3])) << 24);
+        };
+        EXPECT_EQ(le32(18), c.side) << c.scale;
+        EXPECT_EQ(std::abs(le32(22)), c.side) << c.scale;
+        EXPECT_EQ(qRound(le32(38) * 0.0254), c.dpi) << c.scale;
+        EXPECT_EQ(qRound(le32(42) * 0.0254), c.dpi) << c.scale;
     }
 }
 

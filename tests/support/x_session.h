@@ -77,6 +77,12 @@ public:
     // `screen` as Xvfb takes it (WIDTHxHEIGHTxDEPTH); `waitMs` bounds every wait on Xvfb, on a
     // launched program's start and on each tool run.
     XSession(QString screen, int waitMs) : m_screen(std::move(screen)), m_waitMs(waitMs) {}
+    // With more arguments for Xvfb (-noreset keeps the screen's resources when the last client
+    // leaves).
+    XSession(QString screen, int waitMs, QStringList serverArgs)
+        : m_screen(std::move(screen)), m_waitMs(waitMs), m_serverArgs(std::move(serverArgs))
+    {
+    }
 
     // Empty once the server is up and has named its display, else what went wrong.
     QString start()
@@ -87,8 +93,9 @@ public:
                               QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
         QProcess& xvfb = *m_xvfb.process;
         xvfb.start(QStringLiteral("Xvfb"),
-                   {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"), QStringLiteral("0"),
-                    m_screen, QStringLiteral("-nolisten"), QStringLiteral("tcp")});
+                   QStringList{QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
+                               QStringLiteral("0"), m_screen, QStringLiteral("-nolisten"), QStringLiteral("tcp")}
+                       << m_serverArgs);
         if (!xvfb.waitForStarted(m_waitMs))
             return QStringLiteral("Xvfb did not start: ") + xvfb.errorString();
         QByteArray out;
@@ -105,6 +112,18 @@ public:
         m_env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
         m_env.remove(QStringLiteral("WAYLAND_DISPLAY"));
         return {};
+    }
+
+    // Sets a variable for every program started on this display from now on.
+    void setEnvironment(const QString& name, const QString& value) { m_env.insert(name, value); }
+    // The screen's X resources (RESOURCE_MANAGER of the root window, as xrdb sets them), such as
+    // "Xft.dpi:\t192\n"; Qt reads Xft.dpi from there. The server needs -noreset to keep them.
+    bool setResources(const QString& resources) const
+    {
+        return run(QStringLiteral("xprop"), {QStringLiteral("-root"), QStringLiteral("-f"), QStringLiteral("RESOURCE_MANAGER"),
+                                             QStringLiteral("8s"), QStringLiteral("-set"), QStringLiteral("RESOURCE_MANAGER"),
+                                             resources})
+                   .exitCode == 0;
     }
 
     // Starts a window manager (openbox, with its settings and caches in the session's private
@@ -318,6 +337,7 @@ public:
 private:
     QString m_screen;
     int m_waitMs;
+    QStringList m_serverArgs;
     QTemporaryDir m_runtimeDir; // outlives the server, which is stopped first
     ProcessGuard m_xvfb;
     QProcessEnvironment m_env;

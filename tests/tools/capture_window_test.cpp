@@ -290,6 +290,47 @@ TEST_F(Form20Test, ACaptureGoesToTheClipboardAndThePictureWithoutTheFrame)
     EXPECT_EQ(desktop.clipboard.held, expected);
 }
 
+TEST_F(Form20Test, OnAHiDpiScreenTheSelectionAndTheBlockAreDevicePixels)
+{
+    // A screen of ratio 2: 1600 x 1200 device pixels shown as 800 x 600 logical ones.
+    ScreenImage screen = noiseScreen(1600, 1200);
+    screen.ratio = 2.0;
+    desktop.screen.shown = screen;
+    Form20& f = shown();
+    f.mnuFileSnap->trigger();
+    mouse(f, QEvent::MouseButtonPress, {100, 100}, Qt::LeftButton, Qt::LeftButton);
+    const SelectionSession* s = f.selection();
+    ASSERT_NE(s, nullptr);
+    ASSERT_NE(s->overlay(), nullptr);
+    EXPECT_EQ(s->overlay()->geometry(), QRect(0, 0, 800, 600)); // the screen, shown 1:1
+    mouse(f, QEvent::MouseMove, {500, 400}, Qt::NoButton, Qt::LeftButton);
+    EXPECT_EQ(s->rect(), (ScreenRect{200, 200, 1000, 800}));
+    // The frame is inverted on the device pixels: the top strip's second pixel is inverted.
+    EXPECT_EQ(s->screenImage().pixels.pixel(201, 200) & 0xFFFFFF, ~screen.pixels.pixel(201, 200) & 0xFFFFFF);
+    // Beyond the screen's edge the rectangle stops at the edge: a selection stays on its screen.
+    mouse(f, QEvent::MouseMove, {950, 700}, Qt::NoButton, Qt::LeftButton);
+    EXPECT_EQ(s->rect(), (ScreenRect{200, 200, 1600, 1200}));
+    mouse(f, QEvent::MouseMove, {500, 400}, Qt::NoButton, Qt::LeftButton);
+    mouse(f, QEvent::MouseButtonRelease, {500, 400}, Qt::LeftButton, Qt::NoButton);
+    QCoreApplication::sendPostedEvents();
+
+    const QImage expected = screen.pixels.copy(200, 200, 800, 600);
+    EXPECT_EQ(desktop.clipboard.held, expected);
+    EXPECT_EQ(f.Picture1->picture(), expected);
+    EXPECT_EQ(qRound(f.Picture1->picture().dotsPerMeterX() * 0.0254), 192);
+    // Shown at its density, two picture pixels to a logical pixel: every device pixel of the block.
+    EXPECT_EQ(f.Picture1->canvas().scale(), 2.0);
+    EXPECT_EQ(f.Picture1->canvas().persistentImage().copy(0, 0, 800, 600), expected);
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("shot.bmp"));
+    platform.dialogs.answers = {path};
+    f.mnuFileSave->trigger();
+    const QImage saved(path, "BMP");
+    EXPECT_EQ(saved.convertToFormat(QImage::Format_RGB32), expected);
+    EXPECT_EQ(qRound(saved.dotsPerMeterX() * 0.0254), 192);
+}
+
 TEST_F(Form20Test, AZeroSizeSelectionCapturesNothing)
 {
     struct Case {

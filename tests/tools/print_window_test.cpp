@@ -135,6 +135,39 @@ TEST_F(PrintWindowTest, LoadedPictureSetsTheBoxSizeInsideItsBorder)
     EXPECT_TRUE(w.CommonDialog1.CancelError);
 }
 
+TEST_F(PrintWindowTest, APictureRecordedAboveNinetySixDpiIsShownAtItsDensity)
+{
+    // A pattern saved on a screen of ratio 2 (192 dpi), one of ratio 1.5 (144), a 300-dpi scan,
+    // a 72-dpi JPEG and a bitmap that records 96: the box takes the size in logical pixels.
+    struct Case {
+        const char* name;
+        const char* format;
+        int side;
+        int dpi;
+        int shownSide;
+    };
+    const Case cases[] = {
+        {"hidpi.bmp", "bmp", 1714, 192, 857},  {"ratio15.bmp", "bmp", 1286, 144, 858},
+        {"scan.png", "png", 600, 300, 192},    {"photo.jpg", "jpg", 400, 72, 400},
+        {"ordinary.bmp", "bmp", 857, 96, 857},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QImage picture = testPicture(c.side, c.side, qRgb(10, 120, 200));
+        picture.setDotsPerMeterX(qRound(c.dpi / 0.0254));
+        picture.setDotsPerMeterY(qRound(c.dpi / 0.0254));
+        load(write(QString::fromLatin1(c.name), picture, c.format));
+        zvtdy& w = window();
+        EXPECT_EQ(w.Picture1->interior().size(), QSize(c.shownSide, c.shownSide));
+        EXPECT_EQ(w.Picture1->picture().size(), QSize(c.side, c.side)); // every pixel kept
+        // Printed as it is: the printer puts it down at its density.
+        w.Command2_Click();
+        ASSERT_FALSE(printer.printer.pictures.empty());
+        EXPECT_EQ(printer.printer.pictures.back().size(), QSize(c.side, c.side));
+        EXPECT_EQ(recordedScaleOf(printer.printer.pictures.back()), c.dpi > 96 ? c.dpi / 96.0 : 1.0);
+    }
+}
+
 TEST_F(PrintWindowTest, ReadsEveryCommonPictureFormatByContent)
 {
     const QImage picture = testPicture(40, 30, qRgb(0, 200, 0));

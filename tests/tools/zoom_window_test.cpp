@@ -103,6 +103,23 @@ TEST_F(ZoomWindowTest, ALoadedPictureShowsAtItsOwnSizeAtThirtyTwips)
     EXPECT_TRUE(asked.initDir.isEmpty());
 }
 
+TEST_F(ZoomWindowTest, APictureRecordedAboveNinetySixDpiShowsAtItsDensity)
+{
+    Form40& w = shownWindow();
+    QImage picture(800, 600, QImage::Format_RGB32);
+    picture.fill(qRgb(20, 40, 60));
+    for (const int dpi : {192, 72}) {
+        picture.setDotsPerMeterX(qRound(dpi / 0.0254));
+        picture.setDotsPerMeterY(qRound(dpi / 0.0254));
+        const QString path = dir.filePath(QStringLiteral("d%1.png").arg(dpi));
+        ASSERT_TRUE(picture.save(path, "PNG"));
+        load(path);
+        // 192 dpi: 400 x 300 logical pixels; 72 dpi, like 96: one picture pixel to one.
+        EXPECT_EQ(display(), dpi == 192 ? (ZoomSize{6000, 4500}) : (ZoomSize{12000, 9000})) << dpi;
+        EXPECT_EQ(w.Image1->picture().size(), QSize(800, 600)) << dpi;
+    }
+}
+
 TEST_F(ZoomWindowTest, ReducingBelowFiftyTwipsSaysSoEveryTimeAfterReducing)
 {
     window();

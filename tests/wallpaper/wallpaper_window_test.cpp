@@ -312,6 +312,35 @@ TEST_F(WallpaperWindowTest, OpenMakesThePictureCanvasAndTileThenNewTilesIt)
     EXPECT_TRUE(platform.boxes.shown.empty());
 }
 
+TEST_F(WallpaperWindowTest, APictureRecordedAtTwiceNinetySixDpiIsShownTiledAndSavedAtItsDensity)
+{
+    // A pattern saved on a screen of ratio 2: 1280 x 960 pixels at 192 dpi.
+    Form30& w = window();
+    QImage picture = marked(1280, 960, qRgb(200, 100, 50));
+    picture.setDotsPerMeterX(7559);
+    picture.setDotsPerMeterY(7559);
+    open(write(QStringLiteral("hidpi.bmp"), picture, "bmp"));
+    // Shown at its density: half as many logical pixels, every picture pixel on the canvas.
+    EXPECT_EQ(w.Picture1->interior().size(), QSize(640, 480));
+    EXPECT_EQ(canvas().scale(), 2.0);
+    EXPECT_EQ(canvas().persistentImage(), picture);
+    EXPECT_EQ(w.cellSize(), QSize(1280, 960)); // cells are picture pixels
+
+    // "新建": 16000 x 11000 twips as ever, tiled with the picture's own pixels.
+    w.Command3_Click();
+    EXPECT_EQ(w.Picture1->size(), QSize(1067, 733));
+    EXPECT_EQ(interior(), QSize(2126, 1458));
+    EXPECT_EQ(canvas().persistentImage(), tiled(picture, QSize(1280, 960), QSize(2126, 1458)));
+
+    // Saved with the resolution it is shown at.
+    const QString out = dir.filePath(QStringLiteral("wall.bmp"));
+    platform.dialogs.answers = {out};
+    w.Command5_Click();
+    const QImage saved(out, "BMP");
+    EXPECT_EQ(saved.size(), QSize(2126, 1458));
+    EXPECT_EQ(qRound(saved.dotsPerMeterX() * 0.0254), 192);
+}
+
 TEST_F(WallpaperWindowTest, PrintsTheOpenedPictureNotTheWallpaperAndEndsTheDocumentAlways)
 {
     Form30& w = window();
