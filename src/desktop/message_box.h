@@ -5,6 +5,8 @@
 
 #include <QString>
 
+class QFont;
+class QMessageBox;
 class QWidget;
 
 namespace zovex {
@@ -42,5 +44,15 @@ class QtMessageBoxes final : public MessageBoxes {
 public:
     MsgAnswer show(QWidget* parent, const MessageRequest& request) override;
 };
+
+// Sets a Qt box up as the request asks (title, text, icon, buttons), at least as wide as its
+// title needs (titleBarWidth), so that the window manager shows the title whole.
+void prepareMessageBox(QMessageBox& box, const MessageRequest& request);
+
+// The width, in pixels, of a window whose title bar shows `title` whole when the window manager
+// draws it in `font` or one a quarter larger: the title, bold, with room for the window's icon,
+// three title-bar buttons and the bar's ends. Qt sizes a box for its text and leaves the title
+// 50 pixels of room, where the window manager's buttons alone take more.
+int titleBarWidth(const QFont& font, const QString& title);
 
 } // namespace zovex

@@ -139,7 +139,10 @@ void Form30::buildControls()
         tileButtons[static_cast<std::size_t>(k - 1)] =
             buildControlAs<QPushButton>(buildWindowControl(*this, {row, {}, tileHandlers[k - 1]}, Picture3));
     }
-    Label1 = buildControl<QLabel>(*Picture3, {"Label1", ControlKind::Label, {13350, 60, 3135, 405}, kWallpaperNotice,
+    // The notice's two sentences, one a line: the label would otherwise break the line
+    // wherever the first one and the start of the second fill it, inside a word.
+    Label1 = buildControl<QLabel>(*Picture3, {"Label1", ControlKind::Label, {13350, 60, 3135, 405},
+                                              QString(kWallpaperNotice).replace(QLatin1Char(' '), QLatin1Char('\n')),
                                               {}, {}, kBold9, Qt::AlignLeft | Qt::AlignVCenter});
     Label1->setWordWrap(true);
     Label1->setAttribute(Qt::WA_TranslucentBackground, true);

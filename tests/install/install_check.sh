@@ -2,7 +2,8 @@
 # Installs the build into a temporary DESTDIR and checks it the way a distribution would: the
 # files in place, the desktop entry and metainfo validators, the man pages, the completion,
 # both programs' --version, the maintainer scripts, and lintian on the Debian package cpack
-# makes, whose zovex-render must render a pattern straight from the unpacked package.
+# makes, whose zovex-render must render a pattern straight from the unpacked package. The
+# package, once checked, is left in the build folder.
 # usage: install_check.sh CMAKE CPACK BUILD_DIR VERSION APP_ID
 set -euo pipefail
 cmake=$1 cpack=$2 build=$3 version=$4 app_id=$5
@@ -118,4 +119,9 @@ else
 fi
 
 [ "$failures" -eq 0 ] || { echo "$failures install checks failed" >&2; exit 1; }
-echo "install checks passed"
+# The package that passed stays in the build folder, for `apt install ./zovex_…deb` (copied
+# beside its final name first, so that name only ever holds a whole package).
+trap 'rm -rf "$work" "$build/.${deb##*/}.new"' EXIT
+cp "$deb" "$build/.${deb##*/}.new"
+mv -f "$build/.${deb##*/}.new" "$build/${deb##*/}"
+echo "install checks passed; the package is $build/${deb##*/}"

@@ -7,6 +7,7 @@
 #include "errors.h"
 #include "font_faces.h"
 #include "handler_guard.h"
+#include "message_box.h"
 #include "open_picture.h"
 #include "picture_window.h"
 #include "print_picture.h"
@@ -14,7 +15,9 @@
 #include "window_test.h"
 
 #include <QDialogButtonBox>
+#include <QFontMetrics>
 #include <QMainWindow>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTemporaryDir>
 
@@ -75,6 +78,45 @@ TEST(ButtonLayout, ARowEndsTheGapBeforeTheRightEdge)
         EXPECT_EQ(b.x(), t.b);
         EXPECT_EQ(c.x(), t.c);
         EXPECT_EQ(a.y(), 7) << "tops are not touched";
+    }
+}
+
+TEST(MessageBoxSize, EveryBoxIsWideEnoughForItsTitleAsWellAsItsText)
+{
+    const struct {
+        MessageRequest request;
+    } cases[] = {
+        {{QStringLiteral("不能再缩小了"), kNoticeTitle, MsgIcon::None}},
+        {{QStringLiteral("请先输入原密码！"), kNoticeTitle, MsgIcon::Exclamation}},
+        {{QStringLiteral("文件已经存在，是否覆盖文件？"), kQuestionTitle, MsgIcon::Question, MsgButtons::YesNo, MsgAnswer::Yes}},
+        {{QStringLiteral("错"), QStringLiteral("Zovex禁告！"), MsgIcon::Critical}},
+        {{QString(60, QChar(0x58C1)), kNoticeTitle, MsgIcon::Exclamation}}, // a text wider than any title
+    };
+    for (const auto& t : cases) {
+        SCOPED_TRACE(t.request.text.toStdString());
+        QMessageBox box;
+        prepareMessageBox(box, t.request);
+        box.show();
+        QCoreApplication::sendPostedEvents();
+        // The title in bold, and beside it at least four square parts of a line's height: the
+        // window's icon and the title bar's buttons.
+        QFont bold = box.font();
+        bold.setBold(true);
+        const QFontMetrics fm(bold);
+        EXPECT_GE(box.width(), fm.horizontalAdvance(t.request.title) + 4 * fm.height());
+        EXPECT_EQ(box.windowTitle(), t.request.title);
+        EXPECT_EQ(box.text(), t.request.text);
+
+        // The text is shown as wide as a box of Qt's own would show it.
+        QMessageBox plain;
+        plain.setWindowTitle(t.request.title);
+        plain.setText(t.request.text);
+        plain.setIcon(box.icon());
+        plain.setStandardButtons(box.standardButtons());
+        plain.show();
+        QCoreApplication::sendPostedEvents();
+        EXPECT_GE(box.width(), plain.width());
+        EXPECT_LE(box.height(), plain.height() + fm.height()) << "a box only wider, not taller";
     }
 }
 

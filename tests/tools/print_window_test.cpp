@@ -91,7 +91,7 @@ TEST_F(PrintWindowTest, OpensAsDescribed)
     EXPECT_EQ(QColor(shot.pixel(100, 100)), QColor(255, 192, 255));
 }
 
-TEST_F(PrintWindowTest, ButtonsStayAHundredTwipsFromTheRightEdgeOnEveryResize)
+TEST_F(PrintWindowTest, ButtonsStayAHundredTwipsFromTheOuterRightEdgeOnEveryResize)
 {
     zvtdy& w = window();
     w.setWindowState(Qt::WindowNoState);
@@ -100,8 +100,11 @@ TEST_F(PrintWindowTest, ButtonsStayAHundredTwipsFromTheRightEdgeOnEveryResize)
         SCOPED_TRACE(width);
         w.resize(width, 500);
         QCoreApplication::sendPostedEvents();
+        // W is the outer width, the frame included (the test desktop's frame is 2 pixels a side).
+        const int outer = w.frameGeometry().width();
+        ASSERT_EQ(outer, width + 4);
         // 100 twips is 6.67 pixels; the left edge is W - 1275 - 100 twips, rounded to a pixel.
-        const int left = qRound((width * 15 - 1375) / 15.0);
+        const int left = qRound((outer * 15 - 1375) / 15.0);
         EXPECT_EQ(w.Command4->x(), left);
         EXPECT_EQ(w.Command2->x(), left);
         EXPECT_EQ(w.Command4->y(), 4);

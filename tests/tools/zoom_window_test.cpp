@@ -193,15 +193,18 @@ TEST_F(ZoomWindowTest, CancelOrANonPictureKeepsTheDisplay)
     EXPECT_TRUE(platform.boxes.shown.empty());
 }
 
-TEST_F(ZoomWindowTest, ButtonsEndTwoHundredTwipsBeforeTheWindowsWidthOnEveryResize)
+TEST_F(ZoomWindowTest, ButtonsEndTwoHundredTwipsBeforeTheWindowsOuterWidthOnEveryResize)
 {
     Form40& w = shownWindow();
     for (const int width : {1200, 817, 300, 60}) {
         SCOPED_TRACE(width);
         w.resize(width, 500);
         QCoreApplication::sendPostedEvents();
+        // W is the outer width, the frame included (the test desktop's frame is 2 pixels a side).
+        const int outer = w.frameGeometry().width();
+        ASSERT_EQ(outer, width + 4);
         // 200 twips is 13.33 pixels: W − 4 × 1005 − 200 twips, rounded to a pixel.
-        const int left = qRound((width * 15 - 4 * 1005 - 200) / 15.0);
+        const int left = qRound((outer * 15 - 4 * 1005 - 200) / 15.0);
         EXPECT_EQ(w.Command4->x(), left);
         EXPECT_EQ(w.Command1->x(), left + 67);
         EXPECT_EQ(w.Command2->x(), left + 134);

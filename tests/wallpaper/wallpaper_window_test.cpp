@@ -18,6 +18,7 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTextLayout>
 
 #include <gtest/gtest.h>
 
@@ -77,6 +78,27 @@ QImage marked(int w, int h, QRgb colour)
     return img;
 }
 
+TEST_F(WallpaperWindowTest, TheNoticeBreaksAtItsSpaceBetweenItsTwoSentences)
+{
+    // The lines the label shows: its text's paragraphs, each wrapped at the label's width as a
+    // word-wrapping label wraps them.
+    const QLabel& label = *window().Label1;
+    QStringList lines;
+    for (const QString& paragraph : label.text().split(QLatin1Char('\n'))) {
+        QTextLayout layout(paragraph, label.font());
+        QTextOption wrap;
+        wrap.setWrapMode(QTextOption::WordWrap);
+        layout.setTextOption(wrap);
+        layout.beginLayout();
+        for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+            line.setLineWidth(label.contentsRect().width());
+            lines << paragraph.mid(line.textStart(), line.textLength()).trimmed();
+        }
+        layout.endLayout();
+    }
+    EXPECT_EQ(lines.join(QLatin1Char('|')).toStdString(), "壁纸最大尺寸根据本机内存大小而定|尽量关闭其他应用程序");
+}
+
 TEST_F(WallpaperWindowTest, OpensWithTheDefaultWallpaper)
 {
     Form30& w = window();
@@ -99,7 +121,8 @@ TEST_F(WallpaperWindowTest, OpensWithTheDefaultWallpaper)
     EXPECT_TRUE(platform.boxes.shown.empty());
 
     // The toolbar and its notice.
-    EXPECT_EQ(w.Label1->text(), QStringLiteral("壁纸最大尺寸根据本机内存大小而定 尽量关闭其他应用程序"));
+    EXPECT_EQ(w.Label1->text().split(QLatin1Char('\n')).join(QLatin1Char(' ')),
+              QStringLiteral("壁纸最大尺寸根据本机内存大小而定 尽量关闭其他应用程序"));
     EXPECT_EQ(w.Label1->geometry().right() + 1, w.Picture3->width());
     EXPECT_EQ(w.Picture3->palette().color(QPalette::Window), QColor(215, 21, 123));
     const QStringList captions = {"新建", "打开", "保存", "打印", "缩放", "剪裁", "高度", "宽度"};
