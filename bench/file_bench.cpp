@@ -50,10 +50,7 @@ QImage canvas(int side)
     return img;
 }
 
-bool saveStreamed(const QImage& img, const QString& path)
-{
-    return writeImageAtomically(img, path, ImageFormat::Bmp);
-}
+bool saveStreamed(const QImage& img, const QString& path) { return writeImageAtomically(img, path, ImageFormat::Bmp); }
 
 bool saveInMemory(const QImage& img, const QString& path)
 {
@@ -126,8 +123,9 @@ QString benchFile(int which)
         claim16384(bytes);
         if (which == 3) {
             // Repeat the scans (with their tables) until there are 200 of them.
-            const qsizetype sofEnd = frameHeader(bytes) + 2 + ((uchar(bytes[frameHeader(bytes) + 2]) << 8) |
-                                                               uchar(bytes[frameHeader(bytes) + 3]));
+            const qsizetype sofEnd =
+                frameHeader(bytes) + 2 +
+                ((uchar(bytes[frameHeader(bytes) + 2]) << 8) | uchar(bytes[frameHeader(bytes) + 3]));
             const QByteArray scans = bytes.mid(sofEnd, bytes.size() - 2 - sofEnd);
             const qsizetype perCopy = scans.count(QByteArray::fromHex("ffda"));
             QByteArray hostile = bytes.left(sofEnd);
@@ -178,7 +176,17 @@ void BM_QtReader(benchmark::State& state)
 
 } // namespace
 
-BENCHMARK_CAPTURE(BM_Save, streamed, saveStreamed)->Name("SaveBmp")->Arg(4096)->Arg(16384)->Iterations(2)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_Save, inMemory, saveInMemory)->Name("SaveBmpInMemory")->Arg(4096)->Arg(16384)->Iterations(2)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Save, streamed, saveStreamed)
+    ->Name("SaveBmp")
+    ->Arg(4096)
+    ->Arg(16384)
+    ->Iterations(2)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Save, inMemory, saveInMemory)
+    ->Name("SaveBmpInMemory")
+    ->Arg(4096)
+    ->Arg(16384)
+    ->Iterations(2)
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LoadPicture)->Name("LoadPicture")->DenseRange(0, 3)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_QtReader)->Name("QtReader")->DenseRange(0, 3)->Iterations(1)->Unit(benchmark::kMillisecond);

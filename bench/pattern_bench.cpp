@@ -40,22 +40,38 @@ const std::vector<std::uint32_t>& benchStates()
 QPainter::CompositionMode compositionFor(int rop)
 {
     switch (static_cast<Rop2>(rop)) {
-    case Rop2::Black: return QPainter::RasterOp_ClearDestination;
-    case Rop2::NotMergePen: return QPainter::RasterOp_NotSourceAndNotDestination;
-    case Rop2::MaskNotPen: return QPainter::RasterOp_NotSourceAndDestination;
-    case Rop2::NotCopyPen: return QPainter::RasterOp_NotSource;
-    case Rop2::MaskPenNot: return QPainter::RasterOp_SourceAndNotDestination;
-    case Rop2::Not: return QPainter::RasterOp_NotDestination;
-    case Rop2::XorPen: return QPainter::RasterOp_SourceXorDestination;
-    case Rop2::NotMaskPen: return QPainter::RasterOp_NotSourceOrNotDestination;
-    case Rop2::MaskPen: return QPainter::RasterOp_SourceAndDestination;
-    case Rop2::NotXorPen: return QPainter::RasterOp_NotSourceXorDestination;
-    case Rop2::Nop: return QPainter::CompositionMode_Destination;
-    case Rop2::MergeNotPen: return QPainter::RasterOp_NotSourceOrDestination;
-    case Rop2::CopyPen: return QPainter::CompositionMode_Source;
-    case Rop2::MergePenNot: return QPainter::RasterOp_SourceOrNotDestination;
-    case Rop2::MergePen: return QPainter::RasterOp_SourceOrDestination;
-    case Rop2::White: return QPainter::RasterOp_SetDestination;
+    case Rop2::Black:
+        return QPainter::RasterOp_ClearDestination;
+    case Rop2::NotMergePen:
+        return QPainter::RasterOp_NotSourceAndNotDestination;
+    case Rop2::MaskNotPen:
+        return QPainter::RasterOp_NotSourceAndDestination;
+    case Rop2::NotCopyPen:
+        return QPainter::RasterOp_NotSource;
+    case Rop2::MaskPenNot:
+        return QPainter::RasterOp_SourceAndNotDestination;
+    case Rop2::Not:
+        return QPainter::RasterOp_NotDestination;
+    case Rop2::XorPen:
+        return QPainter::RasterOp_SourceXorDestination;
+    case Rop2::NotMaskPen:
+        return QPainter::RasterOp_NotSourceOrNotDestination;
+    case Rop2::MaskPen:
+        return QPainter::RasterOp_SourceAndDestination;
+    case Rop2::NotXorPen:
+        return QPainter::RasterOp_NotSourceXorDestination;
+    case Rop2::Nop:
+        return QPainter::CompositionMode_Destination;
+    case Rop2::MergeNotPen:
+        return QPainter::RasterOp_NotSourceOrDestination;
+    case Rop2::CopyPen:
+        return QPainter::CompositionMode_Source;
+    case Rop2::MergePenNot:
+        return QPainter::RasterOp_SourceOrNotDestination;
+    case Rop2::MergePen:
+        return QPainter::RasterOp_SourceOrDestination;
+    case Rop2::White:
+        return QPainter::RasterOp_SetDestination;
     }
     return QPainter::CompositionMode_Source;
 }

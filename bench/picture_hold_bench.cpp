@@ -96,15 +96,31 @@ QByteArray times(const QByteArray& unit, qsizetype n)
 
 QByteArray hostileBytes(int kind)
 {
-    const QByteArray gif = QByteArray::fromHex("474946383961" "6400" "6400" "000000");
+    const QByteArray gif = QByteArray::fromHex("474946383961"
+                                               "6400"
+                                               "6400"
+                                               "000000");
     switch (kind) {
-    case 0: return gif + times(QByteArray::fromHex("21fe00"), 10000000);
-    case 1: return gif + "\x21\xfe" + times(QByteArray::fromHex("0141"), 15000000);
-    case 2: return QByteArray::fromHex("ffd8") + QByteArray(10 << 20, '\xff');
-    case 3: return QByteArray::fromHex("ffd8" "ffc0000b08006400640101" "1100") + times(QByteArray::fromHex("fffe0002"), 1000000);
+    case 0:
+        return gif + times(QByteArray::fromHex("21fe00"), 10000000);
+    case 1:
+        return gif + "\x21\xfe" + times(QByteArray::fromHex("0141"), 15000000);
+    case 2:
+        return QByteArray::fromHex("ffd8") + QByteArray(10 << 20, '\xff');
+    case 3:
+        return QByteArray::fromHex("ffd8"
+                                   "ffc0000b08006400640101"
+                                   "1100") +
+               times(QByteArray::fromHex("fffe0002"), 1000000);
     case 4:
-        return QByteArray::fromHex("89504e470d0a1a0a" "0000000d49484452" "0000006400000064" "0802000000" "00000000")
-             + times(QByteArray::fromHex("0000000074455874" "00000000"), 1000000);
+        return QByteArray::fromHex("89504e470d0a1a0a"
+                                   "0000000d49484452"
+                                   "0000006400000064"
+                                   "0802000000"
+                                   "00000000") +
+               times(QByteArray::fromHex("0000000074455874"
+                                         "00000000"),
+                     1000000);
     default: {
         QByteArray b(54 + 1024, '\0');
         b[0] = 'B';

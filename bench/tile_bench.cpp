@@ -41,7 +41,6 @@ const QImage& tilePicture(int k)
 
 const QSize kCell(382, 383);
 
-
 void BM_Tile(benchmark::State& st, TileCase c)
 {
     const QImage& picture = tilePicture(c.tile);
@@ -100,10 +99,15 @@ const bool registered = [] {
     };
     for (const TileCase& c : cases) {
         const std::string suffix = std::string("/") + c.name;
-        benchmark::RegisterBenchmark(("Tile" + suffix).c_str(), BM_Tile, c)->Unit(benchmark::kMillisecond)->UseRealTime();
+        benchmark::RegisterBenchmark(("Tile" + suffix).c_str(), BM_Tile, c)
+            ->Unit(benchmark::kMillisecond)
+            ->UseRealTime();
         benchmark::RegisterBenchmark(("TileQPainter" + suffix).c_str(), BM_TileQPainter, c)
-            ->Unit(benchmark::kMillisecond)->UseRealTime();
-        benchmark::RegisterBenchmark(("TileFloor" + suffix).c_str(), BM_TileFloor, c)->Unit(benchmark::kMillisecond)->UseRealTime();
+            ->Unit(benchmark::kMillisecond)
+            ->UseRealTime();
+        benchmark::RegisterBenchmark(("TileFloor" + suffix).c_str(), BM_TileFloor, c)
+            ->Unit(benchmark::kMillisecond)
+            ->UseRealTime();
     }
     return true;
 }();

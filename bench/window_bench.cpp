@@ -60,8 +60,9 @@ public:
                     std::lock_guard<std::mutex> lock(m_mutex);
                     m_posted.push_back(m_clock.nsecsElapsed());
                 }
-                QCoreApplication::postEvent(m_target, new QMouseEvent(QEvent::MouseButtonPress, QPointF(3, 3), QPointF(3, 3),
-                                                                       Qt::LeftButton, Qt::LeftButton, Qt::NoModifier));
+                QCoreApplication::postEvent(m_target,
+                                            new QMouseEvent(QEvent::MouseButtonPress, QPointF(3, 3), QPointF(3, 3),
+                                                            Qt::LeftButton, Qt::LeftButton, Qt::NoModifier));
                 std::this_thread::sleep_for(std::chrono::milliseconds(periodMs));
             }
         });

@@ -33,10 +33,10 @@ int main(int argc, char** argv)
         bool progressive;
     };
     const Seed seeds[] = {
-        {"a.bmp", img, "bmp", false},       {"i.bmp", indexed, "bmp", false}, {"m.bmp", mono, "bmp", false},
-        {"a.png", img, "png", false},       {"i.png", indexed, "png", false}, {"a.jpg", img, "jpeg", false},
-        {"p.jpg", img, "jpeg", true},       {"a.ico", img, "ico", false},     {"a.ppm", img, "ppm", false},
-        {"a.pgm", img, "pgm", false},       {"a.pbm", mono, "pbm", false},    {"a.xbm", mono, "xbm", false},
+        {"a.bmp", img, "bmp", false},     {"i.bmp", indexed, "bmp", false}, {"m.bmp", mono, "bmp", false},
+        {"a.png", img, "png", false},     {"i.png", indexed, "png", false}, {"a.jpg", img, "jpeg", false},
+        {"p.jpg", img, "jpeg", true},     {"a.ico", img, "ico", false},     {"a.ppm", img, "ppm", false},
+        {"a.pgm", img, "pgm", false},     {"a.pbm", mono, "pbm", false},    {"a.xbm", mono, "xbm", false},
         {"a.xpm", indexed, "xpm", false},
     };
     int failed = 0;
@@ -72,7 +72,11 @@ int main(int argc, char** argv)
     };
     const QByteArray rle = rleFile(4, QByteArray::fromHex("04070000020902090001"));
     // Rows of 5 coded over 8 pixels, as some writers do.
-    const QByteArray padded = rleFile(5, QByteArray::fromHex("05070300" "0000" "05090300" "0000" "0001"));
+    const QByteArray padded = rleFile(5, QByteArray::fromHex("05070300"
+                                                             "0000"
+                                                             "05090300"
+                                                             "0000"
+                                                             "0001"));
     // Near the bounds of the header walk, so that mutations cross them: thousands of empty
     // comments, chunks and segments, fill bytes before a marker, rows coded into their padding.
     const auto times = [](const QByteArray& unit, int n) {
@@ -81,7 +85,11 @@ int main(int argc, char** argv)
             b += unit;
         return b;
     };
-    const QByteArray manyComments = gif.left(13 + 6) + times(QByteArray::fromHex("21fe0141" "00"), 4000) + gif.mid(13 + 6);
+    const QByteArray manyComments = gif.left(13 + 6) +
+                                    times(QByteArray::fromHex("21fe0141"
+                                                              "00"),
+                                          4000) +
+                                    gif.mid(13 + 6);
     const QByteArray pngBytes = [&] {
         QByteArray b;
         QBuffer buffer(&b);
@@ -90,7 +98,12 @@ int main(int argc, char** argv)
         return b;
     }();
     const qsizetype idat = pngBytes.indexOf("IDAT") - 4;
-    const QByteArray manyChunks = pngBytes.left(idat) + times(QByteArray::fromHex("00000000" "74455874" "00000000"), 4000) + pngBytes.mid(idat);
+    const QByteArray manyChunks = pngBytes.left(idat) +
+                                  times(QByteArray::fromHex("00000000"
+                                                            "74455874"
+                                                            "00000000"),
+                                        4000) +
+                                  pngBytes.mid(idat);
     const QByteArray jpegBytes = [&] {
         QByteArray b;
         QBuffer buffer(&b);
@@ -101,9 +114,13 @@ int main(int argc, char** argv)
     const QByteArray fill = jpegBytes.left(2) + QByteArray(60000, '\xff') + jpegBytes.mid(2);
     const QByteArray segments = jpegBytes.left(2) + times(QByteArray::fromHex("fffe0002"), 4000) + jpegBytes.mid(2);
     const std::pair<const char*, QByteArray> files[] = {
-        {"a.gif", gif}, {"r.bmp", rle},
-        {"many.gif", manyComments}, {"chunks.png", manyChunks}, {"fill.jpg", fill},
-        {"segments.jpg", segments}, {"padded.bmp", padded},
+        {"a.gif", gif},
+        {"r.bmp", rle},
+        {"many.gif", manyComments},
+        {"chunks.png", manyChunks},
+        {"fill.jpg", fill},
+        {"segments.jpg", segments},
+        {"padded.bmp", padded},
     };
     for (const auto& [name, bytes] : files) {
         QFile f(out.filePath(QLatin1String(name)));

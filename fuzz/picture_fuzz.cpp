@@ -30,8 +30,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const QImage image = zovex::readPicture(buffer, kFuzzLimitBytes);
     if (image.isNull())
         return 0;
-    if (claim.format.isEmpty() || image.width() > claim.width || image.height() > claim.height
-        || qint64(image.width()) * image.height() * 4 > kFuzzLimitBytes)
+    if (claim.format.isEmpty() || image.width() > claim.width || image.height() > claim.height ||
+        qint64(image.width()) * image.height() * 4 > kFuzzLimitBytes)
         std::abort();
     return 0;
 }

@@ -69,7 +69,9 @@ QByteArray svg(const std::vector<Figure>& figs)
     QByteArray s;
     s += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
     s += "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"256\" height=\"256\" viewBox=\"0 0 256 256\">\n";
-    s += QStringLiteral("  <circle cx=\"128\" cy=\"128\" r=\"126\" fill=\"%1\"/>\n").arg(QLatin1String(kBackground)).toUtf8();
+    s += QStringLiteral("  <circle cx=\"128\" cy=\"128\" r=\"126\" fill=\"%1\"/>\n")
+             .arg(QLatin1String(kBackground))
+             .toUtf8();
     for (const Figure& f : figs) {
         QString pts;
         for (const PixelPoint& p : f.vertices)

@@ -33,7 +33,8 @@ GateOutcome CheckAdminPassword(const GateEnvironment& env)
     env.module.StoredPassword.clear();
     const PasswordFileRead file = readPasswordFile(env.module.programDir);
     switch (file.state) {
-    case PasswordFileState::Ok: break;
+    case PasswordFileState::Ok:
+        break;
     case PasswordFileState::Missing:
         env.boxes.show(nullptr, {kMissingFileText, kNoticeTitle, MsgIcon::Question, MsgButtons::Ok, MsgAnswer::Ok});
         return GateOutcome::MissingFile;

@@ -63,8 +63,7 @@ struct GateEnvironment {
 };
 
 // The texts the gate shows.
-inline const QString kMissingFileText =
-    QStringLiteral("保存密码的文件你藏哪去了?它叫wvkcom.cct,在同一目录里.");
+inline const QString kMissingFileText = QStringLiteral("保存密码的文件你藏哪去了?它叫wvkcom.cct,在同一目录里.");
 inline const QString kWrongPasswordText = QStringLiteral("密码错误，请输入正确密码   ");
 inline const QString kRefusalText = QStringLiteral("你无权使用本软件，请与Zovex联系  ");
 inline const QString kRefusalTitle = QStringLiteral("Zovex禁告！");

@@ -17,7 +17,6 @@
 #include <QProxyStyle>
 #include <QPushButton>
 
-
 namespace zovex {
 
 namespace {
@@ -62,17 +61,25 @@ using Control = WindowControl<frmpass>;
 constexpr Qt::Alignment kMiddleLeft = Qt::AlignLeft | Qt::AlignVCenter;
 
 const Control kControls[] = {
-    {{"Label1", ControlKind::Label, {720, 240, 1170, 240}, "请输入密码：", kRed, {}, kBold9, kMiddleLeft}, &frmpass::Label1},
+    {{"Label1", ControlKind::Label, {720, 240, 1170, 240}, "请输入密码：", kRed, {}, kBold9, kMiddleLeft},
+     &frmpass::Label1},
     {{"Text1", ControlKind::TextBox, {2100, 210, 1590, 300}, "", kGreen, kBlack}, &frmpass::Text1},
-    {{"Label3", ControlKind::Label, {900, 660, 975, 240}, "新设密码：", kOrange, {}, kBold9, kMiddleLeft}, &frmpass::Label3},
+    {{"Label3", ControlKind::Label, {900, 660, 975, 240}, "新设密码：", kOrange, {}, kBold9, kMiddleLeft},
+     &frmpass::Label3},
     {{"Text2", ControlKind::TextBox, {2100, 630, 1575, 285}, "", kGreen, kBlack}, &frmpass::Text2},
-    {{"Label4", ControlKind::Label, {870, 1080, 1035, 225}, "确认密码：", kOrange, {}, kBold9, kMiddleLeft}, &frmpass::Label4},
+    {{"Label4", ControlKind::Label, {870, 1080, 1035, 225}, "确认密码：", kOrange, {}, kBold9, kMiddleLeft},
+     &frmpass::Label4},
     {{"Text3", ControlKind::TextBox, {2100, 1050, 1575, 285}, "", kGreen, kBlack}, &frmpass::Text3},
 };
 // The note wraps to three lines in its box; the CJK face's generous line spacing is tightened so
 // all three fit, as they do with the desktop's bitmap 宋体.
-const ControlRow kLabel2 = {"Label2", ControlKind::Label, {3690, 720, 1185, 645},
-                            "<p style=\"line-height:75%\">请记好密码初始密码为空有效密码8位!</p>", kNoteGreen, {}, kBold9};
+const ControlRow kLabel2 = {"Label2",
+                            ControlKind::Label,
+                            {3690, 720, 1185, 645},
+                            "<p style=\"line-height:75%\">请记好密码初始密码为空有效密码8位!</p>",
+                            kNoteGreen,
+                            {},
+                            kBold9};
 const Control kButtons[] = {
     {{"Command1", ControlKind::Button, {810, 1470, 1065, 315}, "更改密码", {}, kButtonFace}, &frmpass::Command1},
     {{"Comok", ControlKind::Button, {2100, 1470, 1065, 315}, "确定", {}, kButtonFace}, &frmpass::Comok},
@@ -94,8 +101,7 @@ void ClickableLabel::mouseReleaseEvent(QMouseEvent* event)
 }
 
 frmpass::frmpass(Module5& module, FrmpassState& state, MessageBoxes& boxes, QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
-                          Qt::MSWindowsFixedSizeDialogHint),
+    : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
       m_module(module), m_state(state), m_boxes(boxes)
 {
     setWindowTitle(QStringLiteral("管理员登录"));
@@ -183,7 +189,8 @@ void frmpass::Comok_Click()
             return;
         }
         switch (checkNewPassword(newPassword)) {
-        case NewPasswordProblem::None: break;
+        case NewPasswordProblem::None:
+            break;
         case NewPasswordProblem::TooLong:
             notice(kNewPasswordTooLongText);
             emptyNewPasswordBoxes();
@@ -221,10 +228,7 @@ void frmpass::keyPressEvent(QKeyEvent* event)
 
 FrmpassForm::FrmpassForm(Module5& module, MessageBoxes& boxes) : m_module(module), m_boxes(boxes) {}
 
-std::unique_ptr<QWidget> FrmpassForm::createWidget()
-{
-    return std::make_unique<frmpass>(m_module, m_state, m_boxes);
-}
+std::unique_ptr<QWidget> FrmpassForm::createWidget() { return std::make_unique<frmpass>(m_module, m_state, m_boxes); }
 
 AttemptEnd FrmpassForm::showModal()
 {

@@ -85,10 +85,9 @@ private:
 // Texts of the dialog's own messages.
 inline const QString kNeedOldPasswordText = QStringLiteral("请先输入原密码！");
 inline const QString kMismatchText = QStringLiteral("两次输入的密码不相同，请重输。");
-inline const QString kNewPasswordTooLongText =
-    QStringLiteral("新密码最多31个字符，请重输。密码没有更改。");
-inline const QString kNewPasswordBadCharText = QStringLiteral(
-    "新密码只能由英文字母、数字、空格和英文标点符号组成，请重输。密码没有更改。");
+inline const QString kNewPasswordTooLongText = QStringLiteral("新密码最多31个字符，请重输。密码没有更改。");
+inline const QString kNewPasswordBadCharText =
+    QStringLiteral("新密码只能由英文字母、数字、空格和英文标点符号组成，请重输。密码没有更改。");
 QString passwordNotSavedText(const QString& reason);
 
 // The registry's frmpass: holds grzbpass for the whole run and loads the dialog afresh for

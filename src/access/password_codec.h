@@ -33,13 +33,13 @@ QByteArray passwordFileLine(QByteArrayView encoded);
 // Why a file's content does not hold a password.
 enum class PasswordFileDefect {
     None,
-    Empty,          // no field at all
-    NoQuotedField,  // does not start with a double quote, or the quote is never closed
-    TooLong,        // more than 31 characters between the quotes
-    Undecodable,    // a stored byte smaller than 2 * position + 50
-    TrailingData,   // anything but line ends and blanks after the closing quote
-    Untypable,      // one of the first 8 characters is one no login box can hold (code 0,
-                    // a line feed or a carriage return): the password could never be entered
+    Empty,         // no field at all
+    NoQuotedField, // does not start with a double quote, or the quote is never closed
+    TooLong,       // more than 31 characters between the quotes
+    Undecodable,   // a stored byte smaller than 2 * position + 50
+    TrailingData,  // anything but line ends and blanks after the closing quote
+    Untypable,     // one of the first 8 characters is one no login box can hold (code 0,
+                   // a line feed or a carriage return): the password could never be entered
 };
 
 struct PasswordFileContent {

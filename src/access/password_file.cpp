@@ -23,13 +23,20 @@ namespace {
 QString defectReason(PasswordFileDefect d)
 {
     switch (d) {
-    case PasswordFileDefect::None: break;
-    case PasswordFileDefect::Empty: return QStringLiteral("文件是空的");
-    case PasswordFileDefect::NoQuotedField: return QStringLiteral("没有用双引号括起的密码");
-    case PasswordFileDefect::TooLong: return QStringLiteral("密码超过31个字符");
-    case PasswordFileDefect::Undecodable: return QStringLiteral("含有无法还原的字符");
-    case PasswordFileDefect::TrailingData: return QStringLiteral("密码后面还有其他内容");
-    case PasswordFileDefect::Untypable: return QStringLiteral("密码含有无法输入的字符");
+    case PasswordFileDefect::None:
+        break;
+    case PasswordFileDefect::Empty:
+        return QStringLiteral("文件是空的");
+    case PasswordFileDefect::NoQuotedField:
+        return QStringLiteral("没有用双引号括起的密码");
+    case PasswordFileDefect::TooLong:
+        return QStringLiteral("密码超过31个字符");
+    case PasswordFileDefect::Undecodable:
+        return QStringLiteral("含有无法还原的字符");
+    case PasswordFileDefect::TrailingData:
+        return QStringLiteral("密码后面还有其他内容");
+    case PasswordFileDefect::Untypable:
+        return QStringLiteral("密码含有无法输入的字符");
     }
     return {};
 }
@@ -106,8 +113,10 @@ PasswordFileRead readPasswordFile(const QByteArray& dir)
 {
     int err = 0;
     switch (lookUp(dir, &err)) {
-    case Lookup::Found: break;
-    case Lookup::Absent: return {PasswordFileState::Missing, {}, {}};
+    case Lookup::Found:
+        break;
+    case Lookup::Absent:
+        return {PasswordFileState::Missing, {}, {}};
     case Lookup::DirUnreadable:
         // A folder that does not exist holds no password file; one we may not list is unreadable.
         if (err == ENOENT || err == ENOTDIR)

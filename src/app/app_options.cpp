@@ -12,11 +12,10 @@ namespace {
 // restarts a program with -session, and users pass -platform or -style, so refusing them
 // would break the desktop; the names stay a closed list so that a typo is still reported.
 constexpr std::array<std::string_view, 13> kQtOptionsWithValue = {
-    "platform", "platformpluginpath", "platformtheme", "plugin",  "qwindowgeometry",
-    "qwindowicon", "qwindowtitle", "session", "display", "geometry", "style", "stylesheet",
-    "qmljsdebugger"};
-constexpr std::array<std::string_view, 5> kQtFlags = {"reverse", "widgetcount", "nograb", "dograb",
-                                                      "sync"};
+    "platform",    "platformpluginpath", "platformtheme", "plugin",  "qwindowgeometry",
+    "qwindowicon", "qwindowtitle",       "session",       "display", "geometry",
+    "style",       "stylesheet",         "qmljsdebugger"};
+constexpr std::array<std::string_view, 5> kQtFlags = {"reverse", "widgetcount", "nograb", "dograb", "sync"};
 
 bool contains(const auto& list, std::string_view name)
 {

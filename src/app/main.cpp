@@ -76,10 +76,15 @@ int main(int argc, char** argv)
     // a wrong option must not open a window.
     const AppCommandLine cmd = parseAppArguments({argv + 1, argv + argc});
     switch (cmd.action) {
-    case AppAction::Run: break;
-    case AppAction::Help: return printText(appUsage());
-    case AppAction::Version: return printText("zovex " ZOVEX_VERSION "\n");
-    case AppAction::Error: std::fprintf(stderr, "zovex: %s (try --help)\n", cmd.error.c_str()); return 2;
+    case AppAction::Run:
+        break;
+    case AppAction::Help:
+        return printText(appUsage());
+    case AppAction::Version:
+        return printText("zovex " ZOVEX_VERSION "\n");
+    case AppAction::Error:
+        std::fprintf(stderr, "zovex: %s (try --help)\n", cmd.error.c_str());
+        return 2;
     }
     // The desktop matches windows to the installed desktop entry and icon by this name.
     QGuiApplication::setDesktopFileName(QStringLiteral(ZOVEX_APP_ID));

@@ -75,13 +75,15 @@ int main(int argc, char** argv)
         for (int i = 0; i < tile.skip; ++i)
             composePattern(rnd, tile.category, count);
         const QImage pattern = composePattern(rnd, tile.category, count);
-        const QImage picture = pattern.scaled(QSize(tile.width, tile.height), Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
-                                   .convertToFormat(QImage::Format_RGB32);
+        const QImage picture =
+            pattern.scaled(QSize(tile.width, tile.height), Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+                .convertToFormat(QImage::Format_RGB32);
         const QString path = out.filePath(QString::fromLatin1(tile.fileName));
         QString why;
         FileError bmpWhy;
-        const bool ok = tile.format == StoredFormat::Bmp ? writeImageAtomically(picture, path, ImageFormat::Bmp, &bmpWhy)
-                                                         : writeJpeg(picture, path, why);
+        const bool ok = tile.format == StoredFormat::Bmp
+                            ? writeImageAtomically(picture, path, ImageFormat::Bmp, &bmpWhy)
+                            : writeJpeg(picture, path, why);
         if (!ok && tile.format == StoredFormat::Bmp)
             why = QString::fromStdString(bmpWhy.english());
         if (!ok) {

@@ -28,10 +28,7 @@ int penWidthFor(int drawWidth, double scale)
     return std::max(1, static_cast<int>(roundHalfEven(drawWidth * canvasScaleFor(scale))));
 }
 
-int dotsPerMeterFor(double scale)
-{
-    return static_cast<int>(std::lround(96.0 * canvasScaleFor(scale) * 100.0 / 2.54));
-}
+int dotsPerMeterFor(double scale) { return static_cast<int>(std::lround(96.0 * canvasScaleFor(scale) * 100.0 / 2.54)); }
 
 double recordedScaleOf(const QImage& picture)
 {
@@ -44,8 +41,8 @@ double recordedScaleOf(const QImage& picture)
 }
 
 Canvas::Canvas(int widthPx, int heightPx, Colour back, double scale)
-    : m_image(std::max(widthPx, 1), std::max(heightPx, 1), QImage::Format_RGB32),
-      m_scale(canvasScaleFor(scale)), m_backColor(back)
+    : m_image(std::max(widthPx, 1), std::max(heightPx, 1), QImage::Format_RGB32), m_scale(canvasScaleFor(scale)),
+      m_backColor(back)
 {
     m_image.fill(toPixel(back));
     m_image.setDotsPerMeterX(dotsPerMeterFor(m_scale));

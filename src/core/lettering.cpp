@@ -25,8 +25,7 @@ std::int16_t escapementOf(std::int16_t angle)
     return static_cast<std::int16_t>(tenths);
 }
 
-RotatedFontRequest rotatedFontRequest(const Canvas& canvas, std::int16_t angle, const QString& face,
-                                      float size)
+RotatedFontRequest rotatedFontRequest(const Canvas& canvas, std::int16_t angle, const QString& face, float size)
 {
     RotatedFontRequest req;
     req.height = toInt32(size * -20.0f / canvas.TwipsPerPixelY());
@@ -40,10 +39,7 @@ RotatedFontRequest rotatedFontRequest(const Canvas& canvas, std::int16_t angle, 
     return req;
 }
 
-QFont fontFor(const RotatedFontRequest& req)
-{
-    return deviceFont(req.face, std::abs(req.height), req.weight);
-}
+QFont fontFor(const RotatedFontRequest& req) { return deviceFont(req.face, std::abs(req.height), req.weight); }
 
 namespace {
 
@@ -74,7 +70,6 @@ struct FontEntry {
     mutable QHash<quint64, GlyphMask> glyphs;
 };
 
-
 const FontEntry& fontEntry(const RotatedFontRequest& req)
 {
     // A tick uses two fonts (the circle lettering and the label): keep a few.
@@ -85,7 +80,8 @@ const FontEntry& fontEntry(const RotatedFontRequest& req)
     if (cache.size() >= 8)
         cache.clear();
     const QFont f = fontFor(req);
-    cache.push_back(std::make_unique<FontEntry>(FontEntry{req.face, req.height, req.weight, f, QFontMetrics(f), {}, {}}));
+    cache.push_back(
+        std::make_unique<FontEntry>(FontEntry{req.face, req.height, req.weight, f, QFontMetrics(f), {}, {}}));
     return *cache.back();
 }
 
@@ -115,8 +111,8 @@ void beginText(QPainter& p, Canvas& canvas)
 
 // Steps 3 to 5 of DrawRotatedText on an open painter: the position, then the text in the
 // requested (rotated) font and ForeColor.
-void printRotated(QPainter& p, Canvas& canvas, const RotatedFontRequest& req, std::int16_t x,
-                  std::int16_t y, const QString& text)
+void printRotated(QPainter& p, Canvas& canvas, const RotatedFontRequest& req, std::int16_t x, std::int16_t y,
+                  const QString& text)
 {
     canvas.setCurrentX(x);
     canvas.setCurrentY(y);
@@ -188,8 +184,7 @@ const GlyphMask& glyphMask(const FontEntry& fe, QChar ch, int tenths)
 // printRotated for one character, from the rendered-character cache: the same pixels in
 // ForeColor, without a painter or a glyph lookup per character. False when the character must
 // be drawn directly.
-bool printCharacterCached(Canvas& canvas, const RotatedFontRequest& req, std::int16_t x,
-                          std::int16_t y, QChar ch)
+bool printCharacterCached(Canvas& canvas, const RotatedFontRequest& req, std::int16_t x, std::int16_t y, QChar ch)
 {
     const FontEntry& fe = fontEntry(req);
     const int tenths = ((req.escapement % 3600) + 3600) % 3600;
@@ -239,8 +234,8 @@ float TextWidth(const Canvas& canvas, const QString& text)
     return static_cast<float>(*it) * canvas.TwipsPerPixelX();
 }
 
-void DrawRotatedText(std::int16_t angle, Canvas& canvas, const QString& face, float size,
-                     std::int16_t x, std::int16_t y, const QString& text)
+void DrawRotatedText(std::int16_t angle, Canvas& canvas, const QString& face, float size, std::int16_t x,
+                     std::int16_t y, const QString& text)
 {
     const RotatedFontRequest req = rotatedFontRequest(canvas, angle, face, size);
     QPainter p;
@@ -249,10 +244,7 @@ void DrawRotatedText(std::int16_t angle, Canvas& canvas, const QString& face, fl
     printRotated(p, canvas, req, x, y, text);
 }
 
-std::int32_t arcScale(std::int32_t r)
-{
-    return toInt32(r * 3.14159 * 2 / 360);
-}
+std::int32_t arcScale(std::int32_t r) { return toInt32(r * 3.14159 * 2 / 360); }
 
 double centredStartAngle(float textWidthTwips, std::int32_t d)
 {
@@ -273,9 +265,8 @@ std::vector<QString> charactersOf(const QString& text)
     return out;
 }
 
-double forEachCirclePlacement(const Canvas& canvas, const QString& text, std::int32_t cx,
-                              std::int32_t cy, std::int32_t r, double start,
-                              const std::function<void(const CirclePlacement&)>& visit)
+double forEachCirclePlacement(const Canvas& canvas, const QString& text, std::int32_t cx, std::int32_t cy,
+                              std::int32_t r, double start, const std::function<void(const CirclePlacement&)>& visit)
 {
     const std::int32_t d = arcScale(r);
     if (start == -1)
@@ -291,8 +282,7 @@ double forEachCirclePlacement(const Canvas& canvas, const QString& text, std::in
         p.cellAngle = start + prefixWidth / static_cast<double>(d);
         std::int32_t x = 0, y = 0;
         PolarPoint(cx, cy, p.cellAngle, r, r, x, y);
-        p.middleAngle =
-            start + (prefixWidth + static_cast<double>(TextWidth(canvas, p.character)) * 0.5) / d;
+        p.middleAngle = start + (prefixWidth + static_cast<double>(TextWidth(canvas, p.character)) * 0.5) / d;
         p.rotation = toInt16(360.0 - p.middleAngle);
         p.x = toInt16(x);
         p.y = toInt16(y);
@@ -303,8 +293,8 @@ double forEachCirclePlacement(const Canvas& canvas, const QString& text, std::in
     return start;
 }
 
-void DrawTextOnCircle(Canvas& canvas, const QString& text, std::int32_t cx, std::int32_t cy,
-                      std::int32_t r, double start)
+void DrawTextOnCircle(Canvas& canvas, const QString& text, std::int32_t cx, std::int32_t cy, std::int32_t r,
+                      double start)
 {
     const QString face = canvas.FontName();
     const float size = canvas.FontSize();

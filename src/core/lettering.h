@@ -30,8 +30,7 @@ std::int16_t escapementOf(std::int16_t angle);
 
 // Step 1 of DrawRotatedText: height round(size * -20 / TwipsPerPixelY), escapement angle * 10
 // (OverflowError beyond the 16-bit range), weight 800 if FontBold else 400.
-RotatedFontRequest rotatedFontRequest(const Canvas& canvas, std::int16_t angle, const QString& face,
-                                      float size);
+RotatedFontRequest rotatedFontRequest(const Canvas& canvas, std::int16_t angle, const QString& face, float size);
 
 // The font used both to measure and to print with a request (unrotated).
 QFont fontFor(const RotatedFontRequest& req);
@@ -39,8 +38,8 @@ QFont fontFor(const RotatedFontRequest& req);
 // TextWidth of the canvas font, in twips: the same font object that printing uses.
 float TextWidth(const Canvas& canvas, const QString& text);
 
-void DrawRotatedText(std::int16_t angle, Canvas& canvas, const QString& face, float size,
-                     std::int16_t x, std::int16_t y, const QString& text);
+void DrawRotatedText(std::int16_t angle, Canvas& canvas, const QString& face, float size, std::int16_t x,
+                     std::int16_t y, const QString& text);
 
 // Angle arithmetic of DrawTextOnCircle, exposed for tests.
 std::int32_t arcScale(std::int32_t r); // d = round(r * 3.14159 * 2 / 360)
@@ -66,12 +65,11 @@ std::vector<QString> charactersOf(const QString& text);
 // overflow of a position, a rotation or the rotation's escapement ends the walk at that
 // character (the ones visited stay visited); DivisionByZero for r <= 28 before any visit.
 // Returns the start angle used.
-double forEachCirclePlacement(const Canvas& canvas, const QString& text, std::int32_t cx,
-                              std::int32_t cy, std::int32_t r, double start,
-                              const std::function<void(const CirclePlacement&)>& visit);
+double forEachCirclePlacement(const Canvas& canvas, const QString& text, std::int32_t cx, std::int32_t cy,
+                              std::int32_t r, double start, const std::function<void(const CirclePlacement&)>& visit);
 
-void DrawTextOnCircle(Canvas& canvas, const QString& text, std::int32_t cx, std::int32_t cy,
-                      std::int32_t r, double start);
+void DrawTextOnCircle(Canvas& canvas, const QString& text, std::int32_t cx, std::int32_t cy, std::int32_t r,
+                      double start);
 
 // DrawTextOnCircle keeps each character it renders (per font and rotation) and sets the same
 // pixels again instead of drawing; tests switch that off to compare the two.

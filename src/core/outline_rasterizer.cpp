@@ -7,14 +7,13 @@
 
 namespace zovex {
 
-std::int64_t OutlineBatch::add(int imageWidth, int imageHeight, std::span<const PixelPoint> pts,
-                               int width, Rop2 op, std::uint32_t pen)
+std::int64_t OutlineBatch::add(int imageWidth, int imageHeight, std::span<const PixelPoint> pts, int width, Rop2 op,
+                               std::uint32_t pen)
 {
     const std::size_t begin = m_spans.size();
-    const std::int64_t combined =
-        detail::integerBuilderTakes(pts, width, imageWidth)
-            ? detail::appendSpansInteger(imageWidth, imageHeight, pts, width, m_spans)
-            : detail::appendSpansGeneral(imageWidth, imageHeight, pts, width, m_spans);
+    const std::int64_t combined = detail::integerBuilderTakes(pts, width, imageWidth)
+                                      ? detail::appendSpansInteger(imageWidth, imageHeight, pts, width, m_spans)
+                                      : detail::appendSpansGeneral(imageWidth, imageHeight, pts, width, m_spans);
     if (m_spans.size() > begin)
         m_outlines.push_back({op, pen, begin, m_spans.size(), m_spans[begin].row, m_spans.back().row});
     return combined;
@@ -84,8 +83,8 @@ void OutlineBatch::apply(QImage& image, const std::uint32_t* fill)
     clear();
 }
 
-std::int64_t strokeClosedPolygon(QImage& image, std::span<const PixelPoint> pts, int width,
-                                 Rop2 op, std::uint32_t penPixel)
+std::int64_t strokeClosedPolygon(QImage& image, std::span<const PixelPoint> pts, int width, Rop2 op,
+                                 std::uint32_t penPixel)
 {
     thread_local OutlineBatch batch;
     batch.clear();

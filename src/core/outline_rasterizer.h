@@ -44,8 +44,8 @@ class OutlineBatch {
 public:
     // Computes the outline's pixels on an image of imageWidth x imageHeight and queues them.
     // Returns the number of pixels it will combine.
-    std::int64_t add(int imageWidth, int imageHeight, std::span<const PixelPoint> pts, int width,
-                     Rop2 op, std::uint32_t pen);
+    std::int64_t add(int imageWidth, int imageHeight, std::span<const PixelPoint> pts, int width, Rop2 op,
+                     std::uint32_t pen);
     bool empty() const { return m_outlines.empty(); }
     std::size_t spanCount() const { return m_spans.size(); }
     void clear();
@@ -67,8 +67,8 @@ private:
 
 // Strokes the closed outline pts[0] -> ... -> pts[n-1] -> pts[0] on an RGB32 image.
 // Fewer than two points draw nothing. Returns the number of pixels combined.
-std::int64_t strokeClosedPolygon(QImage& image, std::span<const PixelPoint> pts, int width,
-                                 Rop2 op, std::uint32_t penPixel);
+std::int64_t strokeClosedPolygon(QImage& image, std::span<const PixelPoint> pts, int width, Rop2 op,
+                                 std::uint32_t penPixel);
 
 // Slow, exact reference for tests: whether the centre of pixel (px, py) is covered by the
 // stroke under the rules above, decided per pixel against every edge in exact integer

@@ -20,10 +20,10 @@ namespace zovex::detail {
 
 bool integerBuilderTakes(std::span<const PixelPoint> pts, int width, int imageWidth);
 
-std::int64_t appendSpansInteger(int imageWidth, int imageHeight, std::span<const PixelPoint> pts,
-                                int width, std::vector<RowSpan>& out);
+std::int64_t appendSpansInteger(int imageWidth, int imageHeight, std::span<const PixelPoint> pts, int width,
+                                std::vector<RowSpan>& out);
 
-std::int64_t appendSpansGeneral(int imageWidth, int imageHeight, std::span<const PixelPoint> pts,
-                                int width, std::vector<RowSpan>& out);
+std::int64_t appendSpansGeneral(int imageWidth, int imageHeight, std::span<const PixelPoint> pts, int width,
+                                std::vector<RowSpan>& out);
 
 } // namespace zovex::detail

@@ -15,8 +15,7 @@ using simd::vmin;
 // Vertex products, band and slab numerators and their quotients are held in 32-bit lanes:
 // the largest, a slab numerator L - dya dy + |dx|, stays below 2^31 within the limits.
 static_assert(2 * std::int64_t(2 * kCoordinateLimit) * (2 * kCoordinateLimit) +
-                      std::int64_t(2 * kCoordinateLimit + kWidthLimit) * (2 * kCoordinateLimit) +
-                      2 * kCoordinateLimit <
+                      std::int64_t(2 * kCoordinateLimit + kWidthLimit) * (2 * kCoordinateLimit) + 2 * kCoordinateLimit <
                   (std::int64_t(1) << 31),
               "bounds of capsules within the limits must fit 32-bit lanes");
 
@@ -288,8 +287,7 @@ bool buildCapsuleColumns(int W, int H, std::span<const PixelPoint> pts, int widt
 }
 
 ZOVEX_CLONES
-std::int64_t appendSpansInteger(int W, int H, std::span<const PixelPoint> pts, int width,
-                                std::vector<RowSpan>& out)
+std::int64_t appendSpansInteger(int W, int H, std::span<const PixelPoint> pts, int width, std::vector<RowSpan>& out)
 {
     if (pts.size() < 2 || width < 1 || W <= 0 || H <= 0)
         return 0;
@@ -311,8 +309,7 @@ bool integerBuilderTakes(std::span<const PixelPoint> pts, int width, int imageWi
     if (width < 1 || width > kWidthLimit || imageWidth > kImageWidthLimit || pts.size() > kCapsuleLimit)
         return false;
     for (const PixelPoint& p : pts)
-        if (p.x < -kCoordinateLimit || p.x > kCoordinateLimit || p.y < -kCoordinateLimit ||
-            p.y > kCoordinateLimit)
+        if (p.x < -kCoordinateLimit || p.x > kCoordinateLimit || p.y < -kCoordinateLimit || p.y > kCoordinateLimit)
             return false;
     return true;
 }
@@ -343,12 +340,13 @@ namespace {
 // capsules that join on row y or joined since the last row swept key by key. Capsules past
 // their last row drop out; liveUntil becomes the least last row of those that stay.
 [[gnu::always_inline]] inline std::size_t orderRow(std::int32_t y, const std::uint32_t* const* __restrict rowOf,
-                                                   const SweepKey* keys, std::size_t live,
-                                                   const Join* __restrict joins, std::size_t count,
-                                                   std::size_t& joined, SweepKey* next, std::int32_t& liveUntil)
+                                                   const SweepKey* keys, std::size_t live, const Join* __restrict joins,
+                                                   std::size_t count, std::size_t& joined, SweepKey* next,
+                                                   std::int32_t& liveUntil)
 {
     std::size_t m = 0;
-    auto take = [&](CapsuleTag tag) __attribute__((always_inline)) {
+    auto take = [&](CapsuleTag tag) __attribute__((always_inline))
+    {
         if (y > tag.lastRow())
             return;
         liveUntil = std::min(liveUntil, tag.lastRow());
@@ -409,12 +407,13 @@ struct LaneRuns {
 [[gnu::always_inline]] inline std::int32_t mergeGroup(std::int32_t y, std::int32_t rows,
                                                       const std::uint32_t* const* __restrict rowOf,
                                                       const SweepKey* keys, std::size_t live, std::size_t count,
-                                                      std::uint32_t* __restrict laneRuns,
-                                                      RowSpan* __restrict run, std::size_t& runCount)
+                                                      std::uint32_t* __restrict laneRuns, RowSpan* __restrict run,
+                                                      std::size_t& runCount)
 {
     const V8i valid = simd::kLanes < rows;
     LaneRuns lanes{laneRuns, simd::kLanes * static_cast<std::int32_t>(count)};
-    auto spansOf = [&](std::size_t j) __attribute__((always_inline)) {
+    auto spansOf = [&](std::size_t j) __attribute__((always_inline))
+    {
         return simd::load<V8i>(rowOf[keys[j].capsule()] + y);
     };
     V8i v = spansOf(0);
@@ -444,10 +443,11 @@ struct LaneRuns {
     return good;
 }
 
-ZOVEX_CLONES [[gnu::noinline]] std::size_t
-sweepRows(const std::uint32_t* const* __restrict rowOf, const Join* __restrict joins, std::size_t count,
-          std::int32_t top, std::int32_t bottom, const RowBounds& bounds, SweepKey* keys, SweepKey* next,
-          std::uint32_t* __restrict laneRuns, RowSpan* __restrict run)
+ZOVEX_CLONES [[gnu::noinline]] std::size_t sweepRows(const std::uint32_t* const* __restrict rowOf,
+                                                     const Join* __restrict joins, std::size_t count, std::int32_t top,
+                                                     std::int32_t bottom, const RowBounds& bounds, SweepKey* keys,
+                                                     SweepKey* next, std::uint32_t* __restrict laneRuns,
+                                                     RowSpan* __restrict run)
 {
     std::size_t live = 0, joined = 0, runCount = 0;
     for (std::int32_t y = top; y <= bottom; ++y) {
@@ -471,7 +471,8 @@ sweepRows(const std::uint32_t* const* __restrict rowOf, const Join* __restrict j
             std::int32_t rows = 0; // and up to the next row that is one run
             while (rows < most && !bounds.oneRun(static_cast<std::size_t>(from + rows - top)))
                 ++rows;
-            const std::int32_t done = rows < 2 ? 0 : mergeGroup(from, rows, rowOf, keys, live, count, laneRuns, run, runCount);
+            const std::int32_t done =
+                rows < 2 ? 0 : mergeGroup(from, rows, rowOf, keys, live, count, laneRuns, run, runCount);
             y += done;
             if (done < rows || done == 0)
                 break;
@@ -492,8 +493,8 @@ std::size_t sweepCapsuleColumns(const CapsuleColumns& c, SweepScratch& s)
     const std::size_t most = c.store.size() + static_cast<std::size_t>(c.bottom - c.top + 1) + 1;
     if (s.runs.size() < most)
         s.runs.resize(most);
-    return sweepRows(c.rowOf.data(), c.joins.data(), count, c.top, c.bottom, c.bounds, s.keys.data(),
-                     s.next.data(), s.laneRuns.data(), s.runs.data());
+    return sweepRows(c.rowOf.data(), c.joins.data(), count, c.top, c.bottom, c.bounds, s.keys.data(), s.next.data(),
+                     s.laneRuns.data(), s.runs.data());
 }
 
 } // namespace zovex::detail

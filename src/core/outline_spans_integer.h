@@ -109,7 +109,10 @@ struct CapsuleTag {
 struct SweepKey {
     std::uint64_t bits;
 
-    static constexpr SweepKey make(std::uint32_t span, CapsuleTag tag) { return {(std::uint64_t(span) << 32) | tag.bits}; }
+    static constexpr SweepKey make(std::uint32_t span, CapsuleTag tag)
+    {
+        return {(std::uint64_t(span) << 32) | tag.bits};
+    }
     constexpr std::uint32_t span() const { return static_cast<std::uint32_t>(bits >> 32); }
     constexpr std::int32_t first() const { return PackedSpan::first(span()); }
     constexpr std::int32_t end() const { return PackedSpan::end(span()); }
@@ -209,7 +212,8 @@ struct RowBounds {
         V8i forLeast = packed, forGreatest = packed;
         if (valid < 8) {
             const V8i in = simd::kLanes < valid;
-            forLeast = in ? packed : V8i{} + static_cast<std::int32_t>(PackedSpan::pack(kImageWidthLimit, kImageWidthLimit));
+            forLeast =
+                in ? packed : V8i{} + static_cast<std::int32_t>(PackedSpan::pack(kImageWidthLimit, kImageWidthLimit));
             forGreatest = in ? packed : V8i{};
         }
         using simd::V16s;

@@ -123,8 +123,7 @@ std::int64_t sortAndMerge(std::vector<RowSpan>& spans, std::vector<RowSpan>& out
 
 } // namespace
 
-std::int64_t appendSpansGeneral(int W, int H, std::span<const PixelPoint> pts, int width,
-                                std::vector<RowSpan>& out)
+std::int64_t appendSpansGeneral(int W, int H, std::span<const PixelPoint> pts, int width, std::vector<RowSpan>& out)
 {
     const std::size_t n = pts.size();
     if (n < 2 || width < 1 || W <= 0 || H <= 0)
@@ -178,8 +177,7 @@ int infinitesimalSign(i128 A, i128 B, i128 C)
 
 bool capsuleCoversRef(PixelPoint a, PixelPoint b, int width, int px, int py)
 {
-    if (2 * static_cast<std::int64_t>(py) >=
-        2 * static_cast<std::int64_t>(std::max(a.y, b.y)) + width)
+    if (2 * static_cast<std::int64_t>(py) >= 2 * static_cast<std::int64_t>(std::max(a.y, b.y)) + width)
         return false;
     const i128 w2 = i128(width) * width;
     // |p + (eps,0) - q|^2 <= w^2/4, i.e. 4 ex^2 + 4 ey^2 - w^2 + eps 8 ex + eps^2 4 <= 0

@@ -71,8 +71,7 @@ template <Rop2 Op>
 }
 
 template <Rop2 Op>
-void spansLoop(std::uint32_t pen, std::uint32_t* image, std::ptrdiff_t stride, const RowSpan* spans,
-               std::size_t n)
+void spansLoop(std::uint32_t pen, std::uint32_t* image, std::ptrdiff_t stride, const RowSpan* spans, std::size_t n)
 {
     const Pens pens{V16{} + pen, V8{} + pen, V4{} + pen, pen};
     for (std::size_t s = 0; s < n; ++s)
@@ -80,8 +79,8 @@ void spansLoop(std::uint32_t pen, std::uint32_t* image, std::ptrdiff_t stride, c
 }
 
 template <Rop2 Op>
-void dispatchSpansOne(Rop2 op, std::uint32_t pen, std::uint32_t* image, std::ptrdiff_t stride,
-                      const RowSpan* spans, std::size_t n, bool& done)
+void dispatchSpansOne(Rop2 op, std::uint32_t pen, std::uint32_t* image, std::ptrdiff_t stride, const RowSpan* spans,
+                      std::size_t n, bool& done)
 {
     if (!done && op == Op) {
         spansLoop<Op>(pen, image, stride, spans, n);
@@ -90,8 +89,8 @@ void dispatchSpansOne(Rop2 op, std::uint32_t pen, std::uint32_t* image, std::ptr
 }
 
 template <int... I>
-void dispatchSpans(Rop2 op, std::uint32_t pen, std::uint32_t* image, std::ptrdiff_t stride,
-                   const RowSpan* spans, std::size_t n, std::integer_sequence<int, I...>)
+void dispatchSpans(Rop2 op, std::uint32_t pen, std::uint32_t* image, std::ptrdiff_t stride, const RowSpan* spans,
+                   std::size_t n, std::integer_sequence<int, I...>)
 {
     bool done = false;
     (dispatchSpansOne<static_cast<Rop2>(I + 1)>(op, pen, image, stride, spans, n, done), ...);
@@ -100,8 +99,8 @@ void dispatchSpans(Rop2 op, std::uint32_t pen, std::uint32_t* image, std::ptrdif
 } // namespace
 
 ZOVEX_SPAN_CLONES
-void rop2Spans(Rop2 op, std::uint32_t pen, std::uint32_t* image, std::ptrdiff_t stride,
-               const RowSpan* spans, std::size_t n)
+void rop2Spans(Rop2 op, std::uint32_t pen, std::uint32_t* image, std::ptrdiff_t stride, const RowSpan* spans,
+               std::size_t n)
 {
     dispatchSpans(op, pen, image, stride, spans, n, std::make_integer_sequence<int, 16>{});
 }

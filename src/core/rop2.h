@@ -34,22 +34,38 @@ template <Rop2 Op, class T>
 [[gnu::always_inline]] constexpr T rop2Apply(T p, T d)
 {
     T r = d;
-    if constexpr (Op == Rop2::Black) r = d ^ d;
-    else if constexpr (Op == Rop2::NotMergePen) r = ~(p | d);
-    else if constexpr (Op == Rop2::MaskNotPen) r = ~p & d;
-    else if constexpr (Op == Rop2::NotCopyPen) r = ~p;
-    else if constexpr (Op == Rop2::MaskPenNot) r = p & ~d;
-    else if constexpr (Op == Rop2::Not) r = ~d;
-    else if constexpr (Op == Rop2::XorPen) r = p ^ d;
-    else if constexpr (Op == Rop2::NotMaskPen) r = ~(p & d);
-    else if constexpr (Op == Rop2::MaskPen) r = p & d;
-    else if constexpr (Op == Rop2::NotXorPen) r = ~(p ^ d);
-    else if constexpr (Op == Rop2::Nop) r = d;
-    else if constexpr (Op == Rop2::MergeNotPen) r = ~p | d;
-    else if constexpr (Op == Rop2::CopyPen) r = p;
-    else if constexpr (Op == Rop2::MergePenNot) r = p | ~d;
-    else if constexpr (Op == Rop2::MergePen) r = p | d;
-    else r = d | ~d;
+    if constexpr (Op == Rop2::Black)
+        r = d ^ d;
+    else if constexpr (Op == Rop2::NotMergePen)
+        r = ~(p | d);
+    else if constexpr (Op == Rop2::MaskNotPen)
+        r = ~p & d;
+    else if constexpr (Op == Rop2::NotCopyPen)
+        r = ~p;
+    else if constexpr (Op == Rop2::MaskPenNot)
+        r = p & ~d;
+    else if constexpr (Op == Rop2::Not)
+        r = ~d;
+    else if constexpr (Op == Rop2::XorPen)
+        r = p ^ d;
+    else if constexpr (Op == Rop2::NotMaskPen)
+        r = ~(p & d);
+    else if constexpr (Op == Rop2::MaskPen)
+        r = p & d;
+    else if constexpr (Op == Rop2::NotXorPen)
+        r = ~(p ^ d);
+    else if constexpr (Op == Rop2::Nop)
+        r = d;
+    else if constexpr (Op == Rop2::MergeNotPen)
+        r = ~p | d;
+    else if constexpr (Op == Rop2::CopyPen)
+        r = p;
+    else if constexpr (Op == Rop2::MergePenNot)
+        r = p | ~d;
+    else if constexpr (Op == Rop2::MergePen)
+        r = p | d;
+    else
+        r = d | ~d;
     return r | 0xFF000000u;
 }
 
@@ -65,7 +81,7 @@ struct RowSpan {
 };
 
 // Combines the pixels of each span with the pen; row y of the image starts at image + stride * y.
-void rop2Spans(Rop2 op, std::uint32_t pen, std::uint32_t* image, std::ptrdiff_t stride,
-               const RowSpan* spans, std::size_t n);
+void rop2Spans(Rop2 op, std::uint32_t pen, std::uint32_t* image, std::ptrdiff_t stride, const RowSpan* spans,
+               std::size_t n);
 
 } // namespace zovex

@@ -25,17 +25,16 @@ StarDecomposition decomposeStar(std::int16_t n)
     return d;
 }
 
-void PolarPoint(std::int32_t cx, std::int32_t cy, double angle, std::int32_t rx, std::int32_t ry,
-                std::int32_t& x, std::int32_t& y)
+void PolarPoint(std::int32_t cx, std::int32_t cy, double angle, std::int32_t rx, std::int32_t ry, std::int32_t& x,
+                std::int32_t& y)
 {
     constexpr double K = kCircleConstant / 180.0;
     x = toInt32(cx + rx * std::sin(angle * K));
     y = toInt32(cy - ry * std::sin((angle + 90.0) * K));
 }
 
-std::vector<std::vector<PixelPoint>> starRingFigures(std::int32_t left, std::int32_t top,
-                                                     std::int32_t width, std::int32_t height,
-                                                     std::int16_t n, float twipsPerPixel)
+std::vector<std::vector<PixelPoint>> starRingFigures(std::int32_t left, std::int32_t top, std::int32_t width,
+                                                     std::int32_t height, std::int16_t n, float twipsPerPixel)
 {
     std::vector<std::vector<PixelPoint>> out;
     forEachStarFigure(left, top, width, height, n, twipsPerPixel, twipsPerPixel,
@@ -43,8 +42,8 @@ std::vector<std::vector<PixelPoint>> starRingFigures(std::int32_t left, std::int
     return out;
 }
 
-std::int64_t DrawStarRing(Canvas& canvas, std::int32_t left, std::int32_t top, std::int32_t width,
-                  std::int32_t height, std::int16_t n, Colour colour)
+std::int64_t DrawStarRing(Canvas& canvas, std::int32_t left, std::int32_t top, std::int32_t width, std::int32_t height,
+                          std::int16_t n, Colour colour)
 {
     const Colour saved = canvas.ForeColor();
     canvas.setForeColor(colour);

@@ -25,14 +25,14 @@ struct StarDecomposition {
 // n below 3 counts as 3.
 StarDecomposition decomposeStar(std::int16_t n);
 
-void PolarPoint(std::int32_t cx, std::int32_t cy, double angle, std::int32_t rx, std::int32_t ry,
-                std::int32_t& x, std::int32_t& y);
+void PolarPoint(std::int32_t cx, std::int32_t cy, double angle, std::int32_t rx, std::int32_t ry, std::int32_t& x,
+                std::int32_t& y);
 
 // Calls fn(std::span<const PixelPoint>) for each figure of the ring in drawing order, with the
 // vertices in pixels of the device context. Throws OverflowError where a conversion overflows.
 template <class Fn>
-void forEachStarFigure(std::int32_t left, std::int32_t top, std::int32_t width, std::int32_t height,
-                       std::int16_t n, float twipsPerPixelX, float twipsPerPixelY, Fn&& fn)
+void forEachStarFigure(std::int32_t left, std::int32_t top, std::int32_t width, std::int32_t height, std::int16_t n,
+                       float twipsPerPixelX, float twipsPerPixelY, Fn&& fn)
 {
     // An ordinary screen has a whole number of twips per pixel; a finer canvas keeps its exact
     // fraction (15 / S), so that its rings are those of the ordinary canvas S times larger.
@@ -63,14 +63,13 @@ void forEachStarFigure(std::int32_t left, std::int32_t top, std::int32_t width, 
 }
 
 // The figures as lists, for inspection.
-std::vector<std::vector<PixelPoint>> starRingFigures(std::int32_t left, std::int32_t top,
-                                                     std::int32_t width, std::int32_t height,
-                                                     std::int16_t n, float twipsPerPixel = 15.0f);
+std::vector<std::vector<PixelPoint>> starRingFigures(std::int32_t left, std::int32_t top, std::int32_t width,
+                                                     std::int32_t height, std::int16_t n, float twipsPerPixel = 15.0f);
 
 // Draws the ring in `colour` with the canvas's DrawWidth and DrawMode; ForeColor is restored
 // afterwards. Errors propagate, leaving the figures drawn so far (and ForeColor set).
 // Returns the number of pixels combined.
-std::int64_t DrawStarRing(Canvas& canvas, std::int32_t left, std::int32_t top, std::int32_t width,
-                  std::int32_t height, std::int16_t n, Colour colour);
+std::int64_t DrawStarRing(Canvas& canvas, std::int32_t left, std::int32_t top, std::int32_t width, std::int32_t height,
+                          std::int16_t n, Colour colour);
 
 } // namespace zovex

@@ -34,28 +34,30 @@ const DesignerDescription& designerDescription(int k)
 
 const QString& informationText()
 {
-    static const QString text = QStringList{
-        QStringLiteral("图案应用范围"),
-        QString(),
-        QStringLiteral("1：美术设计"),
-        QStringLiteral("2：建筑装饰"),
-        QStringLiteral("3：商标图案"),
-        QStringLiteral("4：纺织印染"),
-        QStringLiteral("5：陶瓷图案"),
-        QStringLiteral("6：美术教材"),
-        QStringLiteral(" "),
-        QString(),
-        QString(),
-        QString(),
-        QStringLiteral("软件简介"),
-        QString(),
-        QStringLiteral("1：全自动设计几何美术图案。"),
-        QStringLiteral("2: 图案应用非常广范。"),
-        QStringLiteral("3：设计量相当于几千名设计师工作量。"),
-        QStringLiteral("4：图案类形特别繁多。"),
-        QStringLiteral("5：是最佳艺术观赏品。"),
-        QStringLiteral("6：是最佳美术教材。"),
-    }.join(QStringLiteral("\r\n"));
+    static const QString text =
+        QStringList{
+            QStringLiteral("图案应用范围"),
+            QString(),
+            QStringLiteral("1：美术设计"),
+            QStringLiteral("2：建筑装饰"),
+            QStringLiteral("3：商标图案"),
+            QStringLiteral("4：纺织印染"),
+            QStringLiteral("5：陶瓷图案"),
+            QStringLiteral("6：美术教材"),
+            QStringLiteral(" "),
+            QString(),
+            QString(),
+            QString(),
+            QStringLiteral("软件简介"),
+            QString(),
+            QStringLiteral("1：全自动设计几何美术图案。"),
+            QStringLiteral("2: 图案应用非常广范。"),
+            QStringLiteral("3：设计量相当于几千名设计师工作量。"),
+            QStringLiteral("4：图案类形特别繁多。"),
+            QStringLiteral("5：是最佳艺术观赏品。"),
+            QStringLiteral("6：是最佳美术教材。"),
+        }
+            .join(QStringLiteral("\r\n"));
     return text;
 }
 

@@ -19,12 +19,12 @@ struct DesignerDescription {
     const char* formName = "";          // "Form1".."Form10"
     const char* categoryLabelName = ""; // the hidden label holding the category number
     const char* informationLabelName = "";
-    int clientWidthTwips = 18210;       // normal (restored) client area
+    int clientWidthTwips = 18210; // normal (restored) client area
     int clientHeightTwips = 12990;
     Visibility text2 = Visibility::Hidden;
     Visibility text3 = Visibility::Shown;
     WallpaperButton command19 = WallpaperButton::Absent;
-    double button1Points = 12.0;        // the font of the category button "1"
+    double button1Points = 12.0; // the font of the category button "1"
     bool fillsInformationEllipse = false;
 };
 

@@ -60,10 +60,7 @@ DesignerForm::DesignerForm(const Services& services, int category, WallpaperAcce
     (void)designerDescription(category); // rejects a category outside 1..10 here, not later
 }
 
-const DesignerDescription& DesignerForm::description() const
-{
-    return designerDescription(m_category);
-}
+const DesignerDescription& DesignerForm::description() const { return designerDescription(m_category); }
 
 DesignerWindow& DesignerForm::window() { return static_cast<DesignerWindow&>(widget()); }
 
@@ -103,8 +100,7 @@ DesignerWindow::DesignerWindow(DesignerForm& form)
     Timer1->setInterval(kNormalIntervalMs);
     // The tick itself waits its turn in the program's tick queue, so that input waiting is
     // served between any two ticks of all windows.
-    connect(Timer1, &QTimer::timeout, this,
-            [this] { m_services.ticks.request(this, [this] { Timer1_Timer(); }); });
+    connect(Timer1, &QTimer::timeout, this, [this] { m_services.ticks.request(this, [this] { Timer1_Timer(); }); });
     Timer1->start();
 }
 
@@ -130,7 +126,7 @@ const ControlRow kCommand1[3] = {
 
 constexpr TwipsBox kPicture1{0, 0, 12915, 12915};
 constexpr TwipsBox kImages[5] = {
-    {13050, 120, 5775, 5775}, {18840, 120, 2565, 2565}, {18840, 2700, 1635, 1635},
+    {13050, 120, 5775, 5775},  {18840, 120, 2565, 2565}, {18840, 2700, 1635, 1635},
     {18840, 4350, 1035, 1035}, {18840, 5400, 480, 480},
 };
 
@@ -139,14 +135,20 @@ const Control kPanelTop[] = {
     {{"Label2", ControlKind::Label, {13680, 6120, 3735, 375}, "ZovexTessaly控制器", RGB(255, 192, 128), {}, kBold10_5},
      &W::Label2},
     {{"Check2", ControlKind::CheckBox, {13470, 6510, 1335, 255}, "暂停", RGB(255, 0, 0), RGB(64, 0, 64), kBold9},
-     &W::Check2, &W::Check2_Click},
+     &W::Check2,
+     &W::Check2_Click},
     {{"Command2", ControlKind::ColourButton, {13260, 6900, 1245, 375}, "保存图案", {}, kCommandFace},
-     &W::Command2, &W::Command2_Click, kStatements},
+     &W::Command2,
+     &W::Command2_Click,
+     kStatements},
     {{"Command3", ControlKind::ColourButton, {13260, 7350, 1245, 375}, "打印图案", {}, kCommandFace},
-     &W::Command3, &W::Command3_Click},
-    {{"Label3", ControlKind::Label, {14730, 6990, 1425, 345}, "宽度方案选择", RGB(255, 255, 128), {}, kBold9}, &W::Label3},
+     &W::Command3,
+     &W::Command3_Click},
+    {{"Label3", ControlKind::Label, {14730, 6990, 1425, 345}, "宽度方案选择", RGB(255, 255, 128), {}, kBold9},
+     &W::Label3},
     {{"Combo1", ControlKind::ComboBox, {14730, 7410, 1455, 300}, "", RGB(0, 0, 255), RGB(192, 255, 255)}, &W::Combo1},
-    {{"Label4", ControlKind::Label, {16350, 6990, 1455, 315}, "配色方案选择", RGB(255, 255, 128), {}, kBold9}, &W::Label4},
+    {{"Label4", ControlKind::Label, {16350, 6990, 1455, 315}, "配色方案选择", RGB(255, 255, 128), {}, kBold9},
+     &W::Label4},
     {{"Combo2", ControlKind::ComboBox, {16350, 7410, 1455, 300}, "", RGB(0, 0, 255), RGB(192, 255, 255)}, &W::Combo2},
     {{"Label6", ControlKind::Label, {13740, 7860, 1725, 375}, "大类选择 已选择", RGB(255, 128, 0), {}, kBold10_5},
      &W::Label6},
@@ -165,8 +167,13 @@ ControlRow categoryButtonRow(int j, double button1Points)
                                          "Command13", "Command14", "Command15", "Command16", "Command17"};
     const double left = 13740 + 750 * ((j - 1) % 5);
     const double top = j <= 5 ? 8250 : 8850;
-    return {names[j - 1].constData(), ControlKind::ColourButton, {left, top, 495, 495}, QString::number(j), {},
-            RGB(0, 192, 0), {j == 1 ? button1Points : 12.0, true}};
+    return {names[j - 1].constData(),
+            ControlKind::ColourButton,
+            {left, top, 495, 495},
+            QString::number(j),
+            {},
+            RGB(0, 192, 0),
+            {j == 1 ? button1Points : 12.0, true}};
 }
 
 // From the speed control down to the three texts.
@@ -176,13 +183,17 @@ const Control kPanelBottom[] = {
     {{"Label9", ControlKind::Label, {13320, 9900, 885, 375}, "设计总量", RGB(255, 0, 0), {}, kBold9}, &W::Label9},
     {{"Label11", ControlKind::Label, {14160, 9900, 2565, 285}, "", RGB(0, 0, 128), RGB(192, 255, 192)}, &W::Label11},
     {{"Command4", ControlKind::ColourButton, {13350, 10470, 915, 375}, "正常", {}, RGB(128, 128, 255)},
-     &W::Command4, &W::Command4_Click},
+     &W::Command4,
+     &W::Command4_Click},
     {{"Command5", ControlKind::ColourButton, {14430, 10470, 945, 375}, "快速", {}, RGB(255, 128, 255)},
-     &W::Command5, &W::Command5_Click},
+     &W::Command5,
+     &W::Command5_Click},
     {{"Command6", ControlKind::ColourButton, {15540, 10470, 915, 375}, "高速", {}, RGB(255, 128, 0)},
-     &W::Command6, &W::Command6_Click},
+     &W::Command6,
+     &W::Command6_Click},
     {{"Command7", ControlKind::ColourButton, {16620, 10470, 915, 375}, "慢速", {}, RGB(0, 128, 128)},
-     &W::Command7, &W::Command7_Click},
+     &W::Command7,
+     &W::Command7_Click},
     {{"Text2", ControlKind::TextBox, {13230, 11220, 4575, 345}, defaultText2(), RGB(0, 0, 192), RGB(192, 255, 192)},
      &W::Text2},
     {{"Text3", ControlKind::TextBox, {13230, 11670, 4575, 345}, defaultText3(), RGB(0, 0, 192), RGB(192, 255, 192)},
@@ -194,11 +205,13 @@ const Control kPanelBottom[] = {
 // Right of the panel; Command19 only where the window has it.
 const Control kRightColumn[] = {
     {{"Command18", ControlKind::ColourButton, {20010, 5490, 1245, 375}, "剪裁保存", {}, kCommandFace},
-     &W::Command18, &W::Command18_Click},
+     &W::Command18,
+     &W::Command18_Click},
 };
 const Control kCommand19[] = {
     {{"Command19", ControlKind::ColourButton, {20010, 5040, 1245, 375}, "高速排版", {}, kCommandFace},
-     &W::Command19, &W::Command19_Click},
+     &W::Command19,
+     &W::Command19_Click},
 };
 
 // The decorative shapes of the form, under every control of the panel.
@@ -257,14 +270,18 @@ void DesignerWindow::buildControls()
     Text3->setVisible(d.text3 == Visibility::Shown);
 
     // The label keeps the system's CR LF text; on screen a line break is a line feed.
-    informationLabel = buildControl<QLabel>(
-        *this, {d.informationLabelName, ControlKind::Label, {18030, 7170, 3300, 3800},
-                QString(informationText()).replace(QStringLiteral("\r\n"), QStringLiteral("\n")), RGB(192, 192, 255)});
+    informationLabel =
+        buildControl<QLabel>(*this, {d.informationLabelName,
+                                     ControlKind::Label,
+                                     {18030, 7170, 3300, 3800},
+                                     QString(informationText()).replace(QStringLiteral("\r\n"), QStringLiteral("\n")),
+                                     RGB(192, 192, 255)});
     informationLabel->setWordWrap(true);
     // The substitute face for 宋体 has taller lines than 宋体 itself: grow downwards (the
     // window has room below) rather than cut the last lines off.
-    informationLabel->resize(informationLabel->width(),
-                             std::max(informationLabel->height(), informationLabel->heightForWidth(informationLabel->width())));
+    informationLabel->resize(
+        informationLabel->width(),
+        std::max(informationLabel->height(), informationLabel->heightForWidth(informationLabel->width())));
 
     buildWindowControls(*this, kRightColumn);
     if (d.command19 == WallpaperButton::PresentHidden) {
@@ -279,8 +296,8 @@ void DesignerWindow::buildControls()
 void DesignerWindow::setFocusOrder()
 {
     // The strip heads the order, so "Polygon Star" has the focus when the window first shows.
-    std::vector<QWidget*> order = {Command1[1], Text1, Command1[0], Command1[2], Check2, Command2, Command3,
-                                   Combo1,      Combo2};
+    std::vector<QWidget*> order = {Command1[1], Text1,    Command1[0], Command1[2], Check2,
+                                   Command2,    Command3, Combo1,      Combo2};
     order.insert(order.end(), categoryButtons.begin(), categoryButtons.end());
     order.insert(order.end(), {Command4, Command5, Command6, Command7, Text2, Text3, Text4, Command18});
     for (std::size_t i = 0; i + 1 < order.size(); ++i)
@@ -385,7 +402,6 @@ void DesignerWindow::showCategory(int j)
     }
 }
 
-
 void DesignerWindow::stopTimer1()
 {
     Timer1->stop();
@@ -429,10 +445,8 @@ void registerDesignerWindows(const Services& services, WallpaperAccess access)
     WindowRegistry& registry = services.windows;
     for (int k = 1; k <= 10; ++k) {
         if (!registry.hasKind(designerKind(k)))
-            registry.registerKind(designerKind(k),
-                                  [services, k, access] {
-                                      return std::make_unique<DesignerForm>(services, k, access);
-                                  });
+            registry.registerKind(
+                designerKind(k), [services, k, access] { return std::make_unique<DesignerForm>(services, k, access); });
     }
 }
 

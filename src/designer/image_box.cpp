@@ -4,10 +4,7 @@
 
 namespace zovex {
 
-ImageBox::ImageBox(QWidget* parent) : QWidget(parent)
-{
-    setFocusPolicy(Qt::NoFocus);
-}
+ImageBox::ImageBox(QWidget* parent) : QWidget(parent) { setFocusPolicy(Qt::NoFocus); }
 
 void ImageBox::setPicture(const QImage& picture)
 {

@@ -4,8 +4,8 @@
 // Contract: a document is opened by its first drawing and sent by EndDoc as one page. A picture
 // is placed with its top-left corner at the origin of the printable area, at its own physical
 // size (one picture pixel = 1/96 inch; a picture that records more than 96 dpi, at that density),
-// cut off at the edges of the printable area; there is no printer dialog. EndDoc with nothing drawn sends nothing. Every call reports failure by its
-// result and never throws.
+// cut off at the edges of the printable area; there is no printer dialog. EndDoc with nothing drawn sends nothing.
+// Every call reports failure by its result and never throws.
 #pragma once
 
 #include <QImage>

@@ -14,7 +14,16 @@
 namespace zovex {
 
 enum class WindowKind : int {
-    Form1 = 1, Form2, Form3, Form4, Form5, Form6, Form7, Form8, Form9, Form10,
+    Form1 = 1,
+    Form2,
+    Form3,
+    Form4,
+    Form5,
+    Form6,
+    Form7,
+    Form8,
+    Form9,
+    Form10,
     Form20,  // screen-region capture
     Form30,  // wallpaper layout
     Form40,  // zoom and crop

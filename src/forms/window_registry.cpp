@@ -131,10 +131,7 @@ void Form::Unload()
     w->deleteLater();
 }
 
-void WindowRegistry::registerKind(WindowKind kind, Factory factory)
-{
-    m_factories[kind] = std::move(factory);
-}
+void WindowRegistry::registerKind(WindowKind kind, Factory factory) { m_factories[kind] = std::move(factory); }
 
 Form& WindowRegistry::form(WindowKind kind)
 {

@@ -44,13 +44,12 @@ const Category& category(int k)
 const QStringList& lineWidthItems()
 {
     static const QStringList items = {
-        QStringLiteral("2"),  QStringLiteral("3"),  QStringLiteral("4"),  QStringLiteral("5"),
-        QStringLiteral("6"),  QStringLiteral("7"),  QStringLiteral("8"),  QStringLiteral("9"),
-        QStringLiteral("10"), QStringLiteral("11"), QStringLiteral("12"), QStringLiteral("13"),
-        QStringLiteral("14"), QStringLiteral("15"), QStringLiteral("16"), QStringLiteral("17"),
-        QStringLiteral("18"), QStringLiteral("19"), QStringLiteral("20"), QStringLiteral("30"),
-        QStringLiteral("40"), QStringLiteral("50"), QStringLiteral("60"), QStringLiteral("70"),
-        QStringLiteral("80"), QStringLiteral("90"),
+        QStringLiteral("2"),  QStringLiteral("3"),  QStringLiteral("4"),  QStringLiteral("5"),  QStringLiteral("6"),
+        QStringLiteral("7"),  QStringLiteral("8"),  QStringLiteral("9"),  QStringLiteral("10"), QStringLiteral("11"),
+        QStringLiteral("12"), QStringLiteral("13"), QStringLiteral("14"), QStringLiteral("15"), QStringLiteral("16"),
+        QStringLiteral("17"), QStringLiteral("18"), QStringLiteral("19"), QStringLiteral("20"), QStringLiteral("30"),
+        QStringLiteral("40"), QStringLiteral("50"), QStringLiteral("60"), QStringLiteral("70"), QStringLiteral("80"),
+        QStringLiteral("90"),
     };
     return items;
 }

@@ -16,8 +16,12 @@ QString defaultText4() { return QStringLiteral(" Zovex软件  祝全世界人民
 
 TickInputs defaultTickInputs(const Category& cat)
 {
-    return {QString::fromLatin1(cat.lineWidthDefault), QString::fromLatin1(cat.colourSchemeDefault),
-            defaultText2(), defaultText3(), defaultText4(), QString::number(cat.number)};
+    return {QString::fromLatin1(cat.lineWidthDefault),
+            QString::fromLatin1(cat.colourSchemeDefault),
+            defaultText2(),
+            defaultText3(),
+            defaultText4(),
+            QString::number(cat.number)};
 }
 
 Colour randomColour(RandomSource& rnd)
@@ -54,8 +58,8 @@ bool setsDrawMode(const QString& combo2)
     }
 }
 
-std::int64_t drawRings(Canvas& canvas, RandomSource& rnd, const Category& cat,
-                       const QString& combo1, const QString& combo2)
+std::int64_t drawRings(Canvas& canvas, RandomSource& rnd, const Category& cat, const QString& combo1,
+                       const QString& combo2)
 {
     std::int64_t combined = 0;
     attempt([&] { canvas.Cls(); });
@@ -82,15 +86,9 @@ QString drawTextLayer(Canvas& canvas, RandomSource& rnd, const Category& cat, co
     attempt([&] { canvas.setForeColor(randomColour(rnd)); });
 
     const float W = canvas.ScaleWidth(), H = canvas.ScaleHeight();
-    attempt([&] {
-        DrawTextOnCircle(canvas, in.text2, toInt32(W / 2), toInt32(H), toInt32(H * 0.4f), -1);
-    });
-    attempt([&] {
-        DrawTextOnCircle(canvas, in.text3, toInt32(W / 2), toInt32(H), toInt32(H * 0.2f), -1);
-    });
-    attempt([&] {
-        DrawTextOnCircle(canvas, in.text4, toInt32(W / 2), toInt32(H / 2), toInt32(H * 0.2f), -1);
-    });
+    attempt([&] { DrawTextOnCircle(canvas, in.text2, toInt32(W / 2), toInt32(H), toInt32(H * 0.4f), -1); });
+    attempt([&] { DrawTextOnCircle(canvas, in.text3, toInt32(W / 2), toInt32(H), toInt32(H * 0.2f), -1); });
+    attempt([&] { DrawTextOnCircle(canvas, in.text4, toInt32(W / 2), toInt32(H / 2), toInt32(H * 0.2f), -1); });
 
     QString label;
     attempt([&] {
@@ -100,8 +98,8 @@ QString drawTextLayer(Canvas& canvas, RandomSource& rnd, const Category& cat, co
     return label;
 }
 
-TickOutput runGenerationTick(Canvas& canvas, RandomSource& rnd, const Category& cat,
-                             std::int32_t& designCount, const TickInputs& in, PreviewSnapshot snapshot)
+TickOutput runGenerationTick(Canvas& canvas, RandomSource& rnd, const Category& cat, std::int32_t& designCount,
+                             const TickInputs& in, PreviewSnapshot snapshot)
 {
     TickOutput out;
     attempt([&] {

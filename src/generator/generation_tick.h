@@ -57,14 +57,13 @@ bool setsDrawMode(const QString& combo2);
 // which shows nothing, skips the copy: on a print-size canvas it would be hundreds of megabytes.
 enum class PreviewSnapshot { Take, Skip };
 
-TickOutput runGenerationTick(Canvas& canvas, RandomSource& rnd, const Category& cat,
-                             std::int32_t& designCount, const TickInputs& in,
-                             PreviewSnapshot snapshot = PreviewSnapshot::Take);
+TickOutput runGenerationTick(Canvas& canvas, RandomSource& rnd, const Category& cat, std::int32_t& designCount,
+                             const TickInputs& in, PreviewSnapshot snapshot = PreviewSnapshot::Take);
 
 // The statements of the tick up to and including the rings (Cls, background, width, mode,
 // rings). Exposed for benchmarks and tests; returns pixels combined.
-std::int64_t drawRings(Canvas& canvas, RandomSource& rnd, const Category& cat,
-                       const QString& combo1, const QString& combo2);
+std::int64_t drawRings(Canvas& canvas, RandomSource& rnd, const Category& cat, const QString& combo1,
+                       const QString& combo2);
 
 // The text layer alone (font, colour, three circle texts, the label). Returns the label text.
 QString drawTextLayer(Canvas& canvas, RandomSource& rnd, const Category& cat, const TickInputs& in);

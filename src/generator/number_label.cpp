@@ -84,13 +84,12 @@ void addPrefixReadings(const QString& prefix, std::uint32_t afterNumber, std::ve
 
 } // namespace
 
-QString numberLabelText(const QString& categoryLabel, const QString& combo1, const QString& combo2,
-                        RandomSource& rnd)
+QString numberLabelText(const QString& categoryLabel, const QString& combo1, const QString& combo2, RandomSource& rnd)
 {
     rnd.next();
     const QString number = numberText(rnd.state());
-    return QLatin1String(kLabelPrefix) + categoryLabel + combo1 + combo2 + QLatin1String(kLabelFixedPart) +
-           number + colourText(rnd);
+    return QLatin1String(kLabelPrefix) + categoryLabel + combo1 + combo2 + QLatin1String(kLabelFixedPart) + number +
+           colourText(rnd);
 }
 
 QString numberLabelAt(const Category& cat, std::uint32_t tickState, const QString& combo1, const QString& combo2)

@@ -24,12 +24,10 @@ inline constexpr char kLabelPrefix[] = "NO: WVK";
 inline constexpr char kLabelFixedPart[] = "350";
 
 // The label text, taking its four draws (u1 for the number, three for the colour) from rnd.
-QString numberLabelText(const QString& categoryLabel, const QString& combo1, const QString& combo2,
-                        RandomSource& rnd);
+QString numberLabelText(const QString& categoryLabel, const QString& combo1, const QString& combo2, RandomSource& rnd);
 
 // The label that a tick of `cat` beginning at random-source state `tickState` prints.
-QString numberLabelAt(const Category& cat, std::uint32_t tickState, const QString& combo1,
-                      const QString& combo2);
+QString numberLabelAt(const Category& cat, std::uint32_t tickState, const QString& combo1, const QString& combo2);
 
 struct LabelReading {
     int category = 0;

@@ -19,5 +19,4 @@ void RandomSource::advance(std::uint64_t draws)
     m_state = static_cast<std::uint32_t>((accA * m_state + accC) % kModulus);
 }
 
-
 } // namespace zovex

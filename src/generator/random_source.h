@@ -17,8 +17,8 @@ public:
 
     float next()
     {
-        m_state = static_cast<std::uint32_t>(
-            (static_cast<std::uint64_t>(m_state) * 1140671485u + 12820163u) % kModulus);
+        m_state =
+            static_cast<std::uint32_t>((static_cast<std::uint64_t>(m_state) * 1140671485u + 12820163u) % kModulus);
         return static_cast<float>(m_state) / static_cast<float>(kModulus);
     }
 

@@ -152,10 +152,13 @@ bool AtomicFile::openTemporary(mode_t mode)
         return true;
     // Without O_TMPFILE the temporary file has a name from the start: hidden, unique, and
     // created here (O_EXCL), never an existing file or a link someone put in its place.
-    const int err = makeTemporaryName(m_dirFd, m_name, [&](const QByteArray& candidate) {
-        m_fd = ::openat(m_dirFd, candidate.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
-        return m_fd >= 0;
-    }, m_tempName, m_cleanupSlot);
+    const int err = makeTemporaryName(
+        m_dirFd, m_name,
+        [&](const QByteArray& candidate) {
+            m_fd = ::openat(m_dirFd, candidate.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
+            return m_fd >= 0;
+        },
+        m_tempName, m_cleanupSlot);
     errno = err;
     return err == 0;
 }
@@ -239,9 +242,12 @@ bool AtomicFile::commit(FileError* why)
     if (m_tempName.isEmpty()) {
         // An unnamed file gets a hidden name first (linkat cannot replace an existing name).
         const QByteArray self = "/proc/self/fd/" + QByteArray::number(m_fd);
-        const int err = makeTemporaryName(m_dirFd, m_name, [&](const QByteArray& candidate) {
-            return ::linkat(AT_FDCWD, self.constData(), m_dirFd, candidate.constData(), AT_SYMLINK_FOLLOW) == 0;
-        }, m_tempName, m_cleanupSlot);
+        const int err = makeTemporaryName(
+            m_dirFd, m_name,
+            [&](const QByteArray& candidate) {
+                return ::linkat(AT_FDCWD, self.constData(), m_dirFd, candidate.constData(), AT_SYMLINK_FOLLOW) == 0;
+            },
+            m_tempName, m_cleanupSlot);
         if (err != 0)
             return failSystem(why, err);
     }
@@ -252,8 +258,8 @@ bool AtomicFile::commit(FileError* why)
     m_fd = -1;
     // Looked at again: a pipe or a device may have been put under the name meanwhile.
     struct stat now {};
-    if (::fstatat(m_dirFd, m_name.constData(), &now, AT_SYMLINK_NOFOLLOW) == 0 && !S_ISREG(now.st_mode)
-        && !S_ISLNK(now.st_mode))
+    if (::fstatat(m_dirFd, m_name.constData(), &now, AT_SYMLINK_NOFOLLOW) == 0 && !S_ISREG(now.st_mode) &&
+        !S_ISLNK(now.st_mode))
         return fail(why, S_ISDIR(now.st_mode) ? folderOfThatName() : notARegularFile());
     if (::renameat(m_dirFd, m_tempName.constData(), m_dirFd, m_name.constData()) != 0)
         return failSystem(why, errno);

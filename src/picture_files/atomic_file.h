@@ -23,7 +23,7 @@
 namespace zovex {
 
 enum class FileAccess {
-    LikeExisting, // the old file's permission bits, or the usual 0666 less the umask
+    LikeExisting,  // the old file's permission bits, or the usual 0666 less the umask
     OwnerOnly,     // 0600, from before the first byte is written
     ReadableByAll, // 0644 (all read, the owner writes), from before the first byte is written
 };

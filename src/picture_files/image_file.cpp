@@ -63,7 +63,8 @@ bool writeBmp(const QImage& image, AtomicFile& file, FileError* why)
     const quint32 rowBytes = (quint32(w) * 3 + 3) & ~3u;
     if (qint64(rowBytes) * h + 54 > qint64(0xffffffff)) {
         if (why)
-            *why = FileError::own(QStringLiteral("图片太大，无法存为位图文件"), "the picture is too large for a bitmap file");
+            *why = FileError::own(QStringLiteral("图片太大，无法存为位图文件"),
+                                  "the picture is too large for a bitmap file");
         return false;
     }
     const std::vector<uchar> header = bmpHeader(image, rowBytes);
@@ -83,7 +84,8 @@ bool writeBmp(const QImage& image, AtomicFile& file, FileError* why)
                 band = image.copy(0, bandTop, w, y - bandTop + 1).convertToFormat(QImage::Format_RGB32);
                 if (band.isNull()) {
                     if (why)
-                        *why = FileError::own(QStringLiteral("内存不足，无法转换图片"), "not enough memory to convert the picture");
+                        *why = FileError::own(QStringLiteral("内存不足，无法转换图片"),
+                                              "not enough memory to convert the picture");
                     return false;
                 }
             }

@@ -16,7 +16,6 @@ enum class ImageFormat { Bmp, Png };
 
 // Writes `image` to `path` (the name used exactly as given). BMP is a standard uncompressed
 // Windows bitmap (24 bits per pixel). On failure returns false and says why in *why.
-bool writeImageAtomically(const QImage& image, const QString& path, ImageFormat format,
-                          FileError* why = nullptr);
+bool writeImageAtomically(const QImage& image, const QString& path, ImageFormat format, FileError* why = nullptr);
 
 } // namespace zovex

@@ -41,7 +41,7 @@ QImage readPicture(QIODevice& device, qint64 largestBytes = kLargestPictureBytes
 
 // What a picture file's header claims, read without decoding any pixel.
 struct PictureClaim {
-    QByteArray format;  // the Qt image format that decodes it ("bmp", "jpeg", ...)
+    QByteArray format; // the Qt image format that decodes it ("bmp", "jpeg", ...)
     qint64 width = 0;
     qint64 height = 0;
 };

@@ -101,9 +101,12 @@ bool rleCoversPicture(const Bytes& b, qint64 at, qint64 w, qint64 h, int bits)
             continue;
         }
         switch (rleEscape(b, pos, code, x, y, w, h, bits)) {
-        case Step::Go: break;
-        case Step::Covered: return true;
-        case Step::Refused: return false;
+        case Step::Go:
+            break;
+        case Step::Covered:
+            return true;
+        case Step::Refused:
+            return false;
         }
     }
 }

@@ -137,7 +137,8 @@ bool readScan(Walk& w, QByteArrayView seg)
         return false;
     for (int i = 0; i < n; ++i) {
         const auto end = f.components.begin() + f.count;
-        const auto c = std::find_if(f.components.begin(), end, [&](const Component& k) { return k.id == s[1 + 2 * i]; });
+        const auto c =
+            std::find_if(f.components.begin(), end, [&](const Component& k) { return k.id == s[1 + 2 * i]; });
         if (c == end)
             return false;
         w.visits += f.blocksOf(*c);

@@ -21,12 +21,18 @@ constexpr qint64 kDataBytesPerChunk = 256;
 int channelsOf(int colourType)
 {
     switch (colourType) {
-    case 0: return 1; // grey
-    case 2: return 3; // RGB
-    case 3: return 1; // palette
-    case 4: return 2; // grey and alpha
-    case 6: return 4; // RGBA
-    default: return 0;
+    case 0:
+        return 1; // grey
+    case 2:
+        return 3; // RGB
+    case 3:
+        return 1; // palette
+    case 4:
+        return 2; // grey and alpha
+    case 6:
+        return 4; // RGBA
+    default:
+        return 0;
     }
 }
 

@@ -30,7 +30,10 @@ public:
     // The device must stay open and unread by others while the rules run.
     Bytes(QIODevice& device, qint64 size);
     qint64 size() const { return m_size; }
-    bool has(qint64 offset, qint64 n) const { return offset >= 0 && n >= 0 && offset <= m_size && n <= m_size - offset; }
+    bool has(qint64 offset, qint64 n) const
+    {
+        return offset >= 0 && n >= 0 && offset <= m_size && n <= m_size - offset;
+    }
     // The n bytes at offset, or null when they pass the end (or the device fails). Valid until
     // the next call on any Bytes of the same file.
     const uchar* at(qint64 offset, qint64 n) const;
@@ -45,7 +48,9 @@ public:
 private:
     struct Window;
     Bytes(std::shared_ptr<Window> file, const uchar* data, qint64 base, qint64 size)
-        : m_file(std::move(file)), m_data(data), m_base(base), m_size(size) {}
+        : m_file(std::move(file)), m_data(data), m_base(base), m_size(size)
+    {
+    }
 
     std::shared_ptr<Window> m_file; // null when the bytes are in memory
     const uchar* m_data = nullptr;
@@ -96,8 +101,7 @@ inline quint32 be32(const uchar* p) { return (quint32(p[0]) << 24) | (p[1] << 16
 
 inline bool plausibleSize(qint64 w, qint64 h)
 {
-    return w > 0 && h > 0 && w <= kLargestPicturePixels && h <= kLargestPicturePixels
-        && w * h <= kLargestPicturePixels;
+    return w > 0 && h > 0 && w <= kLargestPicturePixels && h <= kLargestPicturePixels && w * h <= kLargestPicturePixels;
 }
 
 // Each format: whether the file starts like one (sniff), and what its header claims (claim).

@@ -44,12 +44,18 @@ qint64 leastPnmData(int kind, qint64 w, qint64 h, qint64 maxval)
 {
     const qint64 sampleBytes = maxval > 255 ? 2 : 1;
     switch (kind) {
-    case 1: return w * h;         // one character a pixel at least
-    case 2: return 2 * w * h;     // a digit and a blank a sample
-    case 3: return 6 * w * h;
-    case 4: return (w + 7) / 8 * h;
-    case 5: return w * h * sampleBytes;
-    default: return 3 * w * h * sampleBytes;
+    case 1:
+        return w * h; // one character a pixel at least
+    case 2:
+        return 2 * w * h; // a digit and a blank a sample
+    case 3:
+        return 6 * w * h;
+    case 4:
+        return (w + 7) / 8 * h;
+    case 5:
+        return w * h * sampleBytes;
+    default:
+        return 3 * w * h * sampleBytes;
     }
 }
 

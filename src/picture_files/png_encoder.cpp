@@ -148,8 +148,8 @@ void writeToDevice(png_structp png, png_bytep data, png_size_t length)
     auto* job = static_cast<Job*>(png_get_io_ptr(png));
     qint64 done = 0;
     while (done < static_cast<qint64>(length)) {
-        const qint64 n = job->device->write(reinterpret_cast<const char*>(data) + done,
-                                            static_cast<qint64>(length) - done);
+        const qint64 n =
+            job->device->write(reinterpret_cast<const char*>(data) + done, static_cast<qint64>(length) - done);
         if (n <= 0) {
             *job->deviceError = job->device->errorString();
             if (job->deviceError->isEmpty())
@@ -203,8 +203,8 @@ bool writeAll(Job& job)
                           static_cast<png_byte>(colours[i])};
         png_set_PLTE(png, info, entries, static_cast<int>(colours.size()));
     } else {
-        png_set_IHDR(png, info, width, height, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
-                     PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+        png_set_IHDR(png, info, width, height, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+                     PNG_FILTER_TYPE_DEFAULT);
     }
     png_write_info(png, info);
     const int w = image.width();

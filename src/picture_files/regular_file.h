@@ -8,15 +8,15 @@
 namespace zovex {
 
 enum class LinkRule {
-    Follow,  // a link to a regular file is read like the file
-    Refuse,  // a link is refused (ELOOP)
+    Follow, // a link to a regular file is read like the file
+    Refuse, // a link is refused (ELOOP)
 };
 
 struct RegularFile {
-    int fd = -1;       // open for reading (close-on-exec, non-blocking), or -1
-    int error = 0;     // why not, as the system says it (ENOENT, EACCES, ...); 0 when open
+    int fd = -1;             // open for reading (close-on-exec, non-blocking), or -1
+    int error = 0;           // why not, as the system says it (ENOENT, EACCES, ...); 0 when open
     bool notRegular = false; // it opened, but is a folder, a pipe, a device or a socket
-    qint64 size = 0;   // the file's size when open
+    qint64 size = 0;         // the file's size when open
 };
 
 // Opens `path` (the file system's bytes) read-only with O_NONBLOCK, O_NOCTTY and O_CLOEXEC and

@@ -105,8 +105,8 @@ T* buildControl(QWidget& parent, const ControlRow& row)
 }
 
 template <class W>
-using ControlMember = std::variant<std::monostate, QLabel* W::*, QPushButton* W::*, QLineEdit* W::*,
-                                   QComboBox* W::*, QCheckBox* W::*>;
+using ControlMember = std::variant<std::monostate, QLabel * W::*, QPushButton * W::*, QLineEdit * W::*,
+                                   QComboBox * W::*, QCheckBox * W::*>;
 
 template <class W>
 struct WindowControl {
@@ -132,8 +132,8 @@ QWidget* buildWindowControl(W& window, const WindowControl<W>& c, QWidget* paren
         c.member);
     if (c.onClick) {
         const auto handler = c.onClick;
-        connectHandler(window.boxes(), buildControlAs<QAbstractButton>(w), &QAbstractButton::clicked, &window,
-                       c.style, [&window, handler] { (window.*handler)(); });
+        connectHandler(window.boxes(), buildControlAs<QAbstractButton>(w), &QAbstractButton::clicked, &window, c.style,
+                       [&window, handler] { (window.*handler)(); });
     }
     return w;
 }

@@ -27,11 +27,11 @@ QRect drawDevicePixels(QPainter& painter, const QImage& picture, double scale, Q
     }
     // The picture pixels under the dirty part, whole ones, put where they belong.
     const QRect part = dirty.translated(-origin);
-    const QRect source =
-        QRect(QPoint(static_cast<int>(std::floor(part.left() * scale)), static_cast<int>(std::floor(part.top() * scale))),
-              QPoint(static_cast<int>(std::ceil((part.right() + 1) * scale)) - 1,
-                     static_cast<int>(std::ceil((part.bottom() + 1) * scale)) - 1)) &
-        picture.rect();
+    const QRect source = QRect(QPoint(static_cast<int>(std::floor(part.left() * scale)),
+                                      static_cast<int>(std::floor(part.top() * scale))),
+                               QPoint(static_cast<int>(std::ceil((part.right() + 1) * scale)) - 1,
+                                      static_cast<int>(std::ceil((part.bottom() + 1) * scale)) - 1)) &
+                         picture.rect();
     if (source.isEmpty())
         return {};
     const QRectF target(origin.x() + source.left() / scale, origin.y() + source.top() / scale, source.width() / scale,

@@ -17,8 +17,8 @@ namespace zovex {
 
 class CommonDialog;
 
-inline const QString kOpenPictureFilter = QStringLiteral(
-    "All Files (*.*)|*.*|JPG Files (*.jpg)|*.jpg|GIF Files (*.gif)|*.gif|BMP Files (*.bmp)|*.bmp");
+inline const QString kOpenPictureFilter =
+    QStringLiteral("All Files (*.*)|*.*|JPG Files (*.jpg)|*.jpg|GIF Files (*.gif)|*.gif|BMP Files (*.bmp)|*.bmp");
 
 QImage openPicture(CommonDialog& dialog, QWidget* parent) noexcept;
 

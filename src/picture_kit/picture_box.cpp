@@ -21,10 +21,7 @@ QSize interiorOf(QSize outer)
 }
 
 // The logical pixels that px pixels of scale S fill, rounded up.
-int logicalPixelsFor(int px, double scale)
-{
-    return std::max(1, static_cast<int>(std::ceil(px / scale - 1e-7)));
-}
+int logicalPixelsFor(int px, double scale) { return std::max(1, static_cast<int>(std::ceil(px / scale - 1e-7))); }
 
 // Makes `picture` what the canvas holds: 32-bit RGB, transparent parts on the background
 // colour. Done in place where the depth allows (a 32-bit picture, as most large ones are),
@@ -49,8 +46,8 @@ bool toCanvasPicture(QImage& picture, Colour back)
 } // namespace
 
 PictureBox::PictureBox(QSize outerPx, Colour back, QWidget* parent, AutoSize autoSize, ScaleMode scale)
-    : QWidget(parent), m_canvas(interiorOf(outerPx).width(), interiorOf(outerPx).height(), back),
-      m_autoSize(autoSize), m_scale(scale)
+    : QWidget(parent), m_canvas(interiorOf(outerPx).width(), interiorOf(outerPx).height(), back), m_autoSize(autoSize),
+      m_scale(scale)
 {
     resize(outerPx);
     // Every pixel is painted below: no background erase, no flicker at high tick rates.
@@ -67,8 +64,8 @@ void PictureBox::setPicture(QImage picture)
     const QSize border(2 * kBorderPx, 2 * kBorderPx);
     // With automatic sizing the canvas is the picture itself: the box keeps the same image, not
     // a second copy. (Drawing on the canvas later gives it an image of its own.)
-    if (!picture.isNull() && m_autoSize == AutoSize::On && toCanvasPicture(picture, BackColor())
-        && m_canvas.showPicture(picture, density)) {
+    if (!picture.isNull() && m_autoSize == AutoSize::On && toCanvasPicture(picture, BackColor()) &&
+        m_canvas.showPicture(picture, density)) {
         m_picture = std::move(picture);
         resize(logical + border);
         update();

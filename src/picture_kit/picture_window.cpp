@@ -7,8 +7,7 @@
 
 namespace zovex {
 
-void setUpPictureWindow(QWidget& window, const QString& name, const QString& caption,
-                        std::optional<Colour> background)
+void setUpPictureWindow(QWidget& window, const QString& name, const QString& caption, std::optional<Colour> background)
 {
     window.setObjectName(name);
     window.setWindowRole(name);

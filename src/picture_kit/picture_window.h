@@ -49,10 +49,7 @@ public:
     MessageBoxes& boxes() const { return m_services.messageBoxes; }
 
 protected:
-    explicit PictureWindow(const Services& services, QWidget* parent = nullptr)
-        : Base(parent), m_services(services)
-    {
-    }
+    explicit PictureWindow(const Services& services, QWidget* parent = nullptr) : Base(parent), m_services(services) {}
 
     void resizeEvent(QResizeEvent* event) override
     {

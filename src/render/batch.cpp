@@ -73,8 +73,8 @@ class OrderedBatch {
 public:
     OrderedBatch(const BatchOutput& output, int count, const std::function<PatternJob(int)>& jobAt)
         : m_output(output), m_count(count), m_jobAt(jobAt),
-          m_threads(std::clamp(output.jobs > 0 ? output.jobs : availableCores(), 1, count)),
-          m_window(4 * m_threads), m_results(static_cast<std::size_t>(m_window)),
+          m_threads(std::clamp(output.jobs > 0 ? output.jobs : availableCores(), 1, count)), m_window(4 * m_threads),
+          m_results(static_cast<std::size_t>(m_window)),
           m_format(output.format == QLatin1String("png") ? ImageFormat::Png : ImageFormat::Bmp)
     {
     }
@@ -120,7 +120,8 @@ PatternResult OrderedBatch::render(WorkerCanvas& canvas, const PatternJob& job) 
         RandomSource rnd;
         rnd.setState(job.state);
         std::int32_t count = job.index - 1;
-        const TickOutput t = runGenerationTick(c, rnd, category(job.category), count, job.inputs, PreviewSnapshot::Skip);
+        const TickOutput t =
+            runGenerationTick(c, rnd, category(job.category), count, job.inputs, PreviewSnapshot::Skip);
         r.label = t.labelText.toUtf8();
         const QString name = fileName(job, m_output.format);
         FileError why;
@@ -232,8 +233,8 @@ int availableCores()
     return static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
 }
 
-int renderBatch(const BatchOutput& output, int count, const std::function<PatternJob(int)>& jobAt,
-                std::FILE* out, const std::function<void(int)>& onPattern, std::string& error)
+int renderBatch(const BatchOutput& output, int count, const std::function<PatternJob(int)>& jobAt, std::FILE* out,
+                const std::function<void(int)>& onPattern, std::string& error)
 {
     OrderedBatch batch(output, count, jobAt);
     return batch.run(out, onPattern, error);

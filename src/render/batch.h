@@ -33,7 +33,7 @@ struct PatternJob {
 
 // How a batch is written, whatever its jobs.
 struct BatchOutput {
-    int jobs = 0;  // threads; 0: one per core
+    int jobs = 0; // threads; 0: one per core
     double scale = 1.0;
     QByteArray outDir; // the folder as the command line gave it, for the lines and messages
     QString folder;    // the folder as openOutputFolder gives it, for writing
@@ -44,8 +44,8 @@ struct BatchOutput {
 // pattern in that order: index, state at the start of its tick, file (named under outDir),
 // label (tab-separated). onPattern(n) follows the n-th line. Returns 0; or 1 with `error` set
 // when a file or a line could not be written, after the lines of the patterns before it.
-int renderBatch(const BatchOutput& output, int count, const std::function<PatternJob(int)>& jobAt,
-                std::FILE* out, const std::function<void(int)>& onPattern, std::string& error);
+int renderBatch(const BatchOutput& output, int count, const std::function<PatternJob(int)>& jobAt, std::FILE* out,
+                const std::function<void(int)>& onPattern, std::string& error);
 
 // The batch of the command line: patterns from..from+count-1 of the sequence from opt.state.
 int renderPatterns(const RenderOptions& opt, const QString& folder, std::FILE* out,

@@ -21,9 +21,9 @@ bool parseInt(const std::string& s, long long& v)
 
 constexpr long long kLastIndex = std::numeric_limits<std::int32_t>::max();
 
-const char* const kKnownOptions[] = {"--category", "--count", "--out", "--state", "--line-width",
+const char* const kKnownOptions[] = {"--category",  "--count", "--out",   "--state", "--line-width",
                                      "--draw-mode", "--text2", "--text3", "--text4", "--format",
-                                     "--from", "--jobs", "--scale", "--label", "--labels"};
+                                     "--from",      "--jobs",  "--scale", "--label", "--labels"};
 
 // A whole-number option: where it goes and the range it takes.
 struct Whole {
@@ -38,14 +38,30 @@ enum class WholeOption { NotOne, Set, Bad };
 WholeOption setWhole(RenderOptions& opt, const std::string& name, const std::string& value, std::string& error)
 {
     const Whole wholes[] = {
-        {"--category", 1, 10, [&](long long n) { opt.category = static_cast<int>(n); opt.categoryGiven = true; }},
-        {"--count", 1, 1000000, [&](long long n) { opt.count = static_cast<int>(n); opt.sequenceGiven = true; }},
-        {"--from", 1, kLastIndex, [&](long long n) { opt.from = static_cast<int>(n); opt.sequenceGiven = true; }},
+        {"--category", 1, 10,
+         [&](long long n) {
+             opt.category = static_cast<int>(n);
+             opt.categoryGiven = true;
+         }},
+        {"--count", 1, 1000000,
+         [&](long long n) {
+             opt.count = static_cast<int>(n);
+             opt.sequenceGiven = true;
+         }},
+        {"--from", 1, kLastIndex,
+         [&](long long n) {
+             opt.from = static_cast<int>(n);
+             opt.sequenceGiven = true;
+         }},
         {"--jobs", 1, 1024, [&](long long n) { opt.jobs = static_cast<int>(n); }},
         {"--state", 0, 16777215,
-         [&](long long n) { opt.state = static_cast<std::uint32_t>(n); opt.sequenceGiven = true; }},
+         [&](long long n) {
+             opt.state = static_cast<std::uint32_t>(n);
+             opt.sequenceGiven = true;
+         }},
     };
-    const auto whole = std::find_if(std::begin(wholes), std::end(wholes), [&](const Whole& w) { return name == w.name; });
+    const auto whole =
+        std::find_if(std::begin(wholes), std::end(wholes), [&](const Whole& w) { return name == w.name; });
     if (whole == std::end(wholes))
         return WholeOption::NotOne;
     long long n = 0;
@@ -77,8 +93,8 @@ bool setOther(RenderOptions& opt, const std::string& name, const std::string& va
     } else if (name == "--scale") {
         // A device pixel ratio, as a designer canvas takes it: 2, 1.5, 1.25 ...
         double scale = 0;
-        const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), scale,
-                                               std::chars_format::fixed);
+        const auto [end, ec] =
+            std::from_chars(value.data(), value.data() + value.size(), scale, std::chars_format::fixed);
         if (value.empty() || ec != std::errc() || end != value.data() + value.size() || !(scale >= 1.0) ||
             scale > kMaxScale) {
             error = "--scale must be a number from 1 to " + std::to_string(kMaxScale) + " (such as 2 or 1.5), not '" +
@@ -144,8 +160,7 @@ std::string renderUsage()
            "each; --text2/3/4 give texts that were edited, which the label does not hold.\n";
 }
 
-ParseResult parseRenderArguments(const std::vector<std::string>& args, RenderOptions& opt,
-                                 std::string& error)
+ParseResult parseRenderArguments(const std::vector<std::string>& args, RenderOptions& opt, std::string& error)
 {
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
@@ -160,7 +175,8 @@ ParseResult parseRenderArguments(const std::vector<std::string>& args, RenderOpt
             value = a.substr(eq + 1);
             inlineValue = true;
         }
-        if (std::none_of(std::begin(kKnownOptions), std::end(kKnownOptions), [&](const char* k) { return name == k; })) {
+        if (std::none_of(std::begin(kKnownOptions), std::end(kKnownOptions),
+                         [&](const char* k) { return name == k; })) {
             error = "unknown option '" + a + "'";
             return ParseResult::Error;
         }

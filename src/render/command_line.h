@@ -18,8 +18,8 @@ namespace zovex {
 struct RenderOptions {
     int category = 1;
     int count = 1;
-    int from = 1;  // index of the first pattern of the batch in its sequence
-    int jobs = 0;  // patterns rendered at once; 0: one per core
+    int from = 1;       // index of the first pattern of the batch in its sequence
+    int jobs = 0;       // patterns rendered at once; 0: one per core
     double scale = 1.0; // canvas pixels per pixel of an ordinary screen, in each direction: 1 to 8, whole or not
     // The folder exactly as the command line gave it: file names are the file system's bytes,
     // whatever the locale makes of them.
@@ -37,8 +37,7 @@ struct RenderOptions {
 
 enum class ParseResult { Ok, Help, Version, Error };
 
-ParseResult parseRenderArguments(const std::vector<std::string>& args, RenderOptions& opt,
-                                 std::string& error);
+ParseResult parseRenderArguments(const std::vector<std::string>& args, RenderOptions& opt, std::string& error);
 std::string renderUsage();
 
 } // namespace zovex

@@ -28,7 +28,8 @@ std::vector<LabelReading> pickReadings(std::vector<LabelReading> readings, const
     if (opt.categoryGiven)
         std::erase_if(readings, [&](const LabelReading& r) { return r.category != opt.category; });
     const auto keepEqual = [&](const std::optional<QString>& text, QString LabelReading::*combo) {
-        if (text && std::any_of(readings.begin(), readings.end(), [&](const LabelReading& r) { return r.*combo == *text; }))
+        if (text &&
+            std::any_of(readings.begin(), readings.end(), [&](const LabelReading& r) { return r.*combo == *text; }))
             std::erase_if(readings, [&](const LabelReading& r) { return r.*combo != *text; });
     };
     keepEqual(opt.lineWidth, &LabelReading::combo1);
@@ -69,7 +70,8 @@ bool keptValue(const Scheme& s, const QString& text, const std::optional<QString
     }
     out.notes.push_back(where + s.control + "'s text " + quoted(text) + " gives no " + s.what +
                         ", so the pattern kept the one of the pattern before it, which the label does not hold; "
-                        "rendered with " + std::to_string(s.initial) + " (give " + s.option + " N for another)");
+                        "rendered with " +
+                        std::to_string(s.initial) + " (give " + s.option + " N for another)");
     return true;
 }
 
@@ -99,7 +101,8 @@ LabelJobs resolveLabels(const std::vector<QString>& labels, const RenderOptions&
         const std::vector<LabelReading> picked = pickReadings(read.readings, opt);
         if (picked.size() != 1) {
             if (picked.empty())
-                out.errors.push_back(named(n, labels[i]) + " has no reading of category " + std::to_string(opt.category));
+                out.errors.push_back(named(n, labels[i]) + " has no reading of category " +
+                                     std::to_string(opt.category));
             else
                 listReadings(n, labels[i], picked, out);
             continue;

@@ -19,7 +19,6 @@ bool openOutputFolder(const QByteArray& dir, QString& folder, std::string& error
 // fresh one, which `kind` then says, so that the caller removes it at the end. Empty, with the
 // reason in `error`, when neither can be had.
 enum class RuntimeFolderKind { Usual, Fresh };
-QByteArray privateRuntimeFolder(const QByteArray& base, std::string& error,
-                                RuntimeFolderKind* kind = nullptr);
+QByteArray privateRuntimeFolder(const QByteArray& base, std::string& error, RuntimeFolderKind* kind = nullptr);
 
 } // namespace zovex

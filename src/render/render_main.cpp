@@ -84,8 +84,8 @@ int renderInto(const RenderOptions& opt, const LabelJobs& labelJobs, std::string
     if (!fromLabels)
         return renderPatterns(opt, folder, stdout, onPattern, error);
     const BatchOutput output{opt.jobs, opt.scale, opt.outDir, folder, opt.format};
-    return renderBatch(output, count, [&](int k) { return labelJobs.jobs[static_cast<std::size_t>(k)]; }, stdout,
-                       onPattern, error);
+    return renderBatch(
+        output, count, [&](int k) { return labelJobs.jobs[static_cast<std::size_t>(k)]; }, stdout, onPattern, error);
 }
 
 } // namespace

@@ -20,8 +20,7 @@ namespace {
 
 // A block of screen pixels [x0, x1) x [y0, y1) in image coordinates, clipped to the image.
 // Computed in 64 bits, as screen rectangles may hold any 32-bit values.
-QRect clippedBlock(const ScreenImage& screen, std::int64_t x0, std::int64_t y0, std::int64_t x1,
-                   std::int64_t y1)
+QRect clippedBlock(const ScreenImage& screen, std::int64_t x0, std::int64_t y0, std::int64_t x1, std::int64_t y1)
 {
     const std::int64_t ox = screen.origin.x();
     const std::int64_t oy = screen.origin.y();
@@ -117,9 +116,9 @@ void DrawSelectionFrame(ScreenImage& screen, const ScreenRect& rectIn, const QFo
         p.setPen(Qt::white);
         p.drawText(0, QFontMetrics(font).ascent(), label.text);
     }
-    const QRect onImage = clippedBlock(screen, label.box.left(), label.box.top(),
-                                       std::int64_t{label.box.left()} + label.box.width(),
-                                       std::int64_t{label.box.top()} + label.box.height());
+    const QRect onImage =
+        clippedBlock(screen, label.box.left(), label.box.top(), std::int64_t{label.box.left()} + label.box.width(),
+                     std::int64_t{label.box.top()} + label.box.height());
     if (onImage.isEmpty())
         return;
     const QPoint toBitmap = screen.origin - label.box.topLeft();
@@ -147,8 +146,7 @@ QRegion selectionFrameRegion(const ScreenImage& screen, const ScreenRect& rectIn
 }
 
 SelectionTracker::SelectionTracker(ScreenImage& screen, const QFont& font, QPoint anchor)
-    : m_screen(screen), m_font(font), m_anchor(anchor),
-      m_rect{anchor.x(), anchor.y(), anchor.x(), anchor.y()}
+    : m_screen(screen), m_font(font), m_anchor(anchor), m_rect{anchor.x(), anchor.y(), anchor.x(), anchor.y()}
 {
     NormalizeRect(m_rect);
     DrawSelectionFrame(m_screen, m_rect, m_font);
@@ -177,8 +175,8 @@ ScreenRect SelectionTracker::finish()
     return m_rect;
 }
 
-QImage CaptureScreenToClipboard(const ScreenImage& screen, std::int32_t left, std::int32_t top,
-                                std::int32_t right, std::int32_t bottom, Clipboard& clipboard)
+QImage CaptureScreenToClipboard(const ScreenImage& screen, std::int32_t left, std::int32_t top, std::int32_t right,
+                                std::int32_t bottom, Clipboard& clipboard)
 {
     const std::int64_t w = std::int64_t{right} - left;
     const std::int64_t h = std::int64_t{bottom} - top;
@@ -201,10 +199,8 @@ QImage CaptureScreenToClipboard(const ScreenImage& screen, std::int32_t left, st
         const QPoint at(static_cast<int>(screen.origin.x() + source.left() - std::int64_t{left}),
                         static_cast<int>(screen.origin.y() + source.top() - std::int64_t{top}));
         for (int y = 0; y < source.height(); ++y)
-            std::copy_n(reinterpret_cast<const std::uint32_t*>(pixels.constScanLine(source.top() + y)) +
-                            source.left(),
-                        source.width(),
-                        reinterpret_cast<std::uint32_t*>(block.scanLine(at.y() + y)) + at.x());
+            std::copy_n(reinterpret_cast<const std::uint32_t*>(pixels.constScanLine(source.top() + y)) + source.left(),
+                        source.width(), reinterpret_cast<std::uint32_t*>(block.scanLine(at.y() + y)) + at.x());
     }
     clipboard.setImage(block);
     return block;

@@ -92,7 +92,7 @@ private:
 // to the clipboard, replacing what it held. Returns the block. A block of zero width or height
 // captures nothing: the clipboard is left alone and the result is a null image. Parts of the
 // block outside the image are black.
-QImage CaptureScreenToClipboard(const ScreenImage& screen, std::int32_t left, std::int32_t top,
-                                std::int32_t right, std::int32_t bottom, Clipboard& clipboard);
+QImage CaptureScreenToClipboard(const ScreenImage& screen, std::int32_t left, std::int32_t top, std::int32_t right,
+                                std::int32_t bottom, Clipboard& clipboard);
 
 } // namespace zovex

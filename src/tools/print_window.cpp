@@ -19,10 +19,14 @@ constexpr Colour kButtonFace = RGB(192, 192, 255);
 constexpr Twips kRightGap = 100;
 
 const WindowControl<zvtdy> kButtons[] = {
-    {{"Command4", ControlKind::ColourButton, {10830, 60, 1275, 375}, "取图", {}, kButtonFace}, &zvtdy::Command4,
-     &zvtdy::Command4_Click, FailureStyle::WholeOperation},
-    {{"Command2", ControlKind::ColourButton, {10830, 480, 1275, 375}, "打印", {}, kButtonFace}, &zvtdy::Command2,
-     &zvtdy::Command2_Click, FailureStyle::StatementByStatement},
+    {{"Command4", ControlKind::ColourButton, {10830, 60, 1275, 375}, "取图", {}, kButtonFace},
+     &zvtdy::Command4,
+     &zvtdy::Command4_Click,
+     FailureStyle::WholeOperation},
+    {{"Command2", ControlKind::ColourButton, {10830, 480, 1275, 375}, "打印", {}, kButtonFace},
+     &zvtdy::Command2,
+     &zvtdy::Command2_Click,
+     FailureStyle::StatementByStatement},
 };
 
 } // namespace

@@ -40,9 +40,6 @@ public:
 using ZvtdyForm = SingleWindow<zvtdy>;
 
 // Registers the print window with the window registry; later calls change nothing.
-inline void registerPrintWindow(const Services& services)
-{
-    registerSingleWindow<zvtdy>(services, WindowKind::zvtdy);
-}
+inline void registerPrintWindow(const Services& services) { registerSingleWindow<zvtdy>(services, WindowKind::zvtdy); }
 
 } // namespace zovex

@@ -128,9 +128,8 @@ void SelectionSession::end(const QMouseEvent& release)
         const QPointF global = release.globalPosition();
         // Posted, so the window handles it after the capture, as the system's own release.
         QCoreApplication::postEvent(m_window.data(),
-                                    new QMouseEvent(QEvent::MouseButtonRelease, m_window->mapFromGlobal(global),
-                                                    global, Qt::LeftButton, release.buttons(),
-                                                    release.modifiers()));
+                                    new QMouseEvent(QEvent::MouseButtonRelease, m_window->mapFromGlobal(global), global,
+                                                    Qt::LeftButton, release.buttons(), release.modifiers()));
     }
     if (m_finished)
         m_finished(m_image, rect);

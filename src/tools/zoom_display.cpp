@@ -105,8 +105,8 @@ void ZoomPainter::paint(QPainter& painter, const QImage& picture, double extentW
     }
 }
 
-void ZoomPainter::paintNearest(QPainter& painter, const QImage& picture, double extentWidthPx,
-                               double extentHeightPx, const QRect& area)
+void ZoomPainter::paintNearest(QPainter& painter, const QImage& picture, double extentWidthPx, double extentHeightPx,
+                               const QRect& area)
 {
     // Worked out per display pixel in double from its own position, so the blocks stay exact
     // at any enlargement (a stepping fixed-point position drifts by whole pixels at 10,000×).
@@ -135,14 +135,14 @@ void ZoomPainter::paintNearest(QPainter& painter, const QImage& picture, double 
     painter.drawImage(area.topLeft(), block);
 }
 
-void ZoomPainter::paintSmooth(QPainter& painter, const QImage& picture, double extentWidthPx,
-                              double extentHeightPx, const QRect& shown, const QRect& area)
+void ZoomPainter::paintSmooth(QPainter& painter, const QImage& picture, double extentWidthPx, double extentHeightPx,
+                              const QRect& shown, const QRect& area)
 {
     // The smoothed part is made for the whole part shown, from the display's origin (which is
     // the picture's), so every exposure of one display shows the same pixels; it is kept until
     // the size, the window or the picture changes.
-    if (m_smooth.isNull() || m_smoothPicture != picture.cacheKey() || m_smoothWidth != extentWidthPx
-        || m_smoothHeight != extentHeightPx || m_smoothShown != shown.size()) {
+    if (m_smooth.isNull() || m_smoothPicture != picture.cacheKey() || m_smoothWidth != extentWidthPx ||
+        m_smoothHeight != extentHeightPx || m_smoothShown != shown.size()) {
         m_smooth = QImage();
         const double sx = extentWidthPx / picture.width();
         const double sy = extentHeightPx / picture.height();
@@ -221,9 +221,10 @@ void ZoomDisplay::paintEvent(QPaintEvent* event)
     // the picture's own pixels. The exposed part is made in a buffer of its device pixels and
     // put down one to one.
     const QRect exposed = event->rect();
-    const QRect device(QPoint(static_cast<int>(std::floor(exposed.left() * r)), static_cast<int>(std::floor(exposed.top() * r))),
-                       QPoint(static_cast<int>(std::ceil((exposed.right() + 1) * r)) - 1,
-                              static_cast<int>(std::ceil((exposed.bottom() + 1) * r)) - 1));
+    const QRect device(
+        QPoint(static_cast<int>(std::floor(exposed.left() * r)), static_cast<int>(std::floor(exposed.top() * r))),
+        QPoint(static_cast<int>(std::ceil((exposed.right() + 1) * r)) - 1,
+               static_cast<int>(std::ceil((exposed.bottom() + 1) * r)) - 1));
     if (device.isEmpty() || m_picture.isNull())
         return;
     QImage buffer(device.size(), QImage::Format_ARGB32_Premultiplied);

@@ -19,13 +19,18 @@ constexpr Colour kFormBack = RGB(192, 255, 255);
 constexpr Colour kButtonFace = RGB(192, 192, 255);
 
 const WindowControl<Form40> kButtons[] = {
-    {{"Command4", ControlKind::ColourButton, {10260, 0, 1005, 285}, "取图", {}, kButtonFace}, &Form40::Command4,
-     &Form40::Command4_Click, FailureStyle::WholeOperation},
-    {{"Command1", ControlKind::ColourButton, {11280, 0, 1005, 285}, "放大", {}, kButtonFace}, &Form40::Command1,
+    {{"Command4", ControlKind::ColourButton, {10260, 0, 1005, 285}, "取图", {}, kButtonFace},
+     &Form40::Command4,
+     &Form40::Command4_Click,
+     FailureStyle::WholeOperation},
+    {{"Command1", ControlKind::ColourButton, {11280, 0, 1005, 285}, "放大", {}, kButtonFace},
+     &Form40::Command1,
      &Form40::Command1_Click},
-    {{"Command2", ControlKind::ColourButton, {12300, 0, 1005, 285}, "缩小", {}, kButtonFace}, &Form40::Command2,
+    {{"Command2", ControlKind::ColourButton, {12300, 0, 1005, 285}, "缩小", {}, kButtonFace},
+     &Form40::Command2,
      &Form40::Command2_Click},
-    {{"Command3", ControlKind::ColourButton, {13320, 0, 1005, 285}, "剪裁保存", {}, kButtonFace}, &Form40::Command3,
+    {{"Command3", ControlKind::ColourButton, {13320, 0, 1005, 285}, "剪裁保存", {}, kButtonFace},
+     &Form40::Command3,
      &Form40::Command3_Click},
 };
 
@@ -56,10 +61,7 @@ void Form40::Command4_Click()
                          static_cast<Twips>(size.height() * double(kTwipsPerPixel) / density)});
 }
 
-void Form40::step(ZoomStep direction)
-{
-    Image1->setZoomSize(zoomStep(Image1->zoomSize(), direction));
-}
+void Form40::step(ZoomStep direction) { Image1->setZoomSize(zoomStep(Image1->zoomSize(), direction)); }
 
 void Form40::Command1_Click() { step(ZoomStep::Enlarge); }
 
@@ -72,10 +74,7 @@ void Form40::Command2_Click()
 
 void Form40::Command3_Click() { showWindow(services().windows, WindowKind::Form20); }
 
-void Form40::Form_Resize()
-{
-    alignRight(*this, {Command4, Command1, Command2, Command3}, kZoomButtonsRightGapTwips);
-}
+void Form40::Form_Resize() { alignRight(*this, {Command4, Command1, Command2, Command3}, kZoomButtonsRightGapTwips); }
 
 void Form40::Form_Unload() { showWindow(services().windows, WindowKind::Form30); }
 

@@ -63,9 +63,6 @@ private:
 using ZoomForm = SingleWindow<Form40>;
 
 // Registers the zoom window with the window registry; later calls change nothing.
-inline void registerZoomWindow(const Services& services)
-{
-    registerSingleWindow<Form40>(services, WindowKind::Form40);
-}
+inline void registerZoomWindow(const Services& services) { registerSingleWindow<Form40>(services, WindowKind::Form40); }
 
 } // namespace zovex

@@ -20,7 +20,10 @@ QString limitText()
 
 QString sizeText(qint64 width, qint64 height) { return QStringLiteral("%1 × %2 像素").arg(width).arg(height); }
 
-QString boxNameOf(CanvasSide side) { return side == CanvasSide::Height ? QStringLiteral("高度") : QStringLiteral("宽度"); }
+QString boxNameOf(CanvasSide side)
+{
+    return side == CanvasSide::Height ? QStringLiteral("高度") : QStringLiteral("宽度");
+}
 
 // What was typed, as the notice quotes it: a long text is cut off.
 QString typed(const QString& text) { return text.size() > 40 ? text.left(40) + QStringLiteral("…") : text; }
@@ -42,7 +45,8 @@ CanvasSizeCheck tooSmall(const QString& text, CanvasSide side)
 // `pixels`, when known, is the canvas's size the number would give.
 CanvasSizeCheck tooLarge(const QString& text, CanvasSide side, std::optional<QSize> pixels = std::nullopt)
 {
-    const QString gives = pixels ? QStringLiteral("（画布将为 %1）").arg(sizeText(pixels->width(), pixels->height())) : QString();
+    const QString gives =
+        pixels ? QStringLiteral("（画布将为 %1）").arg(sizeText(pixels->width(), pixels->height())) : QString();
     return refused(QStringLiteral("壁纸的%1“%2”太大%3：%4，这样保存的壁纸才能再次打开。画布保持不变。")
                        .arg(boxNameOf(side), typed(text), gives, limitText()));
 }
@@ -96,7 +100,8 @@ CanvasSizeCheck checkCanvasSide(const QString& text, CanvasSide side, QSize oute
 QString canvasNotAllocatedNotice(QSize interior)
 {
     const qint64 mb = (qint64(interior.width()) * interior.height() * 4 + (1 << 20) - 1) >> 20;
-    return QStringLiteral("本机内存不足，无法建立 %1 的壁纸画布（需要 %2 MB）：请关闭其他应用程序或输入较小的尺寸。%3。画布保持不变。")
+    return QStringLiteral("本机内存不足，无法建立 %1 的壁纸画布（需要 %2 "
+                          "MB）：请关闭其他应用程序或输入较小的尺寸。%3。画布保持不变。")
         .arg(sizeText(interior.width(), interior.height()))
         .arg(mb)
         .arg(limitText());

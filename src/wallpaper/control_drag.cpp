@@ -79,7 +79,8 @@ void DragControl(Screen& screen, QWidget& control, QPoint pointer)
     if (QWidget* grabber = QWidget::mouseGrabber())
         grabber->releaseMouse();
     // One drag at a time: a drag still running on this control ends here.
-    for (QObject* earlier : control.findChildren<QObject*>(QLatin1String(ControlDrag::kName), Qt::FindDirectChildrenOnly))
+    for (QObject* earlier :
+         control.findChildren<QObject*>(QLatin1String(ControlDrag::kName), Qt::FindDirectChildrenOnly))
         delete earlier;
     new ControlDrag(control, pointer);
 }

@@ -53,24 +53,40 @@ constexpr auto kStatements = FailureStyle::StatementByStatement;
 
 // The toolbar left of the tile buttons, on Picture3.
 const Control kToolbar[] = {
-    {{"Command3", ControlKind::ColourButton, {0, 30, 525, 465}, "新建", {}, kCommandFace}, &Form30::Command3,
-     &Form30::Command3_Click, kNotAtAll},
-    {{"Command4", ControlKind::ColourButton, {540, 30, 495, 465}, "打开", {}, kCommandFace}, &Form30::Command4,
-     &Form30::Command4_Click, FailureStyle::WholeOperation},
-    {{"Command5", ControlKind::ColourButton, {1050, 30, 495, 465}, "保存", {}, kCommandFace}, &Form30::Command5,
-     &Form30::Command5_Click, kStatements},
-    {{"Command6", ControlKind::ColourButton, {1560, 30, 495, 465}, "打印", {}, kCommandFace}, &Form30::Command6,
-     &Form30::Command6_Click, kStatements},
-    {{"Command7", ControlKind::ColourButton, {2070, 30, 495, 465}, "缩放", {}, kCommandFace}, &Form30::Command7,
-     &Form30::Command7_Click, kNotAtAll},
-    {{"Command8", ControlKind::ColourButton, {2580, 30, 495, 465}, "剪裁", {}, kCommandFace}, &Form30::Command8,
-     &Form30::Command8_Click, kNotAtAll},
+    {{"Command3", ControlKind::ColourButton, {0, 30, 525, 465}, "新建", {}, kCommandFace},
+     &Form30::Command3,
+     &Form30::Command3_Click,
+     kNotAtAll},
+    {{"Command4", ControlKind::ColourButton, {540, 30, 495, 465}, "打开", {}, kCommandFace},
+     &Form30::Command4,
+     &Form30::Command4_Click,
+     FailureStyle::WholeOperation},
+    {{"Command5", ControlKind::ColourButton, {1050, 30, 495, 465}, "保存", {}, kCommandFace},
+     &Form30::Command5,
+     &Form30::Command5_Click,
+     kStatements},
+    {{"Command6", ControlKind::ColourButton, {1560, 30, 495, 465}, "打印", {}, kCommandFace},
+     &Form30::Command6,
+     &Form30::Command6_Click,
+     kStatements},
+    {{"Command7", ControlKind::ColourButton, {2070, 30, 495, 465}, "缩放", {}, kCommandFace},
+     &Form30::Command7,
+     &Form30::Command7_Click,
+     kNotAtAll},
+    {{"Command8", ControlKind::ColourButton, {2580, 30, 495, 465}, "剪裁", {}, kCommandFace},
+     &Form30::Command8,
+     &Form30::Command8_Click,
+     kNotAtAll},
     {{"Text1", ControlKind::TextBox, {3060, 30, 1125, 465}, "33000"}, &Form30::Text1},
-    {{"Command1", ControlKind::ColourButton, {4200, 30, 495, 465}, "高度", {}, kCommandFace}, &Form30::Command1,
-     &Form30::Command1_Click, kNotAtAll},
+    {{"Command1", ControlKind::ColourButton, {4200, 30, 495, 465}, "高度", {}, kCommandFace},
+     &Form30::Command1,
+     &Form30::Command1_Click,
+     kNotAtAll},
     {{"Text2", ControlKind::TextBox, {4710, 30, 1125, 465}, "43000"}, &Form30::Text2},
-    {{"Command2", ControlKind::ColourButton, {5850, 30, 495, 465}, "宽度", {}, kCommandFace}, &Form30::Command2,
-     &Form30::Command2_Click, kNotAtAll},
+    {{"Command2", ControlKind::ColourButton, {5850, 30, 495, 465}, "宽度", {}, kCommandFace},
+     &Form30::Command2,
+     &Form30::Command2_Click,
+     kNotAtAll},
 };
 
 } // namespace
@@ -134,23 +150,33 @@ void Form30::buildControls()
         &Form30::Command17_Click, &Form30::Command18_Click, &Form30::Command19_Click, &Form30::Command20_Click};
     for (int k = 1; k <= 12; ++k) {
         const QByteArray name = "Command" + QByteArray::number(8 + k);
-        const ControlRow row = {name.constData(), ControlKind::ColourButton, {6360.0 + 510 * (k - 1), 30, 495, 465},
-                                QStringLiteral("壁纸%1").arg(k), {}, kTileFace};
+        const ControlRow row = {name.constData(),
+                                ControlKind::ColourButton,
+                                {6360.0 + 510 * (k - 1), 30, 495, 465},
+                                QStringLiteral("壁纸%1").arg(k),
+                                {},
+                                kTileFace};
         tileButtons[static_cast<std::size_t>(k - 1)] =
             buildControlAs<QPushButton>(buildWindowControl(*this, {row, {}, tileHandlers[k - 1]}, Picture3));
     }
     // The notice's two sentences, one a line: the label would otherwise break the line
     // wherever the first one and the start of the second fill it, inside a word.
-    Label1 = buildControl<QLabel>(*Picture3, {"Label1", ControlKind::Label, {13350, 60, 3135, 405},
+    Label1 = buildControl<QLabel>(*Picture3, {"Label1",
+                                              ControlKind::Label,
+                                              {13350, 60, 3135, 405},
                                               QString(kWallpaperNotice).replace(QLatin1Char(' '), QLatin1Char('\n')),
-                                              {}, {}, kBold9, Qt::AlignLeft | Qt::AlignVCenter});
+                                              {},
+                                              {},
+                                              kBold9,
+                                              Qt::AlignLeft | Qt::AlignVCenter});
     Label1->setWordWrap(true);
     Label1->setAttribute(Qt::WA_TranslucentBackground, true);
 }
 
 QSize Form30::cellSize() const
 {
-    return QSize(static_cast<int>(std::lround(Picture2->ScaleWidth())), static_cast<int>(std::lround(Picture2->ScaleHeight())));
+    return QSize(static_cast<int>(std::lround(Picture2->ScaleWidth())),
+                 static_cast<int>(std::lround(Picture2->ScaleHeight())));
 }
 
 void Form30::Form_Load()

@@ -42,16 +42,16 @@ public:
 
     // The toolbar and its controls.
     QWidget* Picture3 = nullptr;
-    QPushButton* Command3 = nullptr; // 新建
-    QPushButton* Command4 = nullptr; // 打开
-    QPushButton* Command5 = nullptr; // 保存
-    QPushButton* Command6 = nullptr; // 打印
-    QPushButton* Command7 = nullptr; // 缩放
-    QPushButton* Command8 = nullptr; // 剪裁
-    QLineEdit* Text1 = nullptr;      // canvas height, twips
-    QPushButton* Command1 = nullptr; // 高度
-    QLineEdit* Text2 = nullptr;      // canvas width, twips
-    QPushButton* Command2 = nullptr; // 宽度
+    QPushButton* Command3 = nullptr;            // 新建
+    QPushButton* Command4 = nullptr;            // 打开
+    QPushButton* Command5 = nullptr;            // 保存
+    QPushButton* Command6 = nullptr;            // 打印
+    QPushButton* Command7 = nullptr;            // 缩放
+    QPushButton* Command8 = nullptr;            // 剪裁
+    QLineEdit* Text1 = nullptr;                 // canvas height, twips
+    QPushButton* Command1 = nullptr;            // 高度
+    QLineEdit* Text2 = nullptr;                 // canvas width, twips
+    QPushButton* Command2 = nullptr;            // 宽度
     std::array<QPushButton*, 12> tileButtons{}; // Command9 (壁纸1) ... Command20 (壁纸12)
     QLabel* Label1 = nullptr;
 
@@ -65,12 +65,12 @@ public:
 
     CommonDialog cdlg;
 
-    QMenu* mnuFile = nullptr;           // 文件
-    QAction* mnuFileNew = nullptr;      // 新建
-    QAction* mnuFileOpen = nullptr;     // 打开
-    QAction* mnuFileSave = nullptr;     // 保存
-    QAction* mnuFilePrint = nullptr;    // 打印
-    QAction* mnuFileExit = nullptr;     // 退出
+    QMenu* mnuFile = nullptr;        // 文件
+    QAction* mnuFileNew = nullptr;   // 新建
+    QAction* mnuFileOpen = nullptr;  // 打开
+    QAction* mnuFileSave = nullptr;  // 保存
+    QAction* mnuFilePrint = nullptr; // 打印
+    QAction* mnuFileExit = nullptr;  // 退出
 
     // The cell size of every tiling: the tile source's interior, in whole pixels.
     QSize cellSize() const;

@@ -48,9 +48,13 @@ public:
         const Step s = steps.front();
         steps.pop_front();
         switch (s.kind) {
-        case Step::Ok: pass = s.text1; return AttemptEnd::Closed;
-        case Step::CloseBox: return AttemptEnd::Closed;
-        case Step::Cancel: return AttemptEnd::Cancelled;
+        case Step::Ok:
+            pass = s.text1;
+            return AttemptEnd::Closed;
+        case Step::CloseBox:
+            return AttemptEnd::Closed;
+        case Step::Cancel:
+            return AttemptEnd::Cancelled;
         }
         return AttemptEnd::Closed;
     }
@@ -105,16 +109,28 @@ TEST(CheckAdminPassword, AttemptsAreJudgedOnGrzbpass)
          {ok("x"), ok("y"), ok("z")},
          GateOutcome::Refused,
          {wrong(), wrong(), wrong(), refusal()}},
-        {"the close box keeps grzbpass from the last 确定", "abc", {ok("x"), kCloseBox, ok("abc")},
-         GateOutcome::Granted, {wrong(), wrong()}},
-        {"close box with a password set: grzbpass is empty", "abc", {kCloseBox, kCloseBox, kCloseBox},
-         GateOutcome::Refused, {wrong(), wrong(), wrong(), refusal()}},
+        {"the close box keeps grzbpass from the last 确定",
+         "abc",
+         {ok("x"), kCloseBox, ok("abc")},
+         GateOutcome::Granted,
+         {wrong(), wrong()}},
+        {"close box with a password set: grzbpass is empty",
+         "abc",
+         {kCloseBox, kCloseBox, kCloseBox},
+         GateOutcome::Refused,
+         {wrong(), wrong(), wrong(), refusal()}},
         {"取消 in the first attempt", "abc", {kCancelButton}, GateOutcome::Cancelled, {}},
-        {"取消 in the third attempt", "abc", {ok("x"), ok("y"), kCancelButton}, GateOutcome::Cancelled,
+        {"取消 in the third attempt",
+         "abc",
+         {ok("x"), ok("y"), kCancelButton},
+         GateOutcome::Cancelled,
          {wrong(), wrong()}},
         {"ten stored characters: the first eight open", "abcdefghij", {ok("abcdefgh")}, GateOutcome::Granted, {}},
-        {"ten stored characters: all ten do not", "abcdefghij", {ok("abcdefghij"), kCancelButton},
-         GateOutcome::Cancelled, {wrong()}},
+        {"ten stored characters: all ten do not",
+         "abcdefghij",
+         {ok("abcdefghij"), kCancelButton},
+         GateOutcome::Cancelled,
+         {wrong()}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

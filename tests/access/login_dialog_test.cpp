@@ -85,7 +85,12 @@ protected:
         }
         QPointer<frmpass> guard(dlg);
         QMetaObject::invokeMethod(
-            qApp, [guard, act] { if (guard) act(*guard); }, Qt::QueuedConnection);
+            qApp,
+            [guard, act] {
+                if (guard)
+                    act(*guard);
+            },
+            Qt::QueuedConnection);
         return false;
     }
 };
@@ -195,10 +200,8 @@ TEST(Frmpass, ChangeModeNeedsTheCurrentPasswordInText1)
     const auto command1 = [](frmpass& f) { f.Command1_Click(); };
     const auto label2 = [](frmpass& f) { f.Label2_Click(); };
     const std::vector<Case> cases = {
-        {"更改密码, right", "abc", command1, true},
-        {"更改密码, wrong", "abcdefgh", command1, false},
-        {"更改密码, other case", "ABC", command1, false},
-        {"the note, right", "abc", label2, true},
+        {"更改密码, right", "abc", command1, true},       {"更改密码, wrong", "abcdefgh", command1, false},
+        {"更改密码, other case", "ABC", command1, false}, {"the note, right", "abc", label2, true},
         {"the note, wrong", "x", label2, false},
     };
     for (const Case& c : cases) {
@@ -209,9 +212,9 @@ TEST(Frmpass, ChangeModeNeedsTheCurrentPasswordInText1)
         f.Text1->deselect();
         c.press(f);
         EXPECT_EQ(f.isChangeMode(), c.changeMode);
-        for (QWidget* w : {static_cast<QWidget*>(f.Label3), static_cast<QWidget*>(f.Text2),
-                           static_cast<QWidget*>(f.Label4), static_cast<QWidget*>(f.Text3),
-                           static_cast<QWidget*>(f.Label2)})
+        for (QWidget* w :
+             {static_cast<QWidget*>(f.Label3), static_cast<QWidget*>(f.Text2), static_cast<QWidget*>(f.Label4),
+              static_cast<QWidget*>(f.Text3), static_cast<QWidget*>(f.Label2)})
             EXPECT_EQ(w->isVisible(), c.changeMode);
         EXPECT_FALSE(d.finished.has_value());
         if (c.changeMode) {

@@ -112,7 +112,8 @@ TEST(PasswordCodec, ParsesOneQuotedFieldIntoAtMostEightCharacters)
         {"NUL in the field", "\"" + bytes({0}) + "\"\r\n", PasswordFileDefect::Undecodable, ""},
         // Decodes to code 0, a line feed, a carriage return: no login box can hold them.
         {"decodes to 0", "\"" + bytes({52}) + "\"\r\n", PasswordFileDefect::Untypable, ""},
-        {"decodes to a line feed", "\"" + encoded("ab") + bytes({56 + 10}) + "\"\r\n", PasswordFileDefect::Untypable, ""},
+        {"decodes to a line feed", "\"" + encoded("ab") + bytes({56 + 10}) + "\"\r\n", PasswordFileDefect::Untypable,
+         ""},
         {"decodes to a carriage return", "\"" + bytes({52 + 13}) + "\"\r\n", PasswordFileDefect::Untypable, ""},
         // Other control characters can be pasted, and only the first eight count.
         {"a tab", "\"" + bytes({52 + 9}) + "\"\r\n", PasswordFileDefect::None, "\t"},

@@ -111,8 +111,8 @@ TEST(PasswordFile, AFailedWriteLeavesWhatWasThereAndSaysWhy)
         ProgramFolder folder;
         const QString dir = c.setUp(folder);
         const QByteArray encoded = *encodePassword("new");
-        const PasswordFileWrite w = c.limit == Limit::NoRoomForBytes ? writeWithNoRoomForBytes(dir, encoded)
-                                                                     : writePasswordFile(dir, encoded);
+        const PasswordFileWrite w =
+            c.limit == Limit::NoRoomForBytes ? writeWithNoRoomForBytes(dir, encoded) : writePasswordFile(dir, encoded);
         EXPECT_FALSE(w.ok);
         EXPECT_FALSE(w.error.isEmpty());
         c.check(folder);

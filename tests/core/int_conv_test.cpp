@@ -12,9 +12,9 @@ TEST(IntConv, RoundsHalfToEvenAndChecksRange)
         double in;
         int out;
     };
-    const Case cases[] = {{2.5, 2},   {3.5, 4},     {-2.5, -2},  {-3.5, -4},  {0.5, 0},
-                          {1.5, 2},   {49.5, 50},   {57.5, 58},  {172.5, 172}, {2.4999, 2},
-                          {2.5001, 3}, {-0.4, 0},   {32767.4, 32767}, {-32768.5, -32768}};
+    const Case cases[] = {{2.5, 2},    {3.5, 4},   {-2.5, -2},       {-3.5, -4},        {0.5, 0},
+                          {1.5, 2},    {49.5, 50}, {57.5, 58},       {172.5, 172},      {2.4999, 2},
+                          {2.5001, 3}, {-0.4, 0},  {32767.4, 32767}, {-32768.5, -32768}};
     for (const auto& c : cases)
         EXPECT_EQ(toInt16(c.in), c.out) << c.in;
 
@@ -35,12 +35,10 @@ TEST(IntConv, ReadsNumbersFromTextAndRejectsTheRest)
         bool ok;
         double value;
     };
-    const Case cases[] = {{"90", true, 90},    {" 8 ", true, 8},   {"-4", true, -4},
-                          {"+3", true, 3},     {"7.5", true, 7.5}, {".5", true, 0.5},
-                          {"1e2", true, 100},  {"", false, 0},     {"abc", false, 0},
-                          {"5a", false, 0},    {"-", false, 0},    {"1e", false, 0},
-                          {"inf", false, 0},   {"nan", false, 0},  {"0x10", false, 0},
-                          {"1,5", false, 0}};
+    const Case cases[] = {{"90", true, 90},   {" 8 ", true, 8},  {"-4", true, -4},   {"+3", true, 3},
+                          {"7.5", true, 7.5}, {".5", true, 0.5}, {"1e2", true, 100}, {"", false, 0},
+                          {"abc", false, 0},  {"5a", false, 0},  {"-", false, 0},    {"1e", false, 0},
+                          {"inf", false, 0},  {"nan", false, 0}, {"0x10", false, 0}, {"1,5", false, 0}};
     for (const auto& c : cases) {
         const auto v = parseNumber(c.text);
         EXPECT_EQ(v.has_value(), c.ok) << c.text;

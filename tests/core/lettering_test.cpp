@@ -26,12 +26,12 @@ Canvas letteringCanvas()
     return c;
 }
 
-std::vector<CirclePlacement> placements(const Canvas& c, const QString& text, int cx, int cy, int r,
-                                        double start, double* startUsed = nullptr)
+std::vector<CirclePlacement> placements(const Canvas& c, const QString& text, int cx, int cy, int r, double start,
+                                        double* startUsed = nullptr)
 {
     std::vector<CirclePlacement> out;
-    const double s = forEachCirclePlacement(c, text, cx, cy, r, start,
-                                            [&](const CirclePlacement& p) { out.push_back(p); });
+    const double s =
+        forEachCirclePlacement(c, text, cx, cy, r, start, [&](const CirclePlacement& p) { out.push_back(p); });
     if (startUsed)
         *startUsed = s;
     return out;
@@ -73,7 +73,8 @@ TEST(Lettering, FacesResolveToMetricTwinsAndCjk)
 {
     EXPECT_EQ(QFontInfo(deviceFont(QStringLiteral("arial"), 27, 800)).family(), QStringLiteral("Liberation Sans"));
     EXPECT_EQ(QFontInfo(deviceFont(QStringLiteral("Arial"), 24, 400)).family(), QStringLiteral("Liberation Sans"));
-    EXPECT_TRUE(QFontInfo(controlFont(QStringLiteral("宋体"), 9, false)).family().startsWith(QStringLiteral("Noto Serif CJK")));
+    EXPECT_TRUE(
+        QFontInfo(controlFont(QStringLiteral("宋体"), 9, false)).family().startsWith(QStringLiteral("Noto Serif CJK")));
     // The Chinese characters of the pattern texts have glyphs (a CJK fallback is installed).
     const QFontMetrics fm(deviceFont(QStringLiteral("arial"), 27, 800));
     for (const QChar ch : QStringLiteral("软件公元年月出品世界顶级美术图案作祝全人民幸福安康"))
@@ -164,8 +165,7 @@ TEST(Lettering, OverflowEndsTheTextButKeepsWhatWasPrinted)
                  OverflowError);
     EXPECT_GT(seen.size(), 0u);
     EXPECT_LT(seen.size(), 26u);
-    EXPECT_THROW(DrawTextOnCircle(c, QStringLiteral("abcdefghijklmnopqrstuvwxyz"), 31000, 0, 2600, 0),
-                 OverflowError);
+    EXPECT_THROW(DrawTextOnCircle(c, QStringLiteral("abcdefghijklmnopqrstuvwxyz"), 31000, 0, 2600, 0), OverflowError);
 }
 
 // A rotation past +-3276 degrees overflows the escapement: printing stops there, and so does
@@ -175,16 +175,17 @@ TEST(Lettering, WalkStopsWhereTheEscapementOverflows)
     Canvas c = letteringCanvas();
     const QString text = QStringLiteral("abcdefghijklmnopqrstuvwxyz");
     std::vector<CirclePlacement> seen;
-    EXPECT_THROW(forEachCirclePlacement(c, text, 3000, 3000, 400, 3600,
-                                        [&](const CirclePlacement& p) { seen.push_back(p); }),
-                 OverflowError);
+    EXPECT_THROW(
+        forEachCirclePlacement(c, text, 3000, 3000, 400, 3600, [&](const CirclePlacement& p) { seen.push_back(p); }),
+        OverflowError);
     ASSERT_GT(seen.size(), 0u);
     ASSERT_LT(seen.size(), 26u);
     EXPECT_GE(seen.back().rotation, -3276);
     // The next character is the first one turned past the limit.
     const QString next = text.mid(static_cast<qsizetype>(seen.size()), 1);
-    const double middle = 3600 + (TextWidth(c, text.left(static_cast<qsizetype>(seen.size()))) +
-                                  TextWidth(c, next) * 0.5) / arcScale(400);
+    const double middle =
+        3600 +
+        (TextWidth(c, text.left(static_cast<qsizetype>(seen.size()))) + TextWidth(c, next) * 0.5) / arcScale(400);
     EXPECT_LT(toInt16(360.0 - middle), -3276);
 
     // Drawing prints exactly the characters visited.
@@ -201,7 +202,7 @@ TEST(Lettering, TextIsWalkedByCharactersNotCodeUnits)
 {
     Canvas c = letteringCanvas();
     const QString emoji = QString::fromUtf8("\xF0\x9F\x98\x80"); // U+1F600, two UTF-16 units
-    const QString accented = QString::fromUtf8("e\xCC\x81");        // e + combining acute
+    const QString accented = QString::fromUtf8("e\xCC\x81");     // e + combining acute
     ASSERT_EQ(emoji.size(), 2);
     const std::int32_t r = 2571, d = arcScale(r);
     const auto ps = placements(c, QStringLiteral("A") + emoji + QStringLiteral("B") + accented, 6428, 6428, r, 300);
@@ -255,7 +256,8 @@ TEST(Lettering, RotatedTextTurnsCounterClockwiseAboutTheTopLeftOfItsCell)
     DrawRotatedText(0, up, QStringLiteral("arial"), 20, x0 * 15, y0 * 15, text);
     const QFontMetrics fm(fontFor(rotatedFontRequest(up, 0, QStringLiteral("arial"), 20)));
     const QRect upright = inkBox(up);
-    EXPECT_TRUE(QRect(x0, y0, fm.horizontalAdvance(text), fm.height()).contains(upright)) << upright.x() << "," << upright.y();
+    EXPECT_TRUE(QRect(x0, y0, fm.horizontalAdvance(text), fm.height()).contains(upright))
+        << upright.x() << "," << upright.y();
 
     Canvas turned = letteringCanvas();
     DrawRotatedText(90, turned, QStringLiteral("arial"), 20, x0 * 15, y0 * 15, text);
@@ -291,8 +293,10 @@ TEST(Lettering, RenderedCharacterCacheSetsExactlyThePixelsDrawingWould)
         bool bold;
     };
     // Many rotations and positions, partly off the canvas edges.
-    const Case cases[] = {{3000, 3000, 2571, -1, true}, {3000, 6000, 5142, -1, true},
-                          {100, 100, 2000, 0, false},   {5900, 3000, 1700, 37.5, true},
+    const Case cases[] = {{3000, 3000, 2571, -1, true},
+                          {3000, 6000, 5142, -1, true},
+                          {100, 100, 2000, 0, false},
+                          {5900, 3000, 1700, 37.5, true},
                           {3000, 3000, 900, 200, false}};
     for (const Case& k : cases) {
         Canvas direct = letteringCanvas(), cached = letteringCanvas();

@@ -42,8 +42,8 @@ void expectSameCoverage(int W, int H, const std::vector<PixelPoint>& pts, int wi
         if (fast[static_cast<std::size_t>(i)] != ref[static_cast<std::size_t>(i)]) {
             ++diffs;
             ADD_FAILURE() << "pixel (" << i % W << ", " << i / W << ") fast " << int(fast[static_cast<std::size_t>(i)])
-                          << " reference " << int(ref[static_cast<std::size_t>(i)]) << ", width " << width
-                          << ", " << pts.size() << " points starting (" << pts[0].x << ", " << pts[0].y << ")";
+                          << " reference " << int(ref[static_cast<std::size_t>(i)]) << ", width " << width << ", "
+                          << pts.size() << " points starting (" << pts[0].x << ", " << pts[0].y << ")";
         }
     }
 }
@@ -73,10 +73,10 @@ TEST(OutlineRasterizer, MatchesTheReferenceOnAxisAlignedAndDiagonalShapesWithTie
     // horizontal and vertical edges, 3-4-5 diagonals, repeated vertices.
     const std::vector<std::vector<PixelPoint>> shapes = {
         {{10, 10}, {50, 10}, {50, 40}, {10, 40}},
-        {{5, 5}, {35, 45}, {65, 5}},         // 3-4-5 edges
-        {{20, 20}, {20, 20}, {60, 20}},       // repeated vertex
-        {{30, 30}, {30, 30}},                 // a single dot
-        {{0, 0}, {95, 79}},                   // corner to corner
+        {{5, 5}, {35, 45}, {65, 5}},    // 3-4-5 edges
+        {{20, 20}, {20, 20}, {60, 20}}, // repeated vertex
+        {{30, 30}, {30, 30}},           // a single dot
+        {{0, 0}, {95, 79}},             // corner to corner
         {{12, 60}, {44, 36}, {76, 60}, {44, 76}},
     };
     for (const auto& s : shapes)
@@ -167,7 +167,7 @@ TEST(OutlineRasterizer, IntegerAndGeneralBuildersGiveTheSameSpans)
         ASSERT_EQ(a.size(), b.size()) << "outline " << iter;
         for (std::size_t i = 0; i < a.size(); ++i)
             ASSERT_TRUE(a[i].row == b[i].row && a[i].first == b[i].first && a[i].end == b[i].end)
-                << "outline " << iter << " span " << i << ": row " << a[i].row << " [" << a[i].first << ", "
-                << a[i].end << ") against row " << b[i].row << " [" << b[i].first << ", " << b[i].end << ")";
+                << "outline " << iter << " span " << i << ": row " << a[i].row << " [" << a[i].first << ", " << a[i].end
+                << ") against row " << b[i].row << " [" << b[i].first << ", " << b[i].end << ")";
     }
 }

@@ -52,9 +52,17 @@ TEST(OutlineStages, QuotientsStepLikeFloorDivision)
         std::int64_t A, S, D;
     };
     const Case cases[] = {
-        {0, 1, 1},          {-7, 3, 5},        {7, -3, 5},           {-1, 0, 3},
-        {123456, -16384, 1}, {-300000000, 16383, 16384}, {300000000, -16384, 16383},
-        {5, 16384, 16384},  {-5, 1, 16384},    {536870000, -8191, 7}, {-536870000, 8191, 7},
+        {0, 1, 1},
+        {-7, 3, 5},
+        {7, -3, 5},
+        {-1, 0, 3},
+        {123456, -16384, 1},
+        {-300000000, 16383, 16384},
+        {300000000, -16384, 16383},
+        {5, 16384, 16384},
+        {-5, 1, 16384},
+        {536870000, -8191, 7},
+        {-536870000, 8191, 7},
     };
     for (const Case& c : cases) {
         Quotients q(c.A, Step(c.S, c.D));
@@ -72,7 +80,8 @@ TEST(OutlineStages, QuotientsStepLikeFloorDivision)
 TEST(OutlineStages, IntegerSquareRootIsTheFloorOfTheRootAcrossItsRange)
 {
     std::vector<std::int64_t> values = {0, 1, 2, 3, 4, 15, 16, 17};
-    for (std::int64_t s : {std::int64_t(4096), std::int64_t(94906265), std::int64_t(2147483647), (std::int64_t(1) << 31) - 3})
+    for (std::int64_t s :
+         {std::int64_t(4096), std::int64_t(94906265), std::int64_t(2147483647), (std::int64_t(1) << 31) - 3})
         for (std::int64_t v : {s * s - 1, s * s, s * s + 1})
             values.push_back(v);
     values.push_back((std::int64_t(1) << 62) - 1);
@@ -124,7 +133,10 @@ std::vector<SweepCase> sweepCases()
         {"square, pen 200", 860, 860, 200, star(430, 430, 333, 4, 1)},
         {"far corners, pen 4096", 32767, 10300, 4096, {{-8192, -8192}, {8192, 8192}, {8192, -8192}, {-8192, 8192}}},
         {"star at the limits, wide image", 32767, 300, 3, star(0, 0, 8192, 97, 48)},
-        {"flat and upright edges at +-8192", 32767, 8300, 9,
+        {"flat and upright edges at +-8192",
+         32767,
+         8300,
+         9,
          {{-8192, 8192}, {8192, 8192}, {8192, -8192}, {8192, 8192}, {5, 8192}, {5, 0}}},
         {"one dot, pen 4096", 32767, 4000, 4096, {{8192, 1000}, {8192, 1000}}},
     };
@@ -216,8 +228,9 @@ TEST(OutlineStages, GeneralBuilderMatchesTheReferenceForTheWidestPens)
             } else { // a long edge a pen's half from the centre of the image
                 const double cx = 48 - (r + shift(gen)) * uy, cy = 40 + (r + shift(gen)) * ux;
                 const double reach = iter % 3 == 1 ? 100000.0 : 40.0; // ends far off, or near
-                pts = {{static_cast<int>(std::lround(cx - reach * ux)), static_cast<int>(std::lround(cy - reach * uy))},
-                       {static_cast<int>(std::lround(cx + reach * ux)), static_cast<int>(std::lround(cy + reach * uy))}};
+                pts = {
+                    {static_cast<int>(std::lround(cx - reach * ux)), static_cast<int>(std::lround(cy - reach * uy))},
+                    {static_cast<int>(std::lround(cx + reach * ux)), static_cast<int>(std::lround(cy + reach * uy))}};
             }
             ASSERT_FALSE(integerBuilderTakes(pts, width, W));
             std::vector<RowSpan> spans;

@@ -15,22 +15,22 @@ TEST(Rop2, EveryDrawModeNumberIsItsBitwiseFunctionOver24BitsWithAlphaKept)
         std::uint32_t expect; // 24-bit
     };
     const Case cases[] = {
-        {1, 0},          // R2_BLACK
-        {2, ~(P | D)},   // R2_NOTMERGEPEN
-        {3, ~P & D},     // R2_MASKNOTPEN
-        {4, ~P},         // R2_NOTCOPYPEN
-        {5, P & ~D},     // R2_MASKPENNOT
-        {6, ~D},         // R2_NOT
-        {7, P ^ D},      // R2_XORPEN
-        {8, ~(P & D)},   // R2_NOTMASKPEN
-        {9, P & D},      // R2_MASKPEN
-        {10, ~(P ^ D)},  // R2_NOTXORPEN
-        {11, D},         // R2_NOP
-        {12, ~P | D},    // R2_MERGENOTPEN
-        {13, P},         // R2_COPYPEN
-        {14, P | ~D},    // R2_MERGEPENNOT
-        {15, P | D},     // R2_MERGEPEN
-        {16, 0xFFFFFF},  // R2_WHITE
+        {1, 0},         // R2_BLACK
+        {2, ~(P | D)},  // R2_NOTMERGEPEN
+        {3, ~P & D},    // R2_MASKNOTPEN
+        {4, ~P},        // R2_NOTCOPYPEN
+        {5, P & ~D},    // R2_MASKPENNOT
+        {6, ~D},        // R2_NOT
+        {7, P ^ D},     // R2_XORPEN
+        {8, ~(P & D)},  // R2_NOTMASKPEN
+        {9, P & D},     // R2_MASKPEN
+        {10, ~(P ^ D)}, // R2_NOTXORPEN
+        {11, D},        // R2_NOP
+        {12, ~P | D},   // R2_MERGENOTPEN
+        {13, P},        // R2_COPYPEN
+        {14, P | ~D},   // R2_MERGEPENNOT
+        {15, P | D},    // R2_MERGEPEN
+        {16, 0xFFFFFF}, // R2_WHITE
     };
     for (const auto& c : cases) {
         const std::uint32_t got = rop2Pixel(static_cast<Rop2>(c.mode), 0xFF000000u | P, 0xFF000000u | D);

@@ -13,10 +13,9 @@ TEST(StarRing, DecompositionFollowsTheHalvingRule)
     struct Case {
         int n, v, s, h;
     };
-    const Case cases[] = {{3, 3, 1, 0},   {4, 1, 0, 2},   {5, 5, 2, 0},   {6, 3, 1, 1},  {7, 7, 3, 0},
-                          {8, 4, 1, 1},   {10, 5, 2, 1},  {12, 3, 1, 2},  {16, 4, 1, 2}, {24, 3, 1, 3},
-                          {64, 4, 1, 4},  {96, 3, 1, 5},  {98, 49, 24, 1}, {99, 99, 49, 0},
-                          {0, 3, 1, 0},   {1, 3, 1, 0},   {2, 3, 1, 0},   {-4, 3, 1, 0}};
+    const Case cases[] = {{3, 3, 1, 0},    {4, 1, 0, 2},    {5, 5, 2, 0},  {6, 3, 1, 1},  {7, 7, 3, 0},  {8, 4, 1, 1},
+                          {10, 5, 2, 1},   {12, 3, 1, 2},   {16, 4, 1, 2}, {24, 3, 1, 3}, {64, 4, 1, 4}, {96, 3, 1, 5},
+                          {98, 49, 24, 1}, {99, 99, 49, 0}, {0, 3, 1, 0},  {1, 3, 1, 0},  {2, 3, 1, 0},  {-4, 3, 1, 0}};
     for (const auto& c : cases) {
         const StarDecomposition d = decomposeStar(static_cast<std::int16_t>(c.n));
         EXPECT_EQ(d, (StarDecomposition{static_cast<std::int16_t>(c.v), static_cast<std::int16_t>(c.s),

@@ -46,10 +46,7 @@ QWidget* nextTabStop(QWidget* w)
     return w;
 }
 
-Colour grabbedPixel(QWidget* w, int x, int y)
-{
-    return fromPixel(w->grab().toImage().pixel(x, y));
-}
+Colour grabbedPixel(QWidget* w, int x, int y) { return fromPixel(w->grab().toImage().pixel(x, y)); }
 
 } // namespace
 
@@ -86,8 +83,7 @@ TEST_F(DesignerTest, FirstTickDrawsCountsAndFillsThePreviewsWithOneSnapshot)
     EXPECT_EQ(designerForm(1).DesignCount, 1);
     // Form1's first pattern after start-up has this background (the generator's sequence).
     EXPECT_EQ(w.canvas().pixel(5, 428), RGB(162, 123, 133));
-    EXPECT_EQ(grabbedPixel(w.Picture1, 5 + PictureBox::kBorderPx, 428 + PictureBox::kBorderPx),
-              RGB(162, 123, 133));
+    EXPECT_EQ(grabbedPixel(w.Picture1, 5 + PictureBox::kBorderPx, 428 + PictureBox::kBorderPx), RGB(162, 123, 133));
 
     const QImage shown = w.Image[0]->picture();
     EXPECT_EQ(shown, w.canvas().persistentImage());
@@ -175,13 +171,20 @@ TEST_F(DesignerTest, ControlsSitAtTheirTwipPositions)
         QRect twips;
     };
     const Place places[] = {
-        {w.Picture1, {0, 0, 12915, 12915}},        {w.Image[0], {13050, 120, 5775, 5775}},
-        {w.Image[4], {18840, 5400, 480, 480}},     {w.Check2, {13470, 6510, 1335, 255}},
-        {w.Combo2, {16350, 7410, 1455, 300}},      {w.Label8, {15450, 7860, 1275, 285}},
-        {w.categoryButton(1), {13740, 8250, 495, 495}},     {w.categoryButton(10), {16740, 8850, 495, 495}},
-        {w.Command7, {16620, 10470, 915, 375}},    {w.Label11, {14160, 9900, 2565, 285}},
-        {w.Text4, {13230, 12120, 4575, 345}},      {w.Command18, {20010, 5490, 1245, 375}},
-        {w.Command1[1], {4260, 60, 1695, 315}},    {w.Text1, {1020, 60, 495, 315}},
+        {w.Picture1, {0, 0, 12915, 12915}},
+        {w.Image[0], {13050, 120, 5775, 5775}},
+        {w.Image[4], {18840, 5400, 480, 480}},
+        {w.Check2, {13470, 6510, 1335, 255}},
+        {w.Combo2, {16350, 7410, 1455, 300}},
+        {w.Label8, {15450, 7860, 1275, 285}},
+        {w.categoryButton(1), {13740, 8250, 495, 495}},
+        {w.categoryButton(10), {16740, 8850, 495, 495}},
+        {w.Command7, {16620, 10470, 915, 375}},
+        {w.Label11, {14160, 9900, 2565, 285}},
+        {w.Text4, {13230, 12120, 4575, 345}},
+        {w.Command18, {20010, 5490, 1245, 375}},
+        {w.Command1[1], {4260, 60, 1695, 315}},
+        {w.Text1, {1020, 60, 495, 315}},
     };
     for (const Place& p : places) {
         const QRect px(p.twips.x() / 15, p.twips.y() / 15, p.twips.width() / 15, p.twips.height() / 15);
@@ -190,7 +193,8 @@ TEST_F(DesignerTest, ControlsSitAtTheirTwipPositions)
     // The canvas interior is the generator's canvas.
     EXPECT_EQ(w.canvas().widthPx(), kDesignerCanvasPx);
     EXPECT_EQ(w.canvas().heightPx(), kDesignerCanvasPx);
-    EXPECT_EQ(w.informationLabel->text(), QString(informationText()).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+    EXPECT_EQ(w.informationLabel->text(),
+              QString(informationText()).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
     EXPECT_EQ(informationText().split(QStringLiteral("\r\n")).size(), 20);
 }
 
@@ -286,7 +290,14 @@ TEST_F(DesignerTest, DemonstrationRing)
     ASSERT_EQ(c.DrawMode(), 8);
 
     const RingCase cases[] = {
-        {"5", 5}, {"7.5", 8}, {"6.5", 6}, {"2", 3}, {"-4", 3}, {"", std::nullopt}, {"abc", std::nullopt}, {"40000", std::nullopt},
+        {"5", 5},
+        {"7.5", 8},
+        {"6.5", 6},
+        {"2", 3},
+        {"-4", 3},
+        {"", std::nullopt},
+        {"abc", std::nullopt},
+        {"40000", std::nullopt},
     };
     for (const RingCase& rc : cases) {
         SCOPED_TRACE(rc.text);
@@ -341,7 +352,7 @@ TEST_F(DesignerTest, ClosingAWindowDiscardsItsControlsButNotItsCount)
     f2->Timer1_Timer();
     f2->Text3->setText(QStringLiteral("改过的文字"));
     f2->Combo1->setEditText(QStringLiteral("7"));
-    f2->Check2->click(); // paused
+    f2->Check2->click();  // paused
     f2->Command7_Click(); // 慢速
 
     f2->close();
@@ -416,5 +427,4 @@ TEST_F(DesignerTest, ToolButtonsShowTheToolOwnedByForm1WhereverPressed)
     // A tool this program does not have is not shown, and nothing fails.
     f7.Command19_Click();
     EXPECT_FALSE(registry.hasForm(WindowKind::Form30));
-
 }

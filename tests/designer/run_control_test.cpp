@@ -120,7 +120,7 @@ TEST_F(DesignerTest, RunStateAndTextsBelongToEachWindow)
     f4.Timer1_Timer();
     f4.Check2->click(); // paused
     const QImage pattern = f4.canvas().Image();
-    f4.Command12_Click(); // "5": switch away ...
+    f4.Command12_Click();        // "5": switch away ...
     window(5).Command6->click(); // Form5 at 高速
     window(2).Text3->setText(QStringLiteral("只属于第二大类"));
     window(5).categoryButton(7)->click(); // "7"

@@ -49,9 +49,9 @@ Rendered render(const QString& folder, const QString& scale)
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.remove(QStringLiteral("QT_SCALE_FACTOR")); // the renderer needs no screen
     p.setProcessEnvironment(env);
-    p.start(QStringLiteral(ZOVEX_RENDER_EXE), {QStringLiteral("--category"), QStringLiteral("1"), QStringLiteral("--count"),
-                                               QStringLiteral("1"), QStringLiteral("--scale"), scale,
-                                               QStringLiteral("--out"), folder});
+    p.start(QStringLiteral(ZOVEX_RENDER_EXE),
+            {QStringLiteral("--category"), QStringLiteral("1"), QStringLiteral("--count"), QStringLiteral("1"),
+             QStringLiteral("--scale"), scale, QStringLiteral("--out"), folder});
     p.waitForFinished(120000);
     const QStringList line = QString::fromUtf8(p.readAllStandardOutput()).trimmed().split(QLatin1Char('\t'));
     if (p.exitCode() != 0 || line.size() < 4)
@@ -167,7 +167,8 @@ TEST(ZoomAtScreenRatio, EnlargedBlocksHaveTheirEdgesOnDevicePixels)
     for (int y = 0; y < side; ++y)
         for (int x = 0; x < side; ++x) {
             // The device pixel's centre, in picture pixels.
-            const int px = static_cast<int>((x + 0.5) * 10 / (83 * r)), py = static_cast<int>((y + 0.5) * 10 / (83 * r));
+            const int px = static_cast<int>((x + 0.5) * 10 / (83 * r)),
+                      py = static_cast<int>((y + 0.5) * 10 / (83 * r));
             wrong += shot.pixel(x, y) != picture.pixel(px, py);
         }
     EXPECT_EQ(wrong, 0);

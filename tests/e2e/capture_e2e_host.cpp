@@ -66,7 +66,7 @@ int main(int argc, char** argv)
             const QRect title = form.menuBar()->actionGeometry(form.mnuFile->menuAction());
             reply(QStringLiteral("menu ") + centreOf(title.translated(form.menuBar()->mapToGlobal(QPoint(0, 0)))));
         } else if (command == QLatin1String("item")) {
-            QAction* action = argument == QLatin1String("save") ? form.mnuFileSave
+            QAction* action = argument == QLatin1String("save")   ? form.mnuFileSave
                               : argument == QLatin1String("exit") ? form.mnuFileExit
                                                                   : form.mnuFileSnap;
             if (!form.mnuFile->isVisible()) {
@@ -97,8 +97,8 @@ int main(int argc, char** argv)
                       .arg(r.bottom)
                       .arg(f.isVisible()));
         } else if (command == QLatin1String("exposed")) {
-            const bool exposed = pattern.windowHandle() && pattern.windowHandle()->isExposed() &&
-                                 form.windowHandle() && form.windowHandle()->isExposed();
+            const bool exposed = pattern.windowHandle() && pattern.windowHandle()->isExposed() && form.windowHandle() &&
+                                 form.windowHandle()->isExposed();
             reply(QStringLiteral("exposed %1").arg(exposed));
         } else {
             return false;

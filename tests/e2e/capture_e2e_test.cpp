@@ -54,10 +54,7 @@ struct CaptureScreen {
 };
 
 // Where a logical screen position of the host's lies in device pixels (one screen, at 0, 0).
-QPoint device(QPoint logical, double ratio)
-{
-    return {qRound(logical.x() * ratio), qRound(logical.y() * ratio)};
-}
+QPoint device(QPoint logical, double ratio) { return {qRound(logical.x() * ratio), qRound(logical.y() * ratio)}; }
 
 void dragCapture(const CaptureScreen& screen)
 {
@@ -80,8 +77,9 @@ void dragCapture(const CaptureScreen& screen)
 
     auto xdotool = [&](const QStringList& args) { return x.xdotool(args).exitCode; };
     auto clipboard = [&](const QString& target) {
-        return x.run(QStringLiteral("xclip"), {QStringLiteral("-selection"), QStringLiteral("clipboard"),
-                                               QStringLiteral("-t"), target, QStringLiteral("-o")})
+        return x
+            .run(QStringLiteral("xclip"), {QStringLiteral("-selection"), QStringLiteral("clipboard"),
+                                           QStringLiteral("-t"), target, QStringLiteral("-o")})
             .out;
     };
     auto click = [&](QPoint p) {
@@ -154,13 +152,15 @@ void dragCapture(const CaptureScreen& screen)
     QImage during;
     EXPECT_TRUE(eventually([&] {
         during = x.screenshot();
-        return !during.isNull() && inverted(during, {to.x() + 5, to.y()}) && inverted(during, {from.x() - 1, to.y() + 5});
+        return !during.isNull() && inverted(during, {to.x() + 5, to.y()}) &&
+               inverted(during, {from.x() - 1, to.y() + 5});
     })) << "no frame on the screen during the drag";
     if (!during.isNull()) {
         EXPECT_EQ(during.pixel(to), before.pixel(to));
         EXPECT_EQ(during.pixel(from - QPoint(1, 1)), before.pixel(from - QPoint(1, 1)));
         EXPECT_EQ(during.pixel(to - QPoint(1, 0)), before.pixel(to - QPoint(1, 0)));
-        EXPECT_FALSE(samePixels(during.copy(expectedRect.adjusted(1, 1, -1, -1)), before.copy(expectedRect.adjusted(1, 1, -1, -1))))
+        EXPECT_FALSE(samePixels(during.copy(expectedRect.adjusted(1, 1, -1, -1)),
+                                before.copy(expectedRect.adjusted(1, 1, -1, -1))))
             << "the label shows inside the frame";
     }
 
@@ -171,8 +171,9 @@ void dragCapture(const CaptureScreen& screen)
     EXPECT_EQ(host.state(QStringLiteral("grabber")), QStringLiteral("0"));
     EXPECT_EQ(host.state(QStringLiteral("picture")),
               QStringLiteral("%1x%2").arg(expectedRect.width()).arg(expectedRect.height()));
-    EXPECT_TRUE(eventually([&] { return samePixels(x.screenshot().copy(patternOnScreen), before.copy(patternOnScreen)); }))
-        << "the overlay is gone, the picture on the screen as it was";
+    EXPECT_TRUE(eventually([&] {
+        return samePixels(x.screenshot().copy(patternOnScreen), before.copy(patternOnScreen));
+    })) << "the overlay is gone, the picture on the screen as it was";
 
     // Another program reads the block from the clipboard, as PNG and as BMP.
     const QByteArray targets = clipboard(QStringLiteral("TARGETS"));
@@ -199,16 +200,18 @@ void dragCapture(const CaptureScreen& screen)
         EXPECT_EQ(f.read(2), QByteArray("BM"));
     }
     EXPECT_TRUE(samePixels(QImage(path, "BMP"), expected));
-    EXPECT_EQ(qRound(QImage(path, "BMP").dotsPerMeterX() * 0.0254), qRound(96 * r)) << "the file records its resolution";
+    EXPECT_EQ(qRound(QImage(path, "BMP").dotsPerMeterX() * 0.0254), qRound(96 * r))
+        << "the file records its resolution";
 
     // A click while armed (zero width and height) captures nothing. It lands on the bare
     // desktop, outside every window of the program: the mouse capture brings it to Form20.
     ASSERT_TRUE(choose("snap"));
     ASSERT_TRUE(eventually([&] { return host.state(QStringLiteral("armed")) == QLatin1String("1"); }));
     const QPoint bare = device({900, 700}, r);
-    ASSERT_EQ(xdotool({QStringLiteral("mousemove"), QString::number(bare.x()), QString::number(bare.y()),
-                       QStringLiteral("mousedown"), QStringLiteral("1"), QStringLiteral("mouseup"), QStringLiteral("1")}),
-              0);
+    ASSERT_EQ(
+        xdotool({QStringLiteral("mousemove"), QString::number(bare.x()), QString::number(bare.y()),
+                 QStringLiteral("mousedown"), QStringLiteral("1"), QStringLiteral("mouseup"), QStringLiteral("1")}),
+        0);
     ASSERT_TRUE(eventually([&] {
         return host.state(QStringLiteral("armed")) == QLatin1String("0") &&
                host.state(QStringLiteral("selecting")) == QLatin1String("0") &&

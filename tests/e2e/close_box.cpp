@@ -40,8 +40,8 @@ int main(int argc, char** argv)
     event.type = atom(c, "WM_PROTOCOLS");
     event.data.data32[0] = atom(c, "WM_DELETE_WINDOW");
     event.data.data32[1] = XCB_CURRENT_TIME;
-    const xcb_void_cookie_t sent = xcb_send_event_checked(c, 0, event.window, XCB_EVENT_MASK_NO_EVENT,
-                                                         reinterpret_cast<const char*>(&event));
+    const xcb_void_cookie_t sent =
+        xcb_send_event_checked(c, 0, event.window, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&event));
     // Waits for the server's verdict: a request still unread when the connection closes may
     // never be carried out.
     xcb_generic_error_t* error = xcb_request_check(c, sent);

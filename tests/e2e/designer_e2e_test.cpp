@@ -24,10 +24,7 @@ constexpr int kStartMs = 30000;
 const QString kDesignerTitle = QStringLiteral("^ZovexTessaly5\\.0\\(Quenda\\)$");
 
 // The designer window whose X window role is `form`, if one is mapped.
-QByteArray mappedForm(const XSession& desk, const QByteArray& form)
-{
-    return desk.mappedWindow(kDesignerTitle, form);
-}
+QByteArray mappedForm(const XSession& desk, const QByteArray& form) { return desk.mappedWindow(kDesignerTitle, form); }
 
 int countColour(const QByteArray& rgb, int r, int g, int b)
 {

@@ -32,9 +32,9 @@ struct Screen {
 QImage rendered(const QString& folder, double ratio)
 {
     QProcess p;
-    p.start(QStringLiteral(ZOVEX_RENDER_EXE), {QStringLiteral("--category"), QStringLiteral("1"), QStringLiteral("--count"),
-                                               QStringLiteral("1"), QStringLiteral("--scale"), QString::number(ratio),
-                                               QStringLiteral("--out"), folder});
+    p.start(QStringLiteral(ZOVEX_RENDER_EXE),
+            {QStringLiteral("--category"), QStringLiteral("1"), QStringLiteral("--count"), QStringLiteral("1"),
+             QStringLiteral("--scale"), QString::number(ratio), QStringLiteral("--out"), folder});
     p.waitForFinished(120000);
     const QList<QByteArray> line = p.readAllStandardOutput().trimmed().split('\t');
     if (p.exitCode() != 0 || line.size() < 3)
@@ -88,13 +88,15 @@ void firstPatternIsTheRenderersAtTheScreensRatio(const Screen& screen)
     const QImage want = reference.copy(0, 0, side, side);
     int differing = -1;
     QImage shot;
-    EXPECT_TRUE(within(15000, [&] {
-        shot = desk.screenshot();
-        if (shot.isNull())
-            return false;
-        differing = differingPixels(shot.copy(canvas), want);
-        return differing == 0;
-    })) << differing << " device pixels of the canvas differ from zovex-render --scale " << screen.ratio;
+    EXPECT_TRUE(within(15000,
+                       [&] {
+                           shot = desk.screenshot();
+                           if (shot.isNull())
+                               return false;
+                           differing = differingPixels(shot.copy(canvas), want);
+                           return differing == 0;
+                       }))
+        << differing << " device pixels of the canvas differ from zovex-render --scale " << screen.ratio;
     EXPECT_EQ(app.process->state(), QProcess::Running);
 }
 

@@ -27,9 +27,8 @@ QString install(const QString& root)
     env.insert(QStringLiteral("DESTDIR"), root);
     p.setProcessEnvironment(env);
     p.setProcessChannelMode(QProcess::MergedChannels);
-    p.start(QStringLiteral(ZOVEX_CMAKE_COMMAND),
-            {QStringLiteral("--install"), QStringLiteral(ZOVEX_BUILD_DIR), QStringLiteral("--prefix"),
-             QStringLiteral("/usr")});
+    p.start(QStringLiteral(ZOVEX_CMAKE_COMMAND), {QStringLiteral("--install"), QStringLiteral(ZOVEX_BUILD_DIR),
+                                                  QStringLiteral("--prefix"), QStringLiteral("/usr")});
     if (!p.waitForFinished(kStartMs) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0)
         return QStringLiteral("cmake --install failed: ") + QString::fromLocal8Bit(p.readAll());
     return {};
@@ -77,8 +76,8 @@ TEST(InstalledEndToEnd, TheLinkedProgramFindsItsPasswordFileAndMatchesItsDesktop
     const QByteArray login = x.waitForWindow(QStringLiteral("^管理员登录$"));
     ASSERT_FALSE(login.isEmpty()) << "the login dialog did not appear";
 
-    const ToolRun cls = x.run(QStringLiteral("xprop"), {QStringLiteral("-id"), QString::fromLatin1(login),
-                                                        QStringLiteral("WM_CLASS")});
+    const ToolRun cls =
+        x.run(QStringLiteral("xprop"), {QStringLiteral("-id"), QString::fromLatin1(login), QStringLiteral("WM_CLASS")});
     ASSERT_EQ(cls.exitCode, 0);
     EXPECT_TRUE(cls.out.contains("\"" + wmClass.toUtf8() + "\"")) << cls.out.toStdString();
 

@@ -168,8 +168,8 @@ public:
         if (!writeFile(path(QStringLiteral("margins.ppd")), ppd))
             return QStringLiteral("cannot write the queue's PPD");
 
-        const QByteArray queueConf = "Out " + root + "/out\nSpool " + root + "/pdfspool\nLog " + root +
-                                     "/log\nLogType 7\n";
+        const QByteArray queueConf =
+            "Out " + root + "/out\nSpool " + root + "/pdfspool\nLog " + root + "/log\nLogType 7\n";
         m_wroteQueueConf = writeFile(m_queueConf, queueConf);
         if (!m_wroteQueueConf)
             return QStringLiteral("cannot write %1").arg(m_queueConf);
@@ -185,18 +185,19 @@ public:
         // The scheduler is up when it answers on its socket.
         QElapsedTimer clock;
         clock.start();
-        while (runTool(QStringLiteral("lpstat"), {QStringLiteral("-r")}, clientEnvironment()).out.contains(
-                   QStringLiteral("not running"))) {
+        while (runTool(QStringLiteral("lpstat"), {QStringLiteral("-r")}, clientEnvironment())
+                   .out.contains(QStringLiteral("not running"))) {
             if (m_cupsd.state() == QProcess::NotRunning || clock.elapsed() > kToolMs)
                 return QStringLiteral("cupsd is not answering: ") + QString::fromLocal8Bit(m_cupsd.readAll()) + log();
             QThread::msleep(50);
         }
 
-        const ToolRun add = runTool(QStringLiteral("lpadmin"),
-                                {QStringLiteral("-p"), m_queue, QStringLiteral("-E"), QStringLiteral("-v"),
-                                 QStringLiteral("cups-pdf:/") + m_queue, QStringLiteral("-P"),
-                                 path(QStringLiteral("margins.ppd")), QStringLiteral("-o"), QStringLiteral("PageSize=A4")},
-                                clientEnvironment());
+        const ToolRun add =
+            runTool(QStringLiteral("lpadmin"),
+                    {QStringLiteral("-p"), m_queue, QStringLiteral("-E"), QStringLiteral("-v"),
+                     QStringLiteral("cups-pdf:/") + m_queue, QStringLiteral("-P"), path(QStringLiteral("margins.ppd")),
+                     QStringLiteral("-o"), QStringLiteral("PageSize=A4")},
+                    clientEnvironment());
         if (add.exitCode != 0)
             return QStringLiteral("lpadmin -p failed: ") + add.out;
         const ToolRun def = runTool(QStringLiteral("lpadmin"), {QStringLiteral("-d"), m_queue}, clientEnvironment());
@@ -252,8 +253,8 @@ public:
 private:
     void remember(const char* name)
     {
-        m_saved.emplace_back(name, qEnvironmentVariableIsSet(name) ? std::optional<QByteArray>(qgetenv(name))
-                                                                    : std::nullopt);
+        m_saved.emplace_back(name,
+                             qEnvironmentVariableIsSet(name) ? std::optional<QByteArray>(qgetenv(name)) : std::nullopt);
     }
     std::vector<std::pair<QByteArray, std::optional<QByteArray>>> m_saved;
 };
@@ -268,8 +269,8 @@ struct PrintProgram {
     TickGate gate;
     RandomSource random;
     WindowRegistry registry{ticks};
-    const Services services{platform.boxes, platform.dialogs, printer, desktop.screen, desktop.clipboard,
-                            registry,       ticks,           gate,    random};
+    const Services services{
+        platform.boxes, platform.dialogs, printer, desktop.screen, desktop.clipboard, registry, ticks, gate, random};
 
     PrintProgram() { registerPrintWindow(services); }
     ~PrintProgram() { registry.reset(); }
@@ -330,8 +331,8 @@ void printsAtTheOriginOfThePrintableArea(const QByteArray& imageableArea, QPoint
         pdfs = QDir(cups.outDir()).entryList({QStringLiteral("*.pdf")}, QDir::Files);
         if (!pdfs.isEmpty() && cups.pendingJobs().isEmpty())
             break;
-        ASSERT_LT(clock.elapsed(), kJobMs) << "no PDF came out; jobs: " << cups.pendingJobs().toStdString()
-                                           << "\n" << cups.log().toStdString();
+        ASSERT_LT(clock.elapsed(), kJobMs) << "no PDF came out; jobs: " << cups.pendingJobs().toStdString() << "\n"
+                                           << cups.log().toStdString();
         QThread::msleep(100);
     }
     ASSERT_EQ(pdfs.size(), 1) << "one press, one document";
@@ -342,8 +343,9 @@ void printsAtTheOriginOfThePrintableArea(const QByteArray& imageableArea, QPoint
     EXPECT_TRUE(info.out.contains(QRegularExpression(QStringLiteral("Pages:\\s+1\\n")))) << info.out.toStdString();
 
     const QString prefix = QDir(cups.outDir()).filePath(QStringLiteral("page"));
-    const ToolRun render = runTool(QStringLiteral("pdftoppm"),
-                               {QStringLiteral("-r"), QStringLiteral("96"), QStringLiteral("-png"), pdf, prefix}, client);
+    const ToolRun render =
+        runTool(QStringLiteral("pdftoppm"),
+                {QStringLiteral("-r"), QStringLiteral("96"), QStringLiteral("-png"), pdf, prefix}, client);
     ASSERT_EQ(render.exitCode, 0) << render.out.toStdString();
     const QImage page = QImage(prefix + QStringLiteral("-1.png")).convertToFormat(QImage::Format_RGB32);
     ASSERT_FALSE(page.isNull());

@@ -135,8 +135,9 @@ TEST_F(ToolWindowsEndToEnd, ToolWindowsAreOwnedByForm1AndLiveOnTheirOwn)
     print = waitFor(kPrintTitle, "zvtdy");
     ASSERT_FALSE(print.isEmpty());
     EXPECT_TRUE(within(kWaitMs, [&] {
-        return desk.run(QStringLiteral("xprop"), {QStringLiteral("-id"), QString::fromLatin1(print),
-                                                  QStringLiteral("_NET_WM_STATE")})
+        return desk
+            .run(QStringLiteral("xprop"),
+                 {QStringLiteral("-id"), QString::fromLatin1(print), QStringLiteral("_NET_WM_STATE")})
             .out.contains("_NET_WM_STATE_MAXIMIZED_HORZ");
     })) << "an owned window still opens maximised";
     desk.run(QStringLiteral("wmctrl"), {QStringLiteral("-i"), QStringLiteral("-r"), QString::fromLatin1(print),

@@ -1,8 +1,8 @@
 // A small program that hosts the zoom window on a real X server for the end-to-end test: the
 // wallpaper window Form30 and the zoom window Form40 through the window registry (Form1 and the
 // capture window are stand-ins), and a line protocol on stdin/stdout through which the test
-// asks where the buttons are and what state the windows are in. The user's clicks come from xdotool, as a person's would; only the open
-// dialog is scripted (its answer comes through the protocol). Message boxes are the real ones.
+// asks where the buttons are and what state the windows are in. The user's clicks come from xdotool, as a person's
+// would; only the open dialog is scripted (its answer comes through the protocol). Message boxes are the real ones.
 #include "font_faces.h"
 #include "wallpaper_window.h"
 #include "zoom_window.h"

@@ -96,7 +96,8 @@ TEST(ZoomEndToEnd, OpenedFromTheWallpaperWindowZoomedFortyTimesAndClosed)
     EXPECT_TRUE(eventually([&] {
         shot = x.screenshot();
         return !shot.isNull() && screenAt(shot, {2, 100}) == (kLeft & 0xffffffu) &&
-               screenAt(shot, {401, 301}) == (kRight & 0xffffffu) && screenAt(shot, {402, 200}) == (kFormBack & 0xffffffu) &&
+               screenAt(shot, {401, 301}) == (kRight & 0xffffffu) &&
+               screenAt(shot, {402, 200}) == (kFormBack & 0xffffffu) &&
                screenAt(shot, {1, 100}) == (kFormBack & 0xffffffu);
     })) << "the picture is not shown at its own size at (2, 2)";
 

@@ -21,8 +21,8 @@ std::uint32_t stateBefore(double u)
     std::uint32_t inv = a; // Newton's iteration for the inverse of an odd number mod 2^32
     for (int i = 0; i < 5; ++i)
         inv *= 2u - a * inv;
-    const std::uint64_t x = (static_cast<std::uint64_t>(inv % 16777216u) *
-                             ((target + 16777216u - c) % 16777216u)) % 16777216u;
+    const std::uint64_t x =
+        (static_cast<std::uint64_t>(inv % 16777216u) * ((target + 16777216u - c) % 16777216u)) % 16777216u;
     return static_cast<std::uint32_t>(x);
 }
 
@@ -51,8 +51,8 @@ TEST(GenerationTick, FirstTickOfCategoryOneMatchesTheKnownPattern)
     // Replay the draws on a copy of the source to check the background and ring choices.
     RandomSource replay = rnd;
     EXPECT_EQ(randomColour(replay), RGB(162, 123, 133));
-    const RingDraw expected[] = {{29, RGB(69, 178, 3)},    {75, RGB(187, 163, 10)}, {41, RGB(198, 182, 86)},
-                                 {95, RGB(200, 13, 218)},  {36, RGB(121, 176, 12)}, {59, RGB(108, 69, 143)},
+    const RingDraw expected[] = {{29, RGB(69, 178, 3)},   {75, RGB(187, 163, 10)}, {41, RGB(198, 182, 86)},
+                                 {95, RGB(200, 13, 218)}, {36, RGB(121, 176, 12)}, {59, RGB(108, 69, 143)},
                                  {64, RGB(61, 64, 191)}};
     for (const auto& ring : expected) {
         EXPECT_EQ(toInt16(99.0 * replay.next()), ring.points);
@@ -103,7 +103,7 @@ TEST(GenerationTick, TiesAtHalfAndQuartersRoundToEven)
     // zero: 173). The ring is drawn copy-pen and wide, with no texts, so its top vertex shows
     // its colour, and no later ring or text comes near it.
     struct Case {
-        int draw;      // 5 red, 6 green, 7 blue
+        int draw; // 5 red, 6 green, 7 blue
         double u;
         int component; // what that colour component must be
     };

@@ -21,9 +21,9 @@ bool hasReading(const LabelReadings& read, int cat, const QString& c1, const QSt
 // Texts a user might type into a combo box, the label's own parts among them.
 QString typedText(std::mt19937& rng)
 {
-    static const QString pieces[] = {QStringLiteral("350"), QStringLiteral("3"), QStringLiteral("0"),
+    static const QString pieces[] = {QStringLiteral("350"),  QStringLiteral("3"),   QStringLiteral("0"),
                                      QStringLiteral("wide"), QStringLiteral("7.5"), QStringLiteral(" 12"),
-                                     QStringLiteral("宽"), QStringLiteral("E-"), QStringLiteral("10"),
+                                     QStringLiteral("宽"),   QStringLiteral("E-"),  QStringLiteral("10"),
                                      QStringLiteral("")};
     QString t;
     for (int n = static_cast<int>(rng() % 3); n >= 0; --n)
@@ -35,7 +35,8 @@ QString typedText(std::mt19937& rng)
 
 TEST(NumberLabel, TheFirstPatternOfForm1ReadsBackToTheProgramsStartState)
 {
-    const QString label = numberLabelAt(category(1), RandomSource::kStartState, QStringLiteral("90"), QStringLiteral("8"));
+    const QString label =
+        numberLabelAt(category(1), RandomSource::kStartState, QStringLiteral("90"), QStringLiteral("8"));
     EXPECT_EQ(label, QStringLiteral("NO: WVK190835090.1854614786612"));
     const auto picked = preferListItems(readNumberLabel(label).readings);
     ASSERT_EQ(picked.size(), 1u);
@@ -105,7 +106,8 @@ TEST(NumberLabel, DamagedRandomPartsAreRefusedNeverReadAsAnotherPattern)
     int damaged = 0;
     for (int i = 0; i < 120; ++i) {
         const Category& cat = category(static_cast<int>(rng() % 10) + 1);
-        const QString label = numberLabelAt(cat, rng() % RandomSource::kModulus, QStringLiteral("90"), QStringLiteral("5"));
+        const QString label =
+            numberLabelAt(cat, rng() % RandomSource::kModulus, QStringLiteral("90"), QStringLiteral("5"));
         const qsizetype tail = label.lastIndexOf(QLatin1String("350")) + 3;
         std::vector<QString> variants;
         for (qsizetype at = tail; at < label.size(); ++at) {
@@ -140,7 +142,9 @@ TEST(NumberLabel, ARefusalNamesThePartThatDoesNotFit)
         {"NO: WVK19083590.1854614786612", "350"},
         {"NO: WVK190835090.1854614786613", "random part \"90.1854614786613\""},
         {"NO: WVK190835090.18546", "random part"},
-        {"NO: WVK0908350" "90.1854614786612", "category"},
+        {"NO: WVK0908350"
+         "90.1854614786612",
+         "category"},
         {"NO: WVK1908350abc", "nothing after \"350\""},
     };
     for (const auto& c : cases) {
@@ -154,7 +158,8 @@ TEST(NumberLabel, WindowsTickingInTurnPrintLabelsThatGiveTheStateOfEachTick)
 {
     // Form1 and Form9 draw from the one source in turn; each tick's draws stay together.
     RandomSource shared;
-    Canvas one(kDesignerCanvasPx, kDesignerCanvasPx, RGB(0, 0, 64)), nine(kDesignerCanvasPx, kDesignerCanvasPx, RGB(0, 0, 64));
+    Canvas one(kDesignerCanvasPx, kDesignerCanvasPx, RGB(0, 0, 64)),
+        nine(kDesignerCanvasPx, kDesignerCanvasPx, RGB(0, 0, 64));
     std::int32_t countOne = 0, countNine = 0;
     for (int t = 0; t < 6; ++t) {
         const bool first = t % 3 != 2;

@@ -69,8 +69,8 @@ TEST(ImageFile, RefusesFoldersAndEmptyNames)
     EXPECT_FALSE(writeImageAtomically(sample(4, 4), dir.path(), ImageFormat::Bmp, &why));
     EXPECT_FALSE(why.english().empty());
     EXPECT_FALSE(writeImageAtomically(sample(4, 4), QString(), ImageFormat::Bmp, &why));
-    EXPECT_FALSE(writeImageAtomically(sample(4, 4), dir.filePath(QStringLiteral("missing/x.bmp")),
-                                      ImageFormat::Bmp, &why));
+    EXPECT_FALSE(
+        writeImageAtomically(sample(4, 4), dir.filePath(QStringLiteral("missing/x.bmp")), ImageFormat::Bmp, &why));
 }
 
 TEST(ImageFile, AFullDiskLeavesTheOldFileAsItWasAndNoTemporaryFile)
@@ -92,7 +92,10 @@ TEST(ImageFile, AFullDiskLeavesTheOldFileAsItWasAndNoTemporaryFile)
             setrlimit(RLIMIT_FSIZE, &lim);
             FileError why;
             const bool ok = writeImageAtomically(big, path, ImageFormat::Bmp, &why);
-            _exit(ok ? 1 : (QString::fromStdString(why.english()).contains(QStringLiteral("too large"), Qt::CaseInsensitive) ? 0 : 2));
+            _exit(ok ? 1
+                     : (QString::fromStdString(why.english()).contains(QStringLiteral("too large"), Qt::CaseInsensitive)
+                            ? 0
+                            : 2));
         }
         int status = 0;
         waitpid(pid, &status, 0);
@@ -257,8 +260,9 @@ TEST_P(AtomicWrite, OnlyARegularFileOrALinkIsReplacedAPipeOrADeviceIsLeftAsItIs)
         struct stat st {};
         ASSERT_EQ(::lstat(native.constData(), &st), 0);
         EXPECT_EQ(st.st_mode & S_IFMT, c.mode & S_IFMT);
-        EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot).size(),
-                  qsizetype(&c - cases.data()) + 1);
+        EXPECT_EQ(
+            QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot).size(),
+            qsizetype(&c - cases.data()) + 1);
     }
 }
 
@@ -284,8 +288,8 @@ TEST(FileError, CommonSystemReasonsAreToldInChineseTheRestInTheSystemsWords)
         EXPECT_EQ(why.english(), std::strerror(c.errnum));
     }
     const std::pair<int, QString> reasons[] = {
-        {ENOSPC, QStringLiteral("磁盘空间不足")}, {EACCES, QStringLiteral("没有权限")},
-        {EPERM, QStringLiteral("没有权限")},       {EROFS, QStringLiteral("磁盘是只读的")},
+        {ENOSPC, QStringLiteral("磁盘空间不足")},   {EACCES, QStringLiteral("没有权限")},
+        {EPERM, QStringLiteral("没有权限")},        {EROFS, QStringLiteral("磁盘是只读的")},
         {EMFILE, QStringLiteral("打开的文件太多")}, {ENFILE, QStringLiteral("打开的文件太多")},
         {EIO, QStringLiteral("输入/输出错误")},
     };

@@ -278,22 +278,49 @@ TEST(ReadPicture, RunLengthBitmapsCodedOverThePaddedWidthLoadWithTheirPixels)
 
 TEST(ReadPicture, RunLengthBitmapsMustCodeEveryPixelAndNothingPastThePicture)
 {
-    EXPECT_EQ(fromBytes(rle8(QByteArray::fromHex("04070000" "02090209" "0001"))).size(), QSize(4, 2));
-    EXPECT_EQ(fromBytes(rle8(QByteArray::fromHex("04070000" "0003010203000104"))).size(), QSize(4, 2));
+    EXPECT_EQ(fromBytes(rle8(QByteArray::fromHex("04070000"
+                                                 "02090209"
+                                                 "0001")))
+                  .size(),
+              QSize(4, 2));
+    EXPECT_EQ(fromBytes(rle8(QByteArray::fromHex("04070000"
+                                                 "0003010203000104")))
+                  .size(),
+              QSize(4, 2));
     // A run that passes its row's end into the row's padding is clipped there, on the last
     // row too; one that passes the padding is refused.
-    EXPECT_EQ(fromBytes(rleBitmap(QByteArray::fromHex("04070000" "04090001"), 3, 2)).size(), QSize(3, 2));
-    EXPECT_TRUE(fromBytes(rleBitmap(QByteArray::fromHex("05070000" "04090001"), 3, 2)).isNull());
+    EXPECT_EQ(fromBytes(rleBitmap(QByteArray::fromHex("04070000"
+                                                      "04090001"),
+                                  3, 2))
+                  .size(),
+              QSize(3, 2));
+    EXPECT_TRUE(fromBytes(rleBitmap(QByteArray::fromHex("05070000"
+                                                        "04090001"),
+                                    3, 2))
+                    .isNull());
     EXPECT_TRUE(fromBytes(rle8(QByteArray::fromHex("04070000"))).isNull());         // cut short
     EXPECT_TRUE(fromBytes(rle8(QByteArray::fromHex("04070001"))).isNull());         // ends early
     EXPECT_TRUE(fromBytes(rle8(QByteArray::fromHex("0407000001030001"))).isNull()); // skips a row
-    EXPECT_TRUE(fromBytes(rle8(QByteArray::fromHex("0207" "0000" "04070001"))).isNull());
+    EXPECT_TRUE(fromBytes(rle8(QByteArray::fromHex("0207"
+                                                   "0000"
+                                                   "04070001")))
+                    .isNull());
     // A run in a row after the last one: past the picture's end.
-    EXPECT_TRUE(fromBytes(rle8(QByteArray::fromHex("04070000" "04070000" "04070001"))).isNull());
+    EXPECT_TRUE(fromBytes(rle8(QByteArray::fromHex("04070000"
+                                                   "04070000"
+                                                   "04070001")))
+                    .isNull());
     // An absolute run past its row's end would be read out of step.
-    EXPECT_TRUE(fromBytes(rle8(QByteArray::fromHex("0006010203040506" "0000" "04070001"))).isNull());
+    EXPECT_TRUE(fromBytes(rle8(QByteArray::fromHex("0006010203040506"
+                                                   "0000"
+                                                   "04070001")))
+                    .isNull());
     // Runs that go on far past the row's end are not padding.
-    EXPECT_TRUE(fromBytes(rle8(QByteArray::fromHex("04070000" "04ff04ff04ff" "ff00ff00" "0001"))).isNull());
+    EXPECT_TRUE(fromBytes(rle8(QByteArray::fromHex("04070000"
+                                                   "04ff04ff04ff"
+                                                   "ff00ff00"
+                                                   "0001")))
+                    .isNull());
 }
 
 TEST(LoadPicture, TheLargestPicturesStillLoadAndOnlyRegularFilesAreRead)
@@ -358,7 +385,15 @@ QByteArray repeated(const QByteArray& unit, qsizetype count)
 }
 
 // A 100 x 100 picture's GIF header, up to where its blocks begin.
-QByteArray gifHead() { return QByteArray::fromHex("474946383961" "6400" "6400" "00" "00" "00"); }
+QByteArray gifHead()
+{
+    return QByteArray::fromHex("474946383961"
+                               "6400"
+                               "6400"
+                               "00"
+                               "00"
+                               "00");
+}
 
 } // namespace
 
@@ -367,11 +402,13 @@ QByteArray gifHead() { return QByteArray::fromHex("474946383961" "6400" "6400" "
 // file a few large blocks at a time; a real picture's header is never near these bounds.
 TEST(ReadPicture, FilesMadeToSlowTheHeaderWalkAreRefusedAfterABoundedWalk)
 {
-    const QByteArray sof = QByteArray::fromHex("ffc0000b08006400640101" "1100");
+    const QByteArray sof = QByteArray::fromHex("ffc0000b08006400640101"
+                                               "1100");
     QByteArray png = encode(noisyPicture(8, 8), "png");
     png.truncate(png.indexOf("IDAT") - 4);
     // 16000 whole rows of a picture 16384 high.
-    const QByteArray rleRow = repeated(QByteArray::fromHex("ff07"), 64) + QByteArray::fromHex("4007" "0000");
+    const QByteArray rleRow = repeated(QByteArray::fromHex("ff07"), 64) + QByteArray::fromHex("4007"
+                                                                                              "0000");
     const QByteArray rleCut = rleBitmap(repeated(rleRow, 16000), 16384, 16384);
     const std::vector<std::pair<const char*, QByteArray>> files = {
         {"gif: ten million empty comments", gifHead() + repeated(QByteArray::fromHex("21fe00"), 10000000) + "\x3b"},
@@ -381,9 +418,16 @@ TEST(ReadPicture, FilesMadeToSlowTheHeaderWalkAreRefusedAfterABoundedWalk)
          gifHead() + QByteArray::fromHex("2c00000000640064000008") + repeated(QByteArray::fromHex("0141"), 15000000)},
         {"jpeg: ten megabytes of fill bytes", QByteArray::fromHex("ffd8") + QByteArray(10 << 20, '\xff')},
         {"jpeg: ten megabytes of stray bytes", QByteArray::fromHex("ffd8ff") + QByteArray(10 << 20, '\x41')},
-        {"jpeg: a million empty comments", QByteArray::fromHex("ffd8") + sof + repeated(QByteArray::fromHex("fffe0002"), 1000000)},
-        {"png: a million empty chunks without an end", png + repeated(QByteArray::fromHex("00000000" "74455874" "00000000"), 1000000)},
-        {"png: a million empty data chunks", png + repeated(QByteArray::fromHex("00000000" "49444154" "00000000"), 1000000)},
+        {"jpeg: a million empty comments",
+         QByteArray::fromHex("ffd8") + sof + repeated(QByteArray::fromHex("fffe0002"), 1000000)},
+        {"png: a million empty chunks without an end", png + repeated(QByteArray::fromHex("00000000"
+                                                                                          "74455874"
+                                                                                          "00000000"),
+                                                                      1000000)},
+        {"png: a million empty data chunks", png + repeated(QByteArray::fromHex("00000000"
+                                                                                "49444154"
+                                                                                "00000000"),
+                                                            1000000)},
         {"bmp: run-length rows cut short", rleCut},
     };
     for (const auto& [name, bytes] : files) {
@@ -405,7 +449,10 @@ TEST(ReadPicture, AnIconsBitmapIsHeldToTheBitmapRules)
     // palette and rows, the height doubled, and the transparency mask's rows.
     const QByteArray bmp = encode(noisyPicture(16, 16).convertToFormat(QImage::Format_Indexed8), "bmp");
     ASSERT_EQ(bmp[28], 8);
-    QByteArray good = QByteArray::fromHex("000001000100" "10100000" "01000800") + QByteArray(8, '\0');
+    QByteArray good = QByteArray::fromHex("000001000100"
+                                          "10100000"
+                                          "01000800") +
+                      QByteArray(8, '\0');
     const qsizetype dib = good.size();
     good += bmp.mid(14) + QByteArray(16 * 4, '\0');
     putLe32(good, 6 + 8, quint32(good.size() - dib));

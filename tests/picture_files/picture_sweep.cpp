@@ -75,7 +75,8 @@ int main(int argc, char** argv)
         else if (qt.isNull())
             verdict = QStringLiteral("accepted, Qt refuses");
         else
-            verdict = samePixels(ours, qt) ? QStringLiteral("both decode, same pixels") : QStringLiteral("both decode, pixels differ");
+            verdict = samePixels(ours, qt) ? QStringLiteral("both decode, same pixels")
+                                           : QStringLiteral("both decode, pixels differ");
         ++counts[verdict];
         if (!verdict.startsWith(QLatin1String("both refuse")) && !verdict.endsWith(QLatin1String("same pixels")))
             std::printf("%s\t%s\t%s\n", qPrintable(verdict), claim.format.constData(), qPrintable(path));

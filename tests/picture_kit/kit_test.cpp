@@ -37,9 +37,8 @@ TEST(Twips, OneRuleRoundsHalfToEven)
         double twips;
         int px;
     } cases[] = {
-        {0, 0},       {15, 1},     {43000, 2867}, // truncation would give 2866
-        {33000, 2200}, {22.5, 2},  {37.5, 2},     {52.5, 4},     {-22.5, -2}, {7.4, 0}, {7.6, 1},
-        {12915, 861},
+        {0, 0},        {15, 1},   {43000, 2867}, // truncation would give 2866
+        {33000, 2200}, {22.5, 2}, {37.5, 2},     {52.5, 4}, {-22.5, -2}, {7.4, 0}, {7.6, 1}, {12915, 861},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.twips);
@@ -65,9 +64,9 @@ TEST(ButtonLayout, ARowEndsTheGapBeforeTheRightEdge)
         Twips gap;
         int a, b, c;
     } cases[] = {
-        {1000, 200, 786, 853, 920},   // 15000 - 3015 - 200 = 11785 twips = 785.67 px
+        {1000, 200, 786, 853, 920}, // 15000 - 3015 - 200 = 11785 twips = 785.67 px
         {300, 200, 86, 153, 220},
-        {100, 200, -114, -47, 20},    // pushed past the left edge
+        {100, 200, -114, -47, 20}, // pushed past the left edge
         {1000, 100, 792, 859, 926},
     };
     for (const auto& t : cases) {
@@ -88,7 +87,8 @@ TEST(MessageBoxSize, EveryBoxIsWideEnoughForItsTitleAsWellAsItsText)
     } cases[] = {
         {{QStringLiteral("不能再缩小了"), kNoticeTitle, MsgIcon::None}},
         {{QStringLiteral("请先输入原密码！"), kNoticeTitle, MsgIcon::Exclamation}},
-        {{QStringLiteral("文件已经存在，是否覆盖文件？"), kQuestionTitle, MsgIcon::Question, MsgButtons::YesNo, MsgAnswer::Yes}},
+        {{QStringLiteral("文件已经存在，是否覆盖文件？"), kQuestionTitle, MsgIcon::Question, MsgButtons::YesNo,
+          MsgAnswer::Yes}},
         {{QStringLiteral("错"), QStringLiteral("Zovex禁告！"), MsgIcon::Critical}},
         {{QString(60, QChar(0x58C1)), kNoticeTitle, MsgIcon::Exclamation}}, // a text wider than any title
     };
@@ -188,7 +188,8 @@ TEST_F(KitWindowTest, AWindowsRowsFillItsMembersAndWireClicksThroughTheGuard)
     const Control rows[] = {
         {{"Label1", ControlKind::Label, {0, 0, 300, 300}, "说明"}, &TableWindow::Label1},
         {{"Command1", ControlKind::ColourButton, {300, 0, 300, 300}, "确定", {}, RGB(0, 192, 0)},
-         &TableWindow::Command1, &TableWindow::Command1_Click},
+         &TableWindow::Command1,
+         &TableWindow::Command1_Click},
     };
     buildWindowControls(w, rows);
     ASSERT_NE(w.Label1, nullptr);
@@ -254,8 +255,8 @@ TEST_F(KitWindowTest, PrintPictureEndsTheDocumentAlwaysAndTellsOfNoPrinterOnlyWh
         std::size_t notices;
         int pages;
     } cases[] = {
-        {true, false, picture, NoPrinter::Notice, 0, 1},   {true, false, QImage(), NoPrinter::Notice, 0, 0},
-        {true, true, picture, NoPrinter::Notice, 0, 0},    {false, false, picture, NoPrinter::Notice, 1, 0},
+        {true, false, picture, NoPrinter::Notice, 0, 1},  {true, false, QImage(), NoPrinter::Notice, 0, 0},
+        {true, true, picture, NoPrinter::Notice, 0, 0},   {false, false, picture, NoPrinter::Notice, 1, 0},
         {false, false, picture, NoPrinter::Silent, 0, 0},
     };
     for (const auto& c : cases) {

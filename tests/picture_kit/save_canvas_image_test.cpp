@@ -75,8 +75,8 @@ protected:
         ASSERT_TRUE(dir.isValid());
         // Other users may pass through (the read-only folder case runs as another user).
         QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner |
-                                              QFileDevice::ReadOther | QFileDevice::ExeOther |
-                                              QFileDevice::ReadGroup | QFileDevice::ExeGroup);
+                                              QFileDevice::ReadOther | QFileDevice::ExeOther | QFileDevice::ReadGroup |
+                                              QFileDevice::ExeGroup);
         paint(RGB(10, 20, 30));
     }
 
@@ -87,7 +87,10 @@ protected:
         canvas.persistentImage().setPixel(1, 2, qRgb(250, 1, 2)); // not one flat colour: orientation shows
     }
     void save(CommonDialog& d) { SaveCanvasImage(platform.boxes, d, canvas, nullptr); }
-    QStringList entries() const { return QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden); }
+    QStringList entries() const
+    {
+        return QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+    }
 
     QTemporaryDir dir;
     test::ScriptedPlatform platform;
@@ -194,7 +197,7 @@ TEST_F(SaveCanvasImageTest, FileDeletedMeanwhileIsWrittenWithoutAQuestion)
 TEST_F(SaveCanvasImageTest, NameIsUsedExactlyAndTheContentIsAlwaysABitmap)
 {
     for (const QString& name : {QStringLiteral("pattern"), QStringLiteral("pattern.jpg"), QStringLiteral("图案.Bmp"),
-                               QStringLiteral("two words.png")}) {
+                                QStringLiteral("two words.png")}) {
         SCOPED_TRACE(name.toStdString());
         platform.dialogs.answers = {path(name)};
         save(dialog);

@@ -76,7 +76,8 @@ std::vector<std::string> leftovers(const std::string& dir, off_t patternSize)
 TEST(RenderInterrupt, NoTemporaryFileSurvivesAnEndingSignalAtAnyJobs)
 {
     // In memory where there is a folder for it: the runs stay short.
-    QTemporaryDir tmp(QDir(QStringLiteral("/dev/shm")).exists() ? QStringLiteral("/dev/shm/zovex-interrupt-XXXXXX") : QString());
+    QTemporaryDir tmp(QDir(QStringLiteral("/dev/shm")).exists() ? QStringLiteral("/dev/shm/zovex-interrupt-XXXXXX")
+                                                                : QString());
     ASSERT_TRUE(tmp.isValid());
     const char* programs[] = {ZOVEX_RENDER_EXE, ZOVEX_RENDER_NAMED_TEMPORARIES_EXE};
     const off_t bmpSize = 54 + 2572 * 857; // 857 x 857, 24 bits, rows padded to 4 bytes
@@ -84,7 +85,8 @@ TEST(RenderInterrupt, NoTemporaryFileSurvivesAnEndingSignalAtAnyJobs)
     for (const char* exe : programs)
         for (const char* jobs : {"1", "2", "8"})
             for (int i = 0; i < 40; ++i) {
-                const std::string out = QFile::encodeName(tmp.filePath(QStringLiteral("run-%1").arg(runs))).toStdString();
+                const std::string out =
+                    QFile::encodeName(tmp.filePath(QStringLiteral("run-%1").arg(runs))).toStdString();
                 // The signal comes at varying points: after the first line, or a few more.
                 const Interrupted r = interruptAfter(exe, out, jobs, 1 + i % 4, i % 2 ? SIGINT : SIGTERM);
                 ++runs;

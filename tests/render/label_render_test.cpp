@@ -56,20 +56,24 @@ struct Variant {
 
 std::vector<Variant> variants(std::mt19937& rng, int n)
 {
-    const QString typed1[] = {QStringLiteral("wide"), QStringLiteral("0"), QStringLiteral("350"), QStringLiteral("7.5"),
-                              QStringLiteral(" 12"), QStringLiteral("宽度")};
-    const QString typed2[] = {QStringLiteral("x"), QStringLiteral("11"), QStringLiteral("17"), QStringLiteral("3503"),
-                              QStringLiteral(""), QStringLiteral("-2")};
+    const QString typed1[] = {QStringLiteral("wide"), QStringLiteral("0"),   QStringLiteral("350"),
+                              QStringLiteral("7.5"),  QStringLiteral(" 12"), QStringLiteral("宽度")};
+    const QString typed2[] = {QStringLiteral("x"),    QStringLiteral("11"), QStringLiteral("17"),
+                              QStringLiteral("3503"), QStringLiteral(""),   QStringLiteral("-2")};
     std::vector<Variant> v;
     for (int i = 0; i < n; ++i) {
-        Variant x{i % 10 + 1, lineWidthItems()[static_cast<int>(rng() % 26)], drawModeItems()[static_cast<int>(rng() % 16)],
-                  static_cast<std::uint32_t>(rng() % 16777216u), {}};
+        Variant x{i % 10 + 1,
+                  lineWidthItems()[static_cast<int>(rng() % 26)],
+                  drawModeItems()[static_cast<int>(rng() % 16)],
+                  static_cast<std::uint32_t>(rng() % 16777216u),
+                  {}};
         if (i % 4 == 1)
             x.combo1 = typed1[rng() % std::size(typed1)];
         if (i % 4 == 2)
             x.combo2 = typed2[rng() % std::size(typed2)];
         if (i % 7 == 3)
-            x.extra = {QStringLiteral("--text4"), QStringLiteral("编辑过的 text"), QStringLiteral("--text2"), QString()};
+            x.extra = {QStringLiteral("--text4"), QStringLiteral("编辑过的 text"), QStringLiteral("--text2"),
+                       QString()};
         v.push_back(x);
     }
     return v;
@@ -77,8 +81,10 @@ std::vector<Variant> variants(std::mt19937& rng, int n)
 
 QStringList batchArgs(const Variant& v)
 {
-    return QStringList{QStringLiteral("--category"), QString::number(v.category), QStringLiteral("--line-width"), v.combo1,
-                       QStringLiteral("--draw-mode"), v.combo2, QStringLiteral("--state"), QString::number(v.state)}
+    return QStringList{QStringLiteral("--category"),   QString::number(v.category),
+                       QStringLiteral("--line-width"), v.combo1,
+                       QStringLiteral("--draw-mode"),  v.combo2,
+                       QStringLiteral("--state"),      QString::number(v.state)}
            << v.extra;
 }
 
@@ -99,17 +105,19 @@ void expectRoundTrip(const std::vector<Variant>& all, int count, const QStringLi
     int compared = 0;
     for (std::size_t i = 0; i < all.size(); ++i) {
         const Variant& v = all[i];
-        const QString first = tmp.filePath(QStringLiteral("batch-%1").arg(i)), again = tmp.filePath(QStringLiteral("label-%1").arg(i));
+        const QString first = tmp.filePath(QStringLiteral("batch-%1").arg(i)),
+                      again = tmp.filePath(QStringLiteral("label-%1").arg(i));
         const QStringList format = {QStringLiteral("--format"), i % 2 ? QStringLiteral("png") : QStringLiteral("bmp")};
-        const LabelRun batch = render(batchArgs(v) << format << common << QStringLiteral("--count") << QString::number(count)
-                                              << QStringLiteral("--out") << first);
+        const LabelRun batch = render(batchArgs(v) << format << common << QStringLiteral("--count")
+                                                   << QString::number(count) << QStringLiteral("--out") << first);
         ASSERT_EQ(batch.exitCode, 0) << batch.err.constData();
         QByteArray labels;
         const QList<QByteArray> lines = batch.out.trimmed().split('\n');
         for (const QByteArray& line : lines)
             labels += fields(line).value(3) + '\n';
-        const LabelRun back = render(pickArgs(v) << format << common << QStringLiteral("--labels") << QStringLiteral("-")
-                                            << QStringLiteral("--out") << again, labels);
+        const LabelRun back = render(pickArgs(v) << format << common << QStringLiteral("--labels")
+                                                 << QStringLiteral("-") << QStringLiteral("--out") << again,
+                                     labels);
         ASSERT_EQ(back.exitCode, 0) << batchArgs(v).join(' ').toStdString() << ": " << back.err.constData();
         const QList<QByteArray> backLines = back.out.trimmed().split('\n');
         ASSERT_EQ(backLines.size(), lines.size());
@@ -149,7 +157,8 @@ TEST(LabelRoundTrip, PatternsOfWindowsTickingInTurnAndAModeKeptFromThePatternBef
     QTemporaryDir tmp(scratchBase());
     RandomSource shared;
     shared.setState(123457);
-    Canvas two(kDesignerCanvasPx, kDesignerCanvasPx, RGB(0, 0, 64)), ten(kDesignerCanvasPx, kDesignerCanvasPx, RGB(0, 0, 64));
+    Canvas two(kDesignerCanvasPx, kDesignerCanvasPx, RGB(0, 0, 64)),
+        ten(kDesignerCanvasPx, kDesignerCanvasPx, RGB(0, 0, 64));
     std::int32_t n2 = 0, n10 = 0;
     struct Made {
         QString label, file;
@@ -165,20 +174,22 @@ TEST(LabelRoundTrip, PatternsOfWindowsTickingInTurnAndAModeKeptFromThePatternBef
                                                  PreviewSnapshot::Skip);
         const QString file = tmp.filePath(QStringLiteral("tick-%1.bmp").arg(t));
         ASSERT_TRUE(writeImageAtomically((mine ? two : ten).persistentImage(), file, ImageFormat::Bmp, nullptr));
-        made.push_back({out.labelText, file, mine && t > 0 ? QStringList{QStringLiteral("--draw-mode"), QStringLiteral("7")}
-                                                           : QStringList{}});
+        made.push_back(
+            {out.labelText, file,
+             mine && t > 0 ? QStringList{QStringLiteral("--draw-mode"), QStringLiteral("7")} : QStringList{}});
     }
     for (std::size_t t = 0; t < made.size(); ++t) {
         const QString out = tmp.filePath(QStringLiteral("again-%1").arg(t));
         const LabelRun r = render(QStringList{QStringLiteral("--label"), made[t].label, QStringLiteral("--out"), out}
-                             << made[t].options);
+                                  << made[t].options);
         ASSERT_EQ(r.exitCode, 0) << made[t].label.toStdString() << ": " << r.err.constData();
         EXPECT_TRUE(fileBytes(QString::fromUtf8(fields(r.out.trimmed()).value(2))) == fileBytes(made[t].file))
             << "tick " << t << " " << made[t].label.toStdString();
     }
     // Without the option the kept mode is unknown: said on standard error, rendered in the
     // renderer's initial mode.
-    const LabelRun r = render({QStringLiteral("--label"), made[2].label, QStringLiteral("--out"), tmp.filePath(QStringLiteral("x"))});
+    const LabelRun r =
+        render({QStringLiteral("--label"), made[2].label, QStringLiteral("--out"), tmp.filePath(QStringLiteral("x"))});
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_TRUE(r.err.contains("Combo2's text '0' gives no draw mode")) << r.err.constData();
     EXPECT_TRUE(r.err.contains("--draw-mode")) << r.err.constData();
@@ -193,7 +204,7 @@ TEST(LabelCommand, DamagedLabelsAreRefusedWithOneLineAndNothingIsWritten)
     } cases[] = {
         {QStringLiteral("NO: WVK190835090.1854614786613"), "random part"}, // one digit changed
         {QStringLiteral("NO: WVK190835090.1854714786612"), "random part"},
-        {QStringLiteral("NO: WVK190835090.185461478661"), "random part"},  // cut short
+        {QStringLiteral("NO: WVK190835090.185461478661"), "random part"}, // cut short
         {QStringLiteral("NO: WVK19083509"), "random part"},
         {QStringLiteral("NO: WVK19083"), "350"},
         {QStringLiteral("NO: WVK190835090.18546147866120"), "random part"}, // an extra character
@@ -203,7 +214,8 @@ TEST(LabelCommand, DamagedLabelsAreRefusedWithOneLineAndNothingIsWritten)
     QTemporaryDir tmp;
     const QString out = tmp.filePath(QStringLiteral("out"));
     for (const auto& c : cases) {
-        const LabelRun r = render({QStringLiteral("--label"), good, QStringLiteral("--label"), c.label, QStringLiteral("--out"), out});
+        const LabelRun r =
+            render({QStringLiteral("--label"), good, QStringLiteral("--label"), c.label, QStringLiteral("--out"), out});
         EXPECT_EQ(r.exitCode, 2) << c.label.toStdString();
         EXPECT_EQ(r.err.count('\n'), 1) << r.err.constData();
         EXPECT_TRUE(r.err.contains("label 2")) << r.err.constData();
@@ -219,8 +231,8 @@ TEST(LabelCommand, SeveralReadingsAreListedAndTheOptionsPickOne)
     const QString out = tmp.filePath(QStringLiteral("out"));
     // Typed texts "9" and "08" print as the list items "90" and "8" would.
     const LabelRun typed = render({QStringLiteral("--category"), QStringLiteral("1"), QStringLiteral("--line-width"),
-                              QStringLiteral("wi"), QStringLiteral("--draw-mode"), QStringLiteral("de"), QStringLiteral("--out"),
-                              tmp.filePath(QStringLiteral("typed"))});
+                                   QStringLiteral("wi"), QStringLiteral("--draw-mode"), QStringLiteral("de"),
+                                   QStringLiteral("--out"), tmp.filePath(QStringLiteral("typed"))});
     ASSERT_EQ(typed.exitCode, 0);
     const QString label = QString::fromUtf8(fields(typed.out.trimmed()).value(3));
     const LabelRun many = render({QStringLiteral("--label"), label, QStringLiteral("--out"), out});
@@ -232,7 +244,7 @@ TEST(LabelCommand, SeveralReadingsAreListedAndTheOptionsPickOne)
     EXPECT_FALSE(QDir(out).exists());
 
     const LabelRun one = render({QStringLiteral("--label"), label, QStringLiteral("--line-width"), QStringLiteral("wi"),
-                            QStringLiteral("--out"), out});
+                                 QStringLiteral("--out"), out});
     ASSERT_EQ(one.exitCode, 0) << one.err.constData();
     EXPECT_EQ(fields(one.out.trimmed()).value(3), fields(typed.out.trimmed()).value(3));
     EXPECT_TRUE(fileBytes(QString::fromUtf8(fields(one.out.trimmed()).value(2))) ==
@@ -240,8 +252,10 @@ TEST(LabelCommand, SeveralReadingsAreListedAndTheOptionsPickOne)
 
     // A width that the label contradicts, and options that a label answers itself.
     const QStringList refused[] = {
-        {QStringLiteral("--label"), QStringLiteral("NO: WVK190835090.1854614786612"), QStringLiteral("--line-width"), QStringLiteral("7")},
-        {QStringLiteral("--label"), QStringLiteral("NO: WVK190835090.1854614786612"), QStringLiteral("--state"), QStringLiteral("5")},
+        {QStringLiteral("--label"), QStringLiteral("NO: WVK190835090.1854614786612"), QStringLiteral("--line-width"),
+         QStringLiteral("7")},
+        {QStringLiteral("--label"), QStringLiteral("NO: WVK190835090.1854614786612"), QStringLiteral("--state"),
+         QStringLiteral("5")},
         {QStringLiteral("--labels"), QStringLiteral("labels.txt")},
     };
     const QString none = tmp.filePath(QStringLiteral("none"));

@@ -99,7 +99,7 @@ TEST(Render, FirstPatternOfCategoryOneIsTheKnownOneAndStatesReproducePatterns)
     QTemporaryDir tmp;
     const QString out = tmp.filePath(QStringLiteral("p"));
     const RenderRun r = runRender({QStringLiteral("--category"), QStringLiteral("1"), QStringLiteral("--count"),
-                             QStringLiteral("3"), QStringLiteral("--out"), out});
+                                   QStringLiteral("3"), QStringLiteral("--out"), out});
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
     const QStringList lines = r.out.trimmed().split('\n');
     ASSERT_EQ(lines.size(), 3);
@@ -123,7 +123,7 @@ TEST(Render, FirstPatternOfCategoryOneIsTheKnownOneAndStatesReproducePatterns)
     const QStringList third = lines[2].split('\t');
     const QString again = tmp.filePath(QStringLiteral("again"));
     const RenderRun r2 = runRender({QStringLiteral("--state"), third[1], QStringLiteral("--out"), again,
-                              QStringLiteral("--format"), QStringLiteral("png")});
+                                    QStringLiteral("--format"), QStringLiteral("png")});
     ASSERT_EQ(r2.exitCode, 0) << r2.err.toStdString();
     const QStringList line = r2.out.trimmed().split('\t');
     EXPECT_EQ(line[3], third[3]);
@@ -136,8 +136,8 @@ TEST(Render, ComboTextsGoIntoTheLabelAsTyped)
 {
     QTemporaryDir tmp;
     const RenderRun r = runRender({QStringLiteral("--category"), QStringLiteral("10"), QStringLiteral("--line-width"),
-                             QStringLiteral("wide"), QStringLiteral("--draw-mode"), QStringLiteral("7"),
-                             QStringLiteral("--out"), tmp.path()});
+                                   QStringLiteral("wide"), QStringLiteral("--draw-mode"), QStringLiteral("7"),
+                                   QStringLiteral("--out"), tmp.path()});
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
     EXPECT_TRUE(r.out.split('\t').value(3).startsWith(QStringLiteral("NO: WVK10wide7350")));
 }
@@ -176,19 +176,23 @@ TEST(RenderBatch, JobsAndShardsGiveExactlyTheFilesAndLinesOfOneSequentialRun)
         const std::string what = variant.join(' ').toStdString();
         auto run = [&](const QString& where, const QStringList& more) {
             QDir().mkpath(where);
-            const RenderRun r = runRender(QStringList(variant) << QStringLiteral("--out") << QStringLiteral("p") << more, where);
+            const RenderRun r =
+                runRender(QStringList(variant) << QStringLiteral("--out") << QStringLiteral("p") << more, where);
             EXPECT_EQ(r.exitCode, 0) << what << ": " << r.err.toStdString();
             return r.out;
         };
         QTemporaryDir tmp;
         const QString whole = tmp.filePath(QStringLiteral("whole"));
-        const QString out1 = run(whole, {QStringLiteral("--count"), QStringLiteral("13"), QStringLiteral("--jobs"), QStringLiteral("1")});
+        const QString out1 = run(
+            whole, {QStringLiteral("--count"), QStringLiteral("13"), QStringLiteral("--jobs"), QStringLiteral("1")});
         ASSERT_EQ(out1.count('\n'), 13) << what;
         const auto files1 = folderContents(whole + QStringLiteral("/p"));
         ASSERT_EQ(files1.size(), 13) << what;
 
         const QString many = tmp.filePath(QStringLiteral("many"));
-        EXPECT_EQ(run(many, {QStringLiteral("--count"), QStringLiteral("13"), QStringLiteral("--jobs"), QStringLiteral("4")}), out1)
+        EXPECT_EQ(
+            run(many, {QStringLiteral("--count"), QStringLiteral("13"), QStringLiteral("--jobs"), QStringLiteral("4")}),
+            out1)
             << what;
         EXPECT_TRUE(folderContents(many + QStringLiteral("/p")) == files1) << what;
 
@@ -211,11 +215,14 @@ TEST(RenderBatch, EveryPngDecodesToTheCanvasPixelsThatTheBitmapHolds)
 {
     QTemporaryDir tmp;
     for (int k = 1; k <= 10; ++k) {
-        const QStringList args = {QStringLiteral("--category"), QString::number(k), QStringLiteral("--count"),
-                                  QStringLiteral("2"), QStringLiteral("--state"), QString::number(k * 1000003 % 16777216)};
-        const RenderRun bmp = runRender(QStringList(args) << QStringLiteral("--out") << tmp.filePath(QStringLiteral("bmp")));
-        const RenderRun png = runRender(QStringList(args) << QStringLiteral("--out") << tmp.filePath(QStringLiteral("png"))
-                                                          << QStringLiteral("--format") << QStringLiteral("png"));
+        const QStringList args = {QStringLiteral("--category"), QString::number(k),
+                                  QStringLiteral("--count"),    QStringLiteral("2"),
+                                  QStringLiteral("--state"),    QString::number(k * 1000003 % 16777216)};
+        const RenderRun bmp =
+            runRender(QStringList(args) << QStringLiteral("--out") << tmp.filePath(QStringLiteral("bmp")));
+        const RenderRun png =
+            runRender(QStringList(args) << QStringLiteral("--out") << tmp.filePath(QStringLiteral("png"))
+                                        << QStringLiteral("--format") << QStringLiteral("png"));
         ASSERT_EQ(bmp.exitCode, 0);
         ASSERT_EQ(png.exitCode, 0);
         for (int i = 1; i <= 2; ++i) {
@@ -284,7 +291,7 @@ TEST(RenderScale, ScaleOneIsTheOrdinaryPatternToTheByte)
     for (const Case& c : cases) {
         QTemporaryDir tmp;
         const RenderRun r = runRender(QStringList(c.args) << QStringLiteral("--scale") << QStringLiteral("1")
-                                                           << QStringLiteral("--out") << tmp.path());
+                                                          << QStringLiteral("--out") << tmp.path());
         ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
         const QByteArray bytes = fileBytes(r.out.split('\t').value(2));
         EXPECT_EQ(QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex(), QByteArray(c.sha256))
@@ -295,14 +302,14 @@ TEST(RenderScale, ScaleOneIsTheOrdinaryPatternToTheByte)
 TEST(RenderScale, AScaledPatternIsTheSamePatternLargerWithTheSameStateAndLabel)
 {
     QTemporaryDir tmp;
-    const QStringList args = {QStringLiteral("--category"), QStringLiteral("3"), QStringLiteral("--count"),
-                              QStringLiteral("2"), QStringLiteral("--format"), QStringLiteral("png")};
+    const QStringList args = {QStringLiteral("--category"), QStringLiteral("3"),        QStringLiteral("--count"),
+                              QStringLiteral("2"),          QStringLiteral("--format"), QStringLiteral("png")};
     const RenderRun one = runRender(QStringList(args) << QStringLiteral("--out") << tmp.filePath(QStringLiteral("1")));
     ASSERT_EQ(one.exitCode, 0) << one.err.toStdString();
     const QImage small = QImage(one.out.split('\n')[1].split('\t').value(2)).convertToFormat(QImage::Format_RGB32);
     for (const int S : {2, 3}) {
         const RenderRun r = runRender(QStringList(args) << QStringLiteral("--scale") << QString::number(S)
-                                                         << QStringLiteral("--out") << tmp.filePath(QString::number(S)));
+                                                        << QStringLiteral("--out") << tmp.filePath(QString::number(S)));
         ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
         QString lines = r.out;
         EXPECT_EQ(lines.replace(tmp.filePath(QString::number(S)), tmp.filePath(QStringLiteral("1"))), one.out) << S;
@@ -321,8 +328,8 @@ TEST(RenderScale, AScaledPatternIsTheSamePatternLargerWithTheSameStateAndLabel)
             for (int x = 0; x < big.width(); x += 3)
                 bigColours.insert(big.pixel(x, y));
         EXPECT_GT(same, 857 * 857 * 9 / 10) << S;
-        EXPECT_TRUE(bigColours.size() <= smallColours.size() + 2) << S << ": " << bigColours.size() << " colours, not "
-                                                                 << smallColours.size();
+        EXPECT_TRUE(bigColours.size() <= smallColours.size() + 2)
+            << S << ": " << bigColours.size() << " colours, not " << smallColours.size();
     }
 }
 
@@ -339,11 +346,12 @@ TEST(RenderScale, FractionalScalesDrawAtTheirOwnPixelsAndRecordTheirResolution)
         int dpi;
     };
     // 857 * S rounded up; 96 * S dots per inch in the bitmap's header.
-    const Case cases[] = {{"1", 857, 96}, {"1.25", 1072, 120}, {"1.5", 1286, 144}, {"1.75", 1500, 168}, {"2", 1714, 192}};
+    const Case cases[] = {
+        {"1", 857, 96}, {"1.25", 1072, 120}, {"1.5", 1286, 144}, {"1.75", 1500, 168}, {"2", 1714, 192}};
     for (const Case& c : cases) {
         const QString dir = tmp.filePath(QString::fromLatin1(c.scale));
         const RenderRun r = runRender(QStringList(args) << QStringLiteral("--scale") << QString::fromLatin1(c.scale)
-                                                         << QStringLiteral("--out") << dir);
+                                                        << QStringLiteral("--out") << dir);
         ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
         QString lines = r.out;
         EXPECT_EQ(lines.replace(dir, tmp.filePath(QStringLiteral("1"))), one.out) << c.scale;
@@ -485,14 +493,21 @@ TEST(RenderRuntimeFolder, OnlyAFolderOfOursClosedToOthersIsUsedElseAFreshOne)
         const QByteArray elsewhere = base + "/elsewhere";
         ASSERT_EQ(mkdir(elsewhere.constData(), 0700), 0);
         switch (plant) {
-        case Plant::Nothing: break;
-        case Plant::Good: ASSERT_EQ(mkdir(usual.constData(), 0700), 0); break;
+        case Plant::Nothing:
+            break;
+        case Plant::Good:
+            ASSERT_EQ(mkdir(usual.constData(), 0700), 0);
+            break;
         case Plant::Open:
             ASSERT_EQ(mkdir(usual.constData(), 0700), 0);
             ASSERT_EQ(chmod(usual.constData(), 0777), 0);
             break;
-        case Plant::Link: ASSERT_EQ(symlink(elsewhere.constData(), usual.constData()), 0); break;
-        case Plant::File: ASSERT_EQ(close(open(usual.constData(), O_CREAT | O_WRONLY, 0600)), 0); break;
+        case Plant::Link:
+            ASSERT_EQ(symlink(elsewhere.constData(), usual.constData()), 0);
+            break;
+        case Plant::File:
+            ASSERT_EQ(close(open(usual.constData(), O_CREAT | O_WRONLY, 0600)), 0);
+            break;
         case Plant::Foreign:
             if (getuid() != 0)
                 continue; // only root can give a folder away
@@ -586,7 +601,8 @@ TEST(RenderOutput, ClosedStandardInputAndErrorAreNullNotAFileTheRendererOpens)
     const QByteArray dir = QFile::encodeName(tmp.filePath(QStringLiteral("out")));
     int fds[2];
     ASSERT_EQ(pipe(fds), 0);
-    const pid_t pid = startWithClosed({0, 2}, {"--count", "100000", "--jobs", "2", "--out", dir.constData()}, fds[1], fds[1]);
+    const pid_t pid =
+        startWithClosed({0, 2}, {"--count", "100000", "--jobs", "2", "--out", dir.constData()}, fds[1], fds[1]);
     close(fds[1]);
     // Once a line is out, fonts, the folder and the first files have all been opened.
     char c = 0;

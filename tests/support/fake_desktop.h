@@ -14,12 +14,12 @@ namespace zovex::test {
 
 class FakeScreen final : public Screen {
 public:
-    ScreenImage shown;               // what grab() returns
-    std::vector<QPoint> grabbedAt;   // every grab's point
+    ScreenImage shown;             // what grab() returns
+    std::vector<QPoint> grabbedAt; // every grab's point
     MousePointer pointer = MousePointer::Default;
     std::vector<MousePointer> pointerChanges;
-    QWidget* captured = nullptr;     // the window holding the mouse capture
-    int captures = 0;                // setCapture calls
+    QWidget* captured = nullptr; // the window holding the mouse capture
+    int captures = 0;            // setCapture calls
 
     ScreenImage grab(QPoint at) override
     {

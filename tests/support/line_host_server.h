@@ -28,10 +28,7 @@
 
 namespace zovex::test {
 
-inline void reply(const QString& line)
-{
-    std::cout << line.toStdString() << std::endl;
-}
+inline void reply(const QString& line) { std::cout << line.toStdString() << std::endl; }
 
 // Says "ready" and runs the application's event loop, serving commands until "quit" or the end
 // of stdin. `handle` answers a command and returns true, or returns false for one it does not know.

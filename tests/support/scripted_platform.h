@@ -15,7 +15,7 @@ namespace zovex::test {
 class ScriptedMessageBoxes final : public MessageBoxes {
 public:
     std::vector<MessageRequest> shown;
-    std::deque<MsgAnswer> answers; // popped per box; when empty, the default button
+    std::deque<MsgAnswer> answers;   // popped per box; when empty, the default button
     std::function<void()> whileOpen; // runs while a box is "open" (e.g. drive a tick)
 
     MsgAnswer show(QWidget*, const MessageRequest& request) override

@@ -24,8 +24,8 @@ struct TestServices {
     TickGate gate;
     RandomSource random;
     WindowRegistry registry{ticks};
-    const Services services{platform.boxes, platform.dialogs, printer,  desktop.screen, desktop.clipboard,
-                            registry,       ticks,           gate,     random};
+    const Services services{
+        platform.boxes, platform.dialogs, printer, desktop.screen, desktop.clipboard, registry, ticks, gate, random};
 
     TestServices() = default;
     TestServices(const TestServices&) = delete;

@@ -120,9 +120,9 @@ public:
     // "Xft.dpi:\t192\n"; Qt reads Xft.dpi from there. The server needs -noreset to keep them.
     bool setResources(const QString& resources) const
     {
-        return run(QStringLiteral("xprop"), {QStringLiteral("-root"), QStringLiteral("-f"), QStringLiteral("RESOURCE_MANAGER"),
-                                             QStringLiteral("8s"), QStringLiteral("-set"), QStringLiteral("RESOURCE_MANAGER"),
-                                             resources})
+        return run(QStringLiteral("xprop"),
+                   {QStringLiteral("-root"), QStringLiteral("-f"), QStringLiteral("RESOURCE_MANAGER"),
+                    QStringLiteral("8s"), QStringLiteral("-set"), QStringLiteral("RESOURCE_MANAGER"), resources})
                    .exitCode == 0;
     }
 

@@ -52,10 +52,10 @@ TEST(NormalizeRect, PutsEachPairInOrderEitherWay)
         ScreenRect in, out;
     };
     const Case cases[] = {
-        {{10, 20, 210, 170}, {10, 20, 210, 170}},   // already in order
-        {{210, 170, 10, 20}, {10, 20, 210, 170}},   // dragged from bottom-right to top-left
-        {{210, 20, 10, 170}, {10, 20, 210, 170}},   // from top-right
-        {{10, 170, 210, 20}, {10, 20, 210, 170}},   // from bottom-left
+        {{10, 20, 210, 170}, {10, 20, 210, 170}}, // already in order
+        {{210, 170, 10, 20}, {10, 20, 210, 170}}, // dragged from bottom-right to top-left
+        {{210, 20, 10, 170}, {10, 20, 210, 170}}, // from top-right
+        {{10, 170, 210, 20}, {10, 20, 210, 170}}, // from bottom-left
         {{5, 5, 5, 5}, {5, 5, 5, 5}},
         {{-3, 7, -9, -1}, {-9, -1, -3, 7}},
         {{INT32_MAX, 0, INT32_MIN, 0}, {INT32_MIN, 0, INT32_MAX, 0}},
@@ -115,8 +115,8 @@ TEST(DrawSelectionFrame, InvertsTheFourStripsButNotTheCorners)
         EXPECT_TRUE(inverted(before, screen, {229, y})) << y;
     }
     // Just outside the rectangle and just inside the strips nothing changes.
-    for (QPoint p : {QPoint(29, 100), QPoint(230, 100), QPoint(100, 39), QPoint(100, 190), QPoint(31, 41),
-                     QPoint(228, 188)})
+    for (QPoint p :
+         {QPoint(29, 100), QPoint(230, 100), QPoint(100, 39), QPoint(100, 190), QPoint(31, 41), QPoint(228, 188)})
         EXPECT_TRUE(same(before, screen, p)) << p.x() << "," << p.y();
 
     // Everything changed lies on a strip or in the label's box, and is an exact inversion.
@@ -127,7 +127,8 @@ TEST(DrawSelectionFrame, InvertsTheFourStripsButNotTheCorners)
             if (same(before, screen, {x, y}))
                 continue;
             EXPECT_TRUE(inverted(before, screen, {x, y}));
-            const bool onStrip = ((y == 40 || y == 189) && x >= 30 && x < 230) || ((x == 30 || x == 229) && y >= 40 && y < 190);
+            const bool onStrip =
+                ((y == 40 || y == 189) && x >= 30 && x < 230) || ((x == 30 || x == 229) && y >= 40 && y < 190);
             EXPECT_TRUE(onStrip || label.contains(x, y)) << x << "," << y;
             labelPixels += label.contains(x, y) ? 1 : 0;
         }
@@ -172,7 +173,7 @@ TEST(SelectionLabel, IsCentredWithHalvesToTheEvenNeighbour)
             const double x = left + (width - cx) / 2.0; // always ends in .5
             ASSERT_EQ(std::fabs(x - std::floor(x)), 0.5);
             const int evenX = static_cast<int>(std::floor(x)) % 2 == 0 ? static_cast<int>(std::floor(x))
-                                                                          : static_cast<int>(std::floor(x)) + 1;
+                                                                       : static_cast<int>(std::floor(x)) + 1;
             EXPECT_EQ(box.left(), evenX) << left;
             const double y = top + (150 - cy) / 2.0;
             EXPECT_EQ(box.top(), static_cast<int>(roundHalfEven(y))) << top;

@@ -183,7 +183,8 @@ TEST_F(Form20Test, ThePressPointIsRoundedToTheEvenNeighbourInClientPixels)
         QPointF client;
         QPoint rounded;
     };
-    const Case cases[] = {{{10.5, 11.5}, {10, 12}}, {{7.5, 0.5}, {8, 0}}, {{3.4, 3.6}, {3, 4}}, {{-2.5, -1.5}, {-2, -2}}};
+    const Case cases[] = {
+        {{10.5, 11.5}, {10, 12}}, {{7.5, 0.5}, {8, 0}}, {{3.4, 3.6}, {3, 4}}, {{-2.5, -1.5}, {-2, -2}}};
     for (const Case& c : cases) {
         Form20& f = shown();
         f.mnuFileSnap->trigger();

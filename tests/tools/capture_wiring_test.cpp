@@ -64,8 +64,8 @@ TEST_F(CaptureWiringTest, TicksFallingDuringASelectionAreDropped)
     Form20& capture = registry.as<CaptureForm>(WindowKind::Form20).window();
     capture.show();
     capture.mnuFileSnap->trigger();
-    QMouseEvent press(QEvent::MouseButtonPress, QPointF(10, 40), capture.mapToGlobal(QPointF(10, 40)),
-                      Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QMouseEvent press(QEvent::MouseButtonPress, QPointF(10, 40), capture.mapToGlobal(QPointF(10, 40)), Qt::LeftButton,
+                      Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(&capture, &press);
     ASSERT_TRUE(gate.isHeld());
     const QImage canvasBefore = form1.canvas().persistentImage().copy();

@@ -254,8 +254,7 @@ TEST_F(PrintWindowTest, PrintsThePictureOnePagePerPress)
     window().Command2_Click();
     window().Command2_Click();
     using Call = test::ScriptedPrinter::Call;
-    EXPECT_EQ(printer.calls,
-              (std::vector<Call>{Call::PaintPicture, Call::EndDoc, Call::PaintPicture, Call::EndDoc}));
+    EXPECT_EQ(printer.calls, (std::vector<Call>{Call::PaintPicture, Call::EndDoc, Call::PaintPicture, Call::EndDoc}));
     EXPECT_EQ(printer.pagesSent, 2);
     ASSERT_EQ(printer.pictures.size(), 2u);
     EXPECT_EQ(printer.pictures[0].convertToFormat(QImage::Format_RGB32), picture);
@@ -322,8 +321,8 @@ TEST_F(PrintWindowTest, RealPrinterOnADesktopWithoutAnyPrinter)
         EXPECT_TRUE(qt.EndDoc()); // nothing to send
 
         // A print window of a program whose printer is the real one.
-        const Services withQt{platform.boxes, platform.dialogs, qt, desktop.screen, desktop.clipboard,
-                              registry,       ticks,           gate, random};
+        const Services withQt{
+            platform.boxes, platform.dialogs, qt, desktop.screen, desktop.clipboard, registry, ticks, gate, random};
         zvtdy real(withQt);
         real.Picture1->setPicture(testPicture(10, 10, qRgb(5, 5, 5)));
         real.Command2_Click();

@@ -113,8 +113,8 @@ TEST(DisplayPixels, FifteenTwipsAPixelRoundedHalfToEven)
 {
     EXPECT_EQ(displayPixels(6000), 400);
     EXPECT_EQ(displayPixels(9195), 613);
-    EXPECT_EQ(displayPixels(67.5f), 4);  // 4.5
-    EXPECT_EQ(displayPixels(52.5f), 4);  // 3.5
+    EXPECT_EQ(displayPixels(67.5f), 4); // 4.5
+    EXPECT_EQ(displayPixels(52.5f), 4); // 3.5
     EXPECT_EQ(displayPixels(7), 0);
     EXPECT_EQ(displayPixels(0), 0);
     EXPECT_EQ(displayPixels(FLT_MAX), std::nearbyint(double(FLT_MAX) / 15));

@@ -64,21 +64,20 @@ TEST_P(TileCanvasCells, AreOnePaintPictureOfThePicturePerCellCutAtTheEdges)
     EXPECT_EQ(firstDifference(canvas.persistentImage(), cellByCell(picture, c.cell, c.canvas)), "");
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Tiling, TileCanvasCells,
-    ::testing::Values(
-        // The tile source's own picture: 1:1 copies, last column and row cut off.
-        TilingCase{"OneToOneCutOff", {38, 39}, {38, 39}, {101, 90}},
-        TilingCase{"OneToOneExactFit", {38, 39}, {38, 39}, {76, 117}},
-        // A built-in tile shrunk into the cells of the tile source, as 壁纸7 with the default.
-        TilingCase{"Shrunk", {86, 86}, {38, 39}, {101, 90}},
-        TilingCase{"Stretched", {10, 5}, {23, 17}, {70, 52}},
-        TilingCase{"Squeezed", {69, 69}, {10, 5}, {53, 31}},
-        // One column, many rows: the cell is as wide as the canvas, or wider.
-        TilingCase{"OneColumn", {20, 20}, {40, 7}, {40, 30}},
-        TilingCase{"OneColumnCutOff", {20, 20}, {50, 7}, {40, 30}},
-        TilingCase{"OneRowCutOff", {33, 17}, {9, 45}, {40, 30}}),
-    [](const ::testing::TestParamInfo<TilingCase>& i) { return std::string(i.param.name); });
+INSTANTIATE_TEST_SUITE_P(Tiling, TileCanvasCells,
+                         ::testing::Values(
+                             // The tile source's own picture: 1:1 copies, last column and row cut off.
+                             TilingCase{"OneToOneCutOff", {38, 39}, {38, 39}, {101, 90}},
+                             TilingCase{"OneToOneExactFit", {38, 39}, {38, 39}, {76, 117}},
+                             // A built-in tile shrunk into the cells of the tile source, as 壁纸7 with the default.
+                             TilingCase{"Shrunk", {86, 86}, {38, 39}, {101, 90}},
+                             TilingCase{"Stretched", {10, 5}, {23, 17}, {70, 52}},
+                             TilingCase{"Squeezed", {69, 69}, {10, 5}, {53, 31}},
+                             // One column, many rows: the cell is as wide as the canvas, or wider.
+                             TilingCase{"OneColumn", {20, 20}, {40, 7}, {40, 30}},
+                             TilingCase{"OneColumnCutOff", {20, 20}, {50, 7}, {40, 30}},
+                             TilingCase{"OneRowCutOff", {33, 17}, {9, 45}, {40, 30}}),
+                         [](const ::testing::TestParamInfo<TilingCase>& i) { return std::string(i.param.name); });
 
 TEST(TileCanvas, CanvasSmallerThanACellGetsOneCellCutOff)
 {

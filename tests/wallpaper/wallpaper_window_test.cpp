@@ -218,7 +218,7 @@ TEST_F(WallpaperWindowTest, ASizeThatCannotBeAppliedIsRefusedWithANotice)
         const QString quoted = QStringLiteral("“") + c.text.left(40);
         EXPECT_TRUE(notice.text.contains(quoted)) << notice.text.toStdString();
         const QString verdict = c.kind == NotANumber ? QStringLiteral("不是壁纸的高度")
-                              : c.kind == TooSmall   ? QStringLiteral("太小")
+                                : c.kind == TooSmall ? QStringLiteral("太小")
                                                      : QStringLiteral("太大");
         EXPECT_TRUE(notice.text.contains(verdict)) << notice.text.toStdString();
         EXPECT_FALSE(notice.text.contains(QStringLiteral("× -"))) << notice.text.toStdString();
