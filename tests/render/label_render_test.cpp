@@ -141,7 +141,7 @@ void expectRoundTrip(const std::vector<Variant>& all, int count, const QStringLi
 TEST(LabelRoundTrip, EveryLabelRendersBackTheSameFileByteForByte)
 {
     std::mt19937 rng(2024);
-    expectRoundTrip(variants(rng, 25), 60, {QStringLiteral("--jobs"), QStringLiteral("2")});
+    expectRoundTrip(variants(rng, 50), 60, {QStringLiteral("--jobs"), QStringLiteral("2")});
 }
 
 TEST(LabelRoundTrip, AtScaleFourToo)
