@@ -171,10 +171,9 @@ void BM_Floor(benchmark::State& st)
     st.counters["pixels"] = benchmark::Counter(static_cast<double>(pixels) / static_cast<double>(st.iterations()));
 }
 
-void BM_Tick(benchmark::State& st)
+// Ticks of category `cat` on `canvas`, each from the next of the bench's states.
+void runTicks(benchmark::State& st, const Category& cat, Canvas& canvas)
 {
-    const Category& cat = category(static_cast<int>(st.range(0)));
-    Canvas canvas(kDesignerCanvasPx, kDesignerCanvasPx, RGB(0, 0, 64));
     const TickInputs in = defaultTickInputs(cat);
     const auto& states = benchStates();
     std::size_t i = 0;
@@ -187,6 +186,12 @@ void BM_Tick(benchmark::State& st)
     }
 }
 
+void BM_Tick(benchmark::State& st)
+{
+    Canvas canvas(kDesignerCanvasPx, kDesignerCanvasPx, RGB(0, 0, 64));
+    runTicks(st, category(static_cast<int>(st.range(0))), canvas);
+}
+
 // TickAtRatio/<k>/<100 r>: the same tick on the canvas of a screen of device pixel ratio r, as
 // the designer draws it there (857 r pixels square, 15 / r twips per pixel, pens r times as
 // wide); TickAtRatio/1/100 is Tick/1, the peer of the others in the same run.
@@ -196,16 +201,7 @@ void BM_TickAtRatio(benchmark::State& st)
     const double r = static_cast<double>(st.range(1)) / 100.0;
     const int side = devicePixelsFor(kDesignerCanvasPx, r);
     Canvas canvas(side, side, RGB(0, 0, 64), r);
-    const TickInputs in = defaultTickInputs(cat);
-    const auto& states = benchStates();
-    std::size_t i = 0;
-    std::int32_t count = 0;
-    for (auto _ : st) {
-        RandomSource rnd;
-        rnd.setState(states[i++ % states.size()]);
-        TickOutput out = runGenerationTick(canvas, rnd, cat, count, in);
-        benchmark::DoNotOptimize(out.preview.constBits());
-    }
+    runTicks(st, cat, canvas);
     st.counters["pixels"] = static_cast<double>(side) * side;
 }
 
