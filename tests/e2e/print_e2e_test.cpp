@@ -283,6 +283,19 @@ bool nearColour(QRgb a, QRgb b, int tolerance)
            std::abs(qBlue(a) - qBlue(b)) <= tolerance;
 }
 
+// Points this process (and what it starts) at our scheduler only, with no default destination
+// of the user's; `env` restores the environment when it goes. Returns the scheduler's client
+// environment, for the tools the test runs itself.
+QProcessEnvironment talkToOurCupsOnly(ScopedEnvironment& env, const PrivateCups& cups)
+{
+    const QProcessEnvironment client = cups.clientEnvironment();
+    for (const char* name : {"CUPS_SERVER", "CUPS_SERVERROOT", "HOME"})
+        env.set(name, client.value(QString::fromLatin1(name)).toLocal8Bit());
+    env.unset("LPDEST");
+    env.unset("PRINTER");
+    return client;
+}
+
 // Prints a 382 x 383 picture from the print window on a queue whose driver reports
 // `imageableArea`, and checks that it lands at `printableOrigin` (pixels at 96 dpi) at its own size.
 void printsAtTheOriginOfThePrintableArea(const QByteArray& imageableArea, QPoint printableOrigin)
@@ -293,11 +306,7 @@ void printsAtTheOriginOfThePrintableArea(const QByteArray& imageableArea, QPoint
 
     // The program's process talks to our scheduler only, before anything asked CUPS anything.
     ScopedEnvironment env;
-    const QProcessEnvironment client = cups.clientEnvironment();
-    for (const char* name : {"CUPS_SERVER", "CUPS_SERVERROOT", "HOME"})
-        env.set(name, client.value(QString::fromLatin1(name)).toLocal8Bit());
-    env.unset("LPDEST");
-    env.unset("PRINTER");
+    const QProcessEnvironment client = talkToOurCupsOnly(env, cups);
 
     // 382 x 383 pixels, one colour, with a marked top-left corner that shows any turn or flip.
     constexpr QRgb kBody = qRgb(20, 90, 160);
@@ -380,11 +389,7 @@ void finerPatternsPrintAtTheSizeOfTheOrdinaryOne()
     const QString failure = cups.start();
     ASSERT_TRUE(failure.isEmpty()) << failure.toStdString();
     ScopedEnvironment env;
-    const QProcessEnvironment client = cups.clientEnvironment();
-    for (const char* name : {"CUPS_SERVER", "CUPS_SERVERROOT", "HOME"})
-        env.set(name, client.value(QString::fromLatin1(name)).toLocal8Bit());
-    env.unset("LPDEST");
-    env.unset("PRINTER");
+    const QProcessEnvironment client = talkToOurCupsOnly(env, cups);
 
     QTemporaryDir pictures;
     ASSERT_TRUE(pictures.isValid());
