@@ -7,6 +7,8 @@
 #include <QFile>
 #include <QImageReader>
 
+#include <utility>
+
 #include <unistd.h>
 
 namespace zovex {
@@ -30,26 +32,37 @@ private:
     int m_previous;
 };
 
-PictureClaim claimOn(const picture::Bytes& bytes)
+// Runs `rules` on the file's bytes: a buffer's where they are, a file's read at offsets from
+// its descriptor (past the device's own buffering), any other device's through a window.
+template <typename Rules>
+auto onBytes(QIODevice& device, Rules rules) -> decltype(rules(std::declval<const picture::Bytes&>()))
 {
-    const picture::MaybeClaim c = picture::claimOf(bytes);
-    if (!c)
+    if (!device.isOpen() || device.isSequential())
         return {};
-    return {QByteArray(c->format), c->width, c->height};
+    if (auto* buffer = qobject_cast<QBuffer*>(&device)) {
+        const QByteArray& data = buffer->data();
+        return rules(picture::Bytes(reinterpret_cast<const uchar*>(data.constData()), data.size()));
+    }
+    if (auto* file = qobject_cast<QFileDevice*>(&device); file && file->handle() >= 0)
+        return rules(picture::Bytes(file->handle(), file->size()));
+    return rules(picture::Bytes(device, device.size()));
 }
 
 } // namespace
 
 PictureClaim examinePicture(QIODevice& device)
 {
-    if (!device.isOpen() || device.isSequential())
-        return {};
-    // A buffer's bytes are read where they are; any other device through a window.
-    if (auto* buffer = qobject_cast<QBuffer*>(&device)) {
-        const QByteArray& data = buffer->data();
-        return claimOn(picture::Bytes(reinterpret_cast<const uchar*>(data.constData()), data.size()));
-    }
-    return claimOn(picture::Bytes(device, device.size()));
+    return onBytes(device, [](const picture::Bytes& bytes) -> PictureClaim {
+        const picture::MaybeClaim c = picture::claimOf(bytes);
+        if (!c)
+            return {};
+        return {QByteArray(c->format), c->width, c->height};
+    });
+}
+
+bool pictureDataHoldsClaim(QIODevice& device)
+{
+    return onBytes(device, [](const picture::Bytes& bytes) { return picture::dataHoldsClaim(bytes); });
 }
 
 QImage readPicture(QIODevice& device, qint64 largestBytes)
@@ -57,7 +70,7 @@ QImage readPicture(QIODevice& device, qint64 largestBytes)
     const PictureClaim claim = examinePicture(device);
     if (claim.format.isEmpty() || claim.width * claim.height * 4 > largestBytes)
         return {};
-    if (!device.seek(0))
+    if (!pictureDataHoldsClaim(device) || !device.seek(0))
         return {};
     QImageReader reader(&device, claim.format);
     // The format was recognised above: no other reader gets a chance at the bytes.
