@@ -85,10 +85,17 @@ bool rleCoversPicture(const Bytes& b, qint64 at, qint64 w, qint64 h, int bits)
     qint64 x = 0;
     qint64 y = 0;
     qint64 pos = at;
+    // The stream is read a large block at a time: it may be made of a thousand million pairs.
+    QByteArrayView block;
+    qint64 blockStart = 0;
     for (;;) {
-        const uchar* pair = b.at(pos, 2);
-        if (!pair)
-            return y == h || (y == h - 1 && x >= w); // the file ends once every pixel is coded
+        if (pos < blockStart || pos + 2 > blockStart + block.size()) {
+            block = b.view(pos, Bytes::kLargestRead);
+            blockStart = pos;
+            if (block.size() < 2)
+                return y == h || (y == h - 1 && x >= w); // the file ends once every pixel is coded
+        }
+        const auto* pair = reinterpret_cast<const uchar*>(block.data()) + (pos - blockStart);
         const uchar count = pair[0];
         const uchar code = pair[1];
         pos += 2;
