@@ -1,6 +1,7 @@
 #include "load_picture.h"
 
 #include "picture_rules.h"
+#include "png_rows.h"
 #include "regular_file.h"
 
 #include <QBuffer>
@@ -48,6 +49,16 @@ auto onBytes(QIODevice& device, Rules rules) -> decltype(rules(std::declval<cons
     return rules(picture::Bytes(device, device.size()));
 }
 
+// Whether the file is a PNG of 16 bits a channel that Qt's reader, decoding it at 8 bytes a
+// pixel, refuses for the limit, though it is within the limit at 4.
+bool widePng(QIODevice& device, const PictureClaim& claim, qint64 largestBytes)
+{
+    if (claim.format != "png" || claim.width * claim.height * 8 <= largestBytes || !device.seek(0))
+        return false;
+    const QByteArray head = device.read(8 + 8 + 13);
+    return head.size() == 8 + 8 + 13 && head[8 + 8 + 8] == 16;
+}
+
 } // namespace
 
 PictureClaim examinePicture(QIODevice& device)
@@ -72,11 +83,16 @@ QImage readPicture(QIODevice& device, qint64 largestBytes)
         return {};
     if (!pictureDataHoldsClaim(device) || !device.seek(0))
         return {};
-    QImageReader reader(&device, claim.format);
-    // The format was recognised above: no other reader gets a chance at the bytes.
-    reader.setAutoDetectImageFormat(false);
-    const AllocationLimit limit(largestBytes);
-    QImage image = reader.read();
+    QImage image;
+    {
+        QImageReader reader(&device, claim.format);
+        // The format was recognised above: no other reader gets a chance at the bytes.
+        reader.setAutoDetectImageFormat(false);
+        const AllocationLimit limit(largestBytes);
+        image = reader.read();
+    }
+    if (image.isNull() && widePng(device, claim, largestBytes) && device.seek(0))
+        image = readPngRows(device);
     // A decoder that finds less than its header promised says so only by the size it gives.
     if (image.isNull() || image.width() > claim.width || image.height() > claim.height)
         return {};
