@@ -17,6 +17,7 @@ constexpr qint64 kMaxBlockVisits = qint64(1) << 27;
 // fill bytes before a marker.
 constexpr qint64 kMaxScans = 10000;
 constexpr qint64 kMaxStrayBytes = 64 * 1024;
+constexpr qint64 kStrayBlock = 4 * 1024;
 // A progressive JPEG keeps every coefficient while it decodes: 128 bytes a block. Bounded at
 // what a 16384 x 16384 picture with three full-resolution components needs.
 constexpr qint64 kMaxCoefficientBytes = kLargestPictureBytes + kLargestPictureBytes / 2;
@@ -70,7 +71,8 @@ int nextMarker(Walk& w)
 {
     const qint64 start = w.pos;
     for (;;) {
-        const QByteArrayView v = w.bytes.view(w.pos, kMaxStrayBytes);
+        // A few kilobytes at a time: the marker is nearly always right here.
+        const QByteArrayView v = w.bytes.view(w.pos, kStrayBlock);
         if (v.isEmpty() || w.pos - start > kMaxStrayBytes)
             return -1;
         const void* ff = std::memchr(v.data(), 0xff, size_t(v.size()));

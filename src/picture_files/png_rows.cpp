@@ -23,8 +23,7 @@ void readFromDevice(png_structp png, png_bytep data, png_size_t length)
     auto* job = static_cast<Job*>(png_get_io_ptr(png));
     qint64 done = 0;
     while (done < static_cast<qint64>(length)) {
-        const qint64 n =
-            job->device->read(reinterpret_cast<char*>(data) + done, static_cast<qint64>(length) - done);
+        const qint64 n = job->device->read(reinterpret_cast<char*>(data) + done, static_cast<qint64>(length) - done);
         if (n <= 0)
             png_error(png, "the file ends early");
         done += n;
@@ -37,8 +36,8 @@ void onWarning(png_structp, png_const_charp) {}
 
 bool allocate(QImage& image, png_uint_32 width, png_uint_32 height, bool alpha)
 {
-    image = QImage(static_cast<int>(width), static_cast<int>(height),
-                   alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+    image =
+        QImage(static_cast<int>(width), static_cast<int>(height), alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
     return !image.isNull();
 }
 
@@ -68,10 +67,10 @@ void describe(png_structp png, png_infop info, QImage& image)
     png_textp texts = nullptr;
     const int count = png_get_text(png, info, &texts, nullptr);
     for (int i = 0; i < count; ++i) {
-        const QString value = texts[i].compression == PNG_ITXT_COMPRESSION_NONE ||
-                                      texts[i].compression == PNG_ITXT_COMPRESSION_zTXt
-                                  ? QString::fromUtf8(texts[i].text, static_cast<qsizetype>(texts[i].itxt_length))
-                                  : QString::fromLatin1(texts[i].text, static_cast<qsizetype>(texts[i].text_length));
+        const QString value =
+            texts[i].compression == PNG_ITXT_COMPRESSION_NONE || texts[i].compression == PNG_ITXT_COMPRESSION_zTXt
+                ? QString::fromUtf8(texts[i].text, static_cast<qsizetype>(texts[i].itxt_length))
+                : QString::fromLatin1(texts[i].text, static_cast<qsizetype>(texts[i].text_length));
         image.setText(QString::fromLatin1(texts[i].key), value);
     }
 }
