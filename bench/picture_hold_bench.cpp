@@ -20,7 +20,8 @@
 //   8 a PNG 16384 x 16384 of 8 KiB data chunks, no end,
 //   9 a JPEG of 64 KiB comments (far jumps), 10 an XBM 16384 x 16384 of blanks, no bytes,
 //  11 a PNG of 1 MiB text chunks before its data, 12 an ICO holding case 8's PNG,
-//  13 a PPM 16384 x 16384 cut short,   14 case 5 coded in runs of one pixel (the densest stream).
+//  13 a PPM 16384 x 16384 cut short,   14 case 5 coded in runs of one pixel (the densest stream),
+//  15 a GIF comment of full 255-byte sub-blocks before its image.
 #include "load_picture.h"
 #include "peak_memory.h"
 #include "picture_box.h"
@@ -195,6 +196,8 @@ Recipe recipe(int kind)
                 QByteArray(4096, ' ')};
     case 11:
         return {pngHead(100, 100), pngChunk("tEXt", 1 << 20)};
+    case 15:
+        return {gif + "\x21\xfe", QByteArray(1, '\xff') + QByteArray(255, 'x')};
     default:
         return {QByteArray("P6\n16384 16384\n255\n"), QByteArray(4096, 'x')};
     }
@@ -269,7 +272,7 @@ void BM_ReadFile(benchmark::State& state)
 
 void walkCases(benchmark::internal::Benchmark* b)
 {
-    for (int kind = 0; kind <= 14; ++kind)
+    for (int kind = 0; kind <= 15; ++kind)
         for (const int mib : {10, 100, 500})
             b->Args({kind, mib});
 }

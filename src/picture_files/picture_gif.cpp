@@ -17,9 +17,14 @@ constexpr qint64 kSmallGif = 256 * 256;
 constexpr qint64 kFreeSubBlocks = 4096;
 constexpr qint64 kDataBytesPerSubBlock = 128;
 
+// Extensions before the first image (comments, application data, a colour profile) hold a few
+// kilobytes in real files; their sub-blocks are read one after the other, so a walk over more
+// than this reads the file.
+constexpr qint64 kExtensionBytes = qint64(16) << 20;
+
 // Skips the data sub-blocks of an extension, each costing a byte examined; false when the file
-// ends first or the budget is spent.
-bool skipExtension(const Bytes& b, qint64& pos, Budget& budget)
+// ends first, the budget is spent or the extensions before the image pass kExtensionBytes.
+bool skipExtension(const Bytes& b, qint64& pos, Budget& budget, qint64& extensionBytes)
 {
     for (;;) {
         const uchar* n = b.at(pos, 1);
@@ -27,6 +32,9 @@ bool skipExtension(const Bytes& b, qint64& pos, Budget& budget)
         if (!n || !budget.examine(1) || !b.has(pos + 1, *n))
             return false;
         pos += 1 + *n;
+        extensionBytes += 1 + *n;
+        if (extensionBytes > kExtensionBytes)
+            return false;
         if (*n == 0)
             return true;
     }
@@ -71,6 +79,7 @@ std::optional<FirstImage> firstImage(const Bytes& b)
     image.screenHeight = le16(h + 8);
     qint64 pos = 13 + colourTableBytes(h[10]);
     Budget budget;
+    qint64 extensionBytes = 0;
     for (;;) {
         const uchar* kind = b.at(pos, 1);
         if (!kind)
@@ -82,7 +91,7 @@ std::optional<FirstImage> firstImage(const Bytes& b)
         if (*kind != 0x21 || !budget.spend(2))
             return std::nullopt;
         pos += 2;
-        if (!skipExtension(b, pos, budget))
+        if (!skipExtension(b, pos, budget, extensionBytes))
             return std::nullopt;
     }
     const uchar* d = b.at(pos + 1, 9);
