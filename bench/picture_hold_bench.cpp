@@ -21,7 +21,9 @@
 //   9 a JPEG of 64 KiB comments (far jumps), 10 an XBM 16384 x 16384 of blanks, no bytes,
 //  11 a PNG of 1 MiB text chunks before its data, 12 an ICO holding case 8's PNG,
 //  13 a PPM 16384 x 16384 cut short,   14 case 5 coded in runs of one pixel (the densest stream),
-//  15 a GIF comment of full 255-byte sub-blocks before its image.
+//  15 a GIF comment of full 255-byte sub-blocks before its image,
+//  16 a PNG of 250 KiB text chunks before its data, after 300 small ones (jumps just under the
+//     largest read, once small jumps have made it grow).
 #include "load_picture.h"
 #include "peak_memory.h"
 #include "picture_box.h"
@@ -196,6 +198,8 @@ Recipe recipe(int kind)
                 QByteArray(4096, ' ')};
     case 11:
         return {pngHead(100, 100), pngChunk("tEXt", 1 << 20)};
+    case 16:
+        return {pngHead(100, 100) + times(pngChunk("tEXt", 1000), 300), pngChunk("tEXt", 250 << 10)};
     case 15:
         return {gif + "\x21\xfe", QByteArray(1, '\xff') + QByteArray(255, 'x')};
     default:
@@ -272,7 +276,7 @@ void BM_ReadFile(benchmark::State& state)
 
 void walkCases(benchmark::internal::Benchmark* b)
 {
-    for (int kind = 0; kind <= 15; ++kind)
+    for (int kind = 0; kind <= 16; ++kind)
         for (const int mib : {10, 100, 500})
             b->Args({kind, mib});
 }

@@ -9,17 +9,21 @@
 
 namespace zovex::picture {
 
-// The part of the file read last. A walk that goes on close behind it doubles the block it
-// reads next; one that jumps far reads a small block again.
+// The part of the file read last. A walk that found many structures in it and goes on close
+// behind it doubles the block it reads next; any other reads a small block again. So the bytes
+// read stay near a small block per structure, whatever the spacing of the structures.
 struct Bytes::Window {
     static constexpr qint64 kSmallBlock = 4 * 1024;
     static constexpr qint64 kLargeBlock = 256 * 1024;
+    // A block earns a larger one when it held a structure every this many bytes.
+    static constexpr qint64 kDenseSpacing = 512;
 
     QIODevice* device = nullptr;
     int fd = -1;
     QByteArray bytes;
     qint64 start = 0;
     qint64 block = kSmallBlock;
+    qint64 hits = 0; // reads served from the block since it was read
 
     explicit Window(QIODevice& d) : device(&d) {}
     explicit Window(int f) : fd(f) {}
@@ -29,7 +33,9 @@ struct Bytes::Window {
         if (offset < start || n > bytes.size() - (offset - start)) {
             const qint64 end = start + bytes.size();
             const bool closeBehind = !bytes.isEmpty() && offset >= start && offset - end < block;
-            block = closeBehind ? std::min(block * 2, kLargeBlock) : kSmallBlock;
+            const bool dense = hits * kDenseSpacing >= bytes.size();
+            block = closeBehind && dense ? std::min(block * 2, kLargeBlock) : kSmallBlock;
+            hits = 0;
             const qint64 want = std::min(std::max(n, block), fileSize - offset);
             bytes.resize(want);
             start = offset;
@@ -38,6 +44,7 @@ struct Bytes::Window {
                 return nullptr;
             }
         }
+        ++hits;
         return reinterpret_cast<const uchar*>(bytes.constData()) + (offset - start);
     }
 

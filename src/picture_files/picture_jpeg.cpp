@@ -70,18 +70,18 @@ struct Walk {
 int nextMarker(Walk& w)
 {
     const qint64 start = w.pos;
-    for (;;) {
-        // A few kilobytes at a time: the marker is nearly always right here.
+    const uchar* here = w.bytes.at(w.pos, 1);
+    if (!here)
+        return -1;
+    // The marker is nearly always right here; stray bytes are looked through a few kilobytes at
+    // a time.
+    for (bool found = *here == 0xff; !found;) {
         const QByteArrayView v = w.bytes.view(w.pos, kStrayBlock);
         if (v.isEmpty() || w.pos - start > kMaxStrayBytes)
             return -1;
         const void* ff = std::memchr(v.data(), 0xff, size_t(v.size()));
-        if (!ff) {
-            w.pos += v.size();
-            continue;
-        }
-        w.pos += static_cast<const char*>(ff) - v.data();
-        break;
+        found = ff != nullptr;
+        w.pos += found ? static_cast<const char*>(ff) - v.data() : v.size();
     }
     const uchar* code = nullptr;
     do {
