@@ -29,8 +29,8 @@ namespace zovex::picture {
 // through a window of the file. The window reads a small block where a walk jumps far and
 // doubles the block while the walk finds structures close together in it, so that a walk over
 // thousands of small structures costs a few reads, and a walk that jumps over large ones reads
-// little more than a small block for each. Every read that would pass the end fails, which is how a file cut short shows
-// up in the rules.
+// little more than a small block for each. Every read that would pass the end fails, which
+// is how a file cut short shows up in the rules.
 class Bytes {
 public:
     Bytes(const uchar* data, qint64 size);
