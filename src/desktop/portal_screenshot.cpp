@@ -62,9 +62,8 @@ ScreenShot splitDesktopImage(QImage desktop, const std::vector<ScreenLayout>& sc
     const QSize expected(static_cast<int>(std::ceil(bounds.width() * largestRatio)),
                          static_cast<int>(std::ceil(bounds.height() * largestRatio)));
     const auto wrongSize = [&] {
-        return ScreenShot::failed(ScreenFailure::WrongSize,
-                                  QStringLiteral("桌面给出的图像是 %1 像素，屏幕是 %2 像素")
-                                      .arg(sizeText(desktop.size()), sizeText(expected)));
+        return ScreenShot::failed(ScreenFailure::WrongSize, QStringLiteral("桌面给出的图像是 %1 像素，屏幕是 %2 像素")
+                                                                .arg(sizeText(desktop.size()), sizeText(expected)));
     };
     if (desktop.isNull())
         return wrongSize();
@@ -159,8 +158,9 @@ PortalScreenshot::PortalScreenshot(QDBusConnection bus, std::vector<ScreenLayout
         return;
     }
     static quint32 requests = 0;
-    const QString token = QStringLiteral("zovex%1_%2").arg(++requests).arg(QRandomGenerator::global()->generate(), 8, 16,
-                                                                            QLatin1Char('0'));
+    const QString token = QStringLiteral("zovex%1_%2")
+                              .arg(++requests)
+                              .arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0'));
     // Subscribed before the call: the answer may come before the call's reply does.
     listenOn(portalRequestPath(m_bus, token));
     m_watcher = new QDBusServiceWatcher(kPortalService, m_bus, QDBusServiceWatcher::WatchForUnregistration, this);
@@ -218,7 +218,8 @@ void PortalScreenshot::called(QDBusPendingCallWatcher* call)
             finish(ScreenShot::failed(ScreenFailure::NoAnswer, error.name()));
             return;
         default:
-            finish(ScreenShot::failed(ScreenFailure::PortalFailed, error.name() + QStringLiteral("：") + error.message()));
+            finish(
+                ScreenShot::failed(ScreenFailure::PortalFailed, error.name() + QStringLiteral("：") + error.message()));
             return;
         }
     }
@@ -248,9 +249,9 @@ void PortalScreenshot::response(uint code, const QVariantMap& results)
         return;
     }
     const QRect bounds = boundsOf(m_screens);
-    const qint64 largest = std::min<qint64>(kLargestPictureBytes, static_cast<qint64>(bounds.width()) *
-                                                                      bounds.height() * 4 *
-                                                                      kLargestPortalScale * kLargestPortalScale);
+    const qint64 largest =
+        std::min<qint64>(kLargestPictureBytes, static_cast<qint64>(bounds.width()) * bounds.height() * 4 *
+                                                   kLargestPortalScale * kLargestPortalScale);
     PortalPicture picture = readPortalPicture(QUrl(uri), largest, m_sentAt);
     if (picture.image.isNull()) {
         finish(ScreenShot::failed(picture.failure, picture.detail));
@@ -259,10 +260,7 @@ void PortalScreenshot::response(uint code, const QVariantMap& results)
     finish(splitDesktopImage(std::move(picture.image), m_screens));
 }
 
-void PortalScreenshot::portalGone()
-{
-    finish(ScreenShot::failed(ScreenFailure::PortalGone));
-}
+void PortalScreenshot::portalGone() { finish(ScreenShot::failed(ScreenFailure::PortalGone)); }
 
 void PortalScreenshot::timeOut()
 {
