@@ -69,8 +69,8 @@ public:
     }
 
     Answer answer = Answer::Picture;
-    QString uri;        // the picture's file, for Picture and PictureFirst
-    QString parent;     // what the last call asked
+    QString uri;    // the picture's file, for Picture and PictureFirst
+    QString parent; // what the last call asked
     QVariantMap options;
     QString sender;
     int calls = 0;
@@ -191,7 +191,8 @@ QImage pattern(int w, int h)
 
 // Runs the event loop until `done` holds, or until a generous bound when the answer never
 // comes (the test then fails instead of hanging).
-template <typename Done> bool spinUntil(Done done)
+template <typename Done>
+bool spinUntil(Done done)
 {
     QEventLoop loop;
     QTimer bound;
@@ -233,7 +234,10 @@ protected:
         request = std::make_unique<PortalScreenshot>(client, std::move(screens),
                                                      [this](ScreenShot shot) { result = std::move(shot); });
     }
-    bool answered() { return spinUntil([this] { return result.has_value(); }); }
+    bool answered()
+    {
+        return spinUntil([this] { return result.has_value(); });
+    }
 
     // A picture file in the temporary folder, as the portal leaves one.
     QString temporaryPicture(const QImage& image)
@@ -313,7 +317,8 @@ TEST_F(PortalScreenshotTest, EveryWayOfNotGettingThePictureIsAFailureWithItsReas
         SCOPED_TRACE(c.what);
         portal->answer = c.answer;
         if (!c.picture.isEmpty())
-            portal->uri = QUrl::fromLocalFile(temporaryPicture(pattern(c.picture.width(), c.picture.height()))).toString();
+            portal->uri =
+                QUrl::fromLocalFile(temporaryPicture(pattern(c.picture.width(), c.picture.height()))).toString();
         ask();
         ASSERT_TRUE(answered());
         EXPECT_EQ(result->failure, c.expected);
@@ -490,6 +495,25 @@ TEST(ReadPortalPicture, TheFileIsReadWithCareAndOnlyThePortalsTemporaryRemoved)
     }
     EXPECT_TRUE(QFile::exists(kept.filePath(QStringLiteral("Screenshot.png")))) << "a link's target is never removed";
     EXPECT_TRUE(QFileInfo(temp + QStringLiteral(".link")).isSymLink());
+}
+
+TEST(IsAllBlack, OnlyAPictureBlackInEveryPixelIs)
+{
+    QImage black(64, 48, QImage::Format_RGB32);
+    black.fill(0xFF000000u);
+    EXPECT_TRUE(isAllBlack(black));
+    QImage transparentBlack(64, 48, QImage::Format_ARGB32);
+    transparentBlack.fill(0u);
+    EXPECT_TRUE(isAllBlack(transparentBlack)) << "black whatever its alpha";
+    QImage lastPixel = black;
+    lastPixel.setPixel(63, 47, qRgb(0, 0, 1));
+    EXPECT_FALSE(isAllBlack(lastPixel));
+    QImage grey(8, 8, QImage::Format_Grayscale8);
+    grey.fill(0);
+    EXPECT_TRUE(isAllBlack(grey));
+    grey.setPixel(7, 7, qRgb(255, 255, 255));
+    EXPECT_FALSE(isAllBlack(grey));
+    EXPECT_FALSE(isAllBlack(QImage())) << "no picture is not a black one";
 }
 
 #include "portal_screenshot_test.moc"

@@ -188,9 +188,12 @@ TEST_F(CaptureOverlayTest, AScreenThatCannotBeReadIsANoticeAndChangesNothing)
         const char* says;
     };
     const Case cases[] = {
-        {ScreenFailure::NoPortal, "xdg-desktop-portal"}, {ScreenFailure::Refused, "拒绝"},
-        {ScreenFailure::PortalFailed, "错误"},           {ScreenFailure::NoAnswer, "没有按时回答"},
-        {ScreenFailure::PortalGone, "退出"},             {ScreenFailure::UnreadableFile, "读不出"},
+        {ScreenFailure::NoPortal, "xdg-desktop-portal"},
+        {ScreenFailure::Refused, "拒绝"},
+        {ScreenFailure::PortalFailed, "错误"},
+        {ScreenFailure::NoAnswer, "没有按时回答"},
+        {ScreenFailure::PortalGone, "退出"},
+        {ScreenFailure::UnreadableFile, "读不出"},
         {ScreenFailure::WrongSize, "大小不符"},
     };
     Form20& f = captureOn(0, {20, 30}, {420, 330});
