@@ -26,6 +26,7 @@ int main(int argc, char** argv)
             img.setPixel(x, y, qRgb(x * 19, y * 27, (x * y) * 5));
     const QImage mono = img.convertToFormat(QImage::Format_Mono);
     const QImage indexed = img.convertToFormat(QImage::Format_Indexed8);
+    const QImage deep = img.convertToFormat(QImage::Format_RGBA64);
     struct Seed {
         const char* name;
         const QImage& image;
@@ -37,7 +38,7 @@ int main(int argc, char** argv)
         {"a.png", img, "png", false},     {"i.png", indexed, "png", false}, {"a.jpg", img, "jpeg", false},
         {"p.jpg", img, "jpeg", true},     {"a.ico", img, "ico", false},     {"a.ppm", img, "ppm", false},
         {"a.pgm", img, "pgm", false},     {"a.pbm", mono, "pbm", false},    {"a.xbm", mono, "xbm", false},
-        {"a.xpm", indexed, "xpm", false},
+        {"a.xpm", indexed, "xpm", false}, {"d.png", deep, "png", false},
     };
     int failed = 0;
     for (const Seed& s : seeds) {

@@ -1,11 +1,14 @@
 #include "load_picture.h"
 
 #include "picture_rules.h"
+#include "png_rows.h"
 #include "regular_file.h"
 
 #include <QBuffer>
 #include <QFile>
 #include <QImageReader>
+
+#include <utility>
 
 #include <unistd.h>
 
@@ -30,26 +33,47 @@ private:
     int m_previous;
 };
 
-PictureClaim claimOn(const picture::Bytes& bytes)
+// Runs `rules` on the file's bytes: a buffer's where they are, a file's read at offsets from
+// its descriptor (past the device's own buffering), any other device's through a window.
+template <typename Rules>
+auto onBytes(QIODevice& device, Rules rules) -> decltype(rules(std::declval<const picture::Bytes&>()))
 {
-    const picture::MaybeClaim c = picture::claimOf(bytes);
-    if (!c)
+    if (!device.isOpen() || device.isSequential())
         return {};
-    return {QByteArray(c->format), c->width, c->height};
+    if (auto* buffer = qobject_cast<QBuffer*>(&device)) {
+        const QByteArray& data = buffer->data();
+        return rules(picture::Bytes(reinterpret_cast<const uchar*>(data.constData()), data.size()));
+    }
+    if (auto* file = qobject_cast<QFileDevice*>(&device); file && file->handle() >= 0)
+        return rules(picture::Bytes(file->handle(), file->size()));
+    return rules(picture::Bytes(device, device.size()));
+}
+
+// Whether the file is a PNG of 16 bits a channel that Qt's reader, decoding it at 8 bytes a
+// pixel, refuses for the limit, though it is within the limit at 4.
+bool widePng(QIODevice& device, const PictureClaim& claim, qint64 largestBytes)
+{
+    if (claim.format != "png" || claim.width * claim.height * 8 <= largestBytes || !device.seek(0))
+        return false;
+    const QByteArray head = device.read(8 + 8 + 13);
+    return head.size() == 8 + 8 + 13 && head[8 + 8 + 8] == 16;
 }
 
 } // namespace
 
 PictureClaim examinePicture(QIODevice& device)
 {
-    if (!device.isOpen() || device.isSequential())
-        return {};
-    // A buffer's bytes are read where they are; any other device through a window.
-    if (auto* buffer = qobject_cast<QBuffer*>(&device)) {
-        const QByteArray& data = buffer->data();
-        return claimOn(picture::Bytes(reinterpret_cast<const uchar*>(data.constData()), data.size()));
-    }
-    return claimOn(picture::Bytes(device, device.size()));
+    return onBytes(device, [](const picture::Bytes& bytes) -> PictureClaim {
+        const picture::MaybeClaim c = picture::claimOf(bytes);
+        if (!c)
+            return {};
+        return {QByteArray(c->format), c->width, c->height};
+    });
+}
+
+bool pictureDataHoldsClaim(QIODevice& device)
+{
+    return onBytes(device, [](const picture::Bytes& bytes) { return picture::dataHoldsClaim(bytes); });
 }
 
 QImage readPicture(QIODevice& device, qint64 largestBytes)
@@ -57,13 +81,18 @@ QImage readPicture(QIODevice& device, qint64 largestBytes)
     const PictureClaim claim = examinePicture(device);
     if (claim.format.isEmpty() || claim.width * claim.height * 4 > largestBytes)
         return {};
-    if (!device.seek(0))
+    if (!pictureDataHoldsClaim(device) || !device.seek(0))
         return {};
-    QImageReader reader(&device, claim.format);
-    // The format was recognised above: no other reader gets a chance at the bytes.
-    reader.setAutoDetectImageFormat(false);
-    const AllocationLimit limit(largestBytes);
-    QImage image = reader.read();
+    QImage image;
+    {
+        QImageReader reader(&device, claim.format);
+        // The format was recognised above: no other reader gets a chance at the bytes.
+        reader.setAutoDetectImageFormat(false);
+        const AllocationLimit limit(largestBytes);
+        image = reader.read();
+    }
+    if (image.isNull() && widePng(device, claim, largestBytes) && device.seek(0))
+        image = readPngRows(device);
     // A decoder that finds less than its header promised says so only by the size it gives.
     if (image.isNull() || image.width() > claim.width || image.height() > claim.height)
         return {};

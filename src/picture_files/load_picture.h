@@ -47,7 +47,17 @@ struct PictureClaim {
 };
 
 // The claim of the file on `device`, or a claim with an empty format when the file is not a
-// picture we read, is damaged, ends early, or its data cannot hold the picture it claims.
+// picture we read, is damaged, ends early, or is too short to hold the picture it claims. This
+// is the header walk: it reads only the structures before the image data, so it answers in a
+// bounded time whatever the file's size (a few milliseconds for the worst files).
 PictureClaim examinePicture(QIODevice& device);
+
+// Whether the image data of a file that examinePicture accepted holds what its header claims,
+// as the decoder will read it: every pixel of a run-length bitmap coded and no run past the
+// picture, a JPEG's scans whole and not passing over the picture too often, PNG and GIF data
+// whole and not split into thousands of tiny pieces. This walks the image data: its cost grows
+// with the file (at memory speed, far below decoding), so it is the first step of decoding,
+// and readPicture takes it before any pixel is decoded.
+bool pictureDataHoldsClaim(QIODevice& device);
 
 } // namespace zovex

@@ -85,10 +85,17 @@ bool rleCoversPicture(const Bytes& b, qint64 at, qint64 w, qint64 h, int bits)
     qint64 x = 0;
     qint64 y = 0;
     qint64 pos = at;
+    // The stream is read a large block at a time: it may be made of a thousand million pairs.
+    QByteArrayView block;
+    qint64 blockStart = 0;
     for (;;) {
-        const uchar* pair = b.at(pos, 2);
-        if (!pair)
-            return y == h || (y == h - 1 && x >= w); // the file ends once every pixel is coded
+        if (pos < blockStart || pos + 2 > blockStart + block.size()) {
+            block = b.view(pos, Bytes::kLargestRead);
+            blockStart = pos;
+            if (block.size() < 2)
+                return y == h || (y == h - 1 && x >= w); // the file ends once every pixel is coded
+        }
+        const auto* pair = reinterpret_cast<const uchar*>(block.data()) + (pos - blockStart);
         const uchar count = pair[0];
         const uchar code = pair[1];
         pos += 2;
@@ -111,6 +118,42 @@ bool rleCoversPicture(const Bytes& b, qint64 at, qint64 w, qint64 h, int bits)
     }
 }
 
+namespace {
+
+// The fewest bytes of a run-length stream that codes every pixel: a run covers at most 255
+// pixels in two bytes, and each row but the last ends with a two-byte end of line.
+qint64 leastRleBytes(qint64 w, qint64 h) { return h * 2 * ((w + 254) / 255) + 2 * (h - 1); }
+
+struct BmpHead {
+    qint64 dataStart = 0;
+    DibHeader dib;
+    qint64 width = 0;
+    qint64 height = 0;
+};
+
+std::optional<BmpHead> readBmpHead(const Bytes& b)
+{
+    const uchar* p = b.at(0, 14);
+    if (!p)
+        return std::nullopt;
+    BmpHead head;
+    // Every writer states where the pixels start (never inside the header).
+    head.dataStart = le32(p + 10);
+    const std::optional<DibHeader> dib = readDibHeader(b, 14);
+    if (!dib)
+        return std::nullopt;
+    head.dib = *dib;
+    head.width = dib->width;
+    head.height = dib->height < 0 ? -dib->height : dib->height;
+    if (!plausibleSize(head.width, head.height) || head.dataStart < 14 + dib->infoSize || head.dataStart > b.size())
+        return std::nullopt;
+    return head;
+}
+
+bool runLength(const DibHeader& dib) { return dib.compression == 1 || dib.compression == 2; }
+
+} // namespace
+
 bool bmpSniff(const Bytes& b)
 {
     const uchar* p = b.at(0, 2);
@@ -119,33 +162,37 @@ bool bmpSniff(const Bytes& b)
 
 MaybeClaim bmpClaim(const Bytes& b)
 {
-    const uchar* p = b.at(0, 14);
-    if (!p)
+    const std::optional<BmpHead> head = readBmpHead(b);
+    if (!head)
         return std::nullopt;
-    // Every writer states where the pixels start (never inside the header).
-    const qint64 dataStart = le32(p + 10);
-    const std::optional<DibHeader> dib = readDibHeader(b, 14);
-    if (!dib)
-        return std::nullopt;
-    const qint64 w = dib->width;
-    const qint64 h = dib->height < 0 ? -dib->height : dib->height;
-    if (!plausibleSize(w, h) || dataStart < 14 + dib->infoSize || dataStart > b.size())
-        return std::nullopt;
-    switch (dib->compression) {
+    const DibHeader& dib = head->dib;
+    const qint64 w = head->width;
+    const qint64 h = head->height;
+    const qint64 data = b.size() - head->dataStart;
+    switch (dib.compression) {
     case 0: // plain rows
     case 3: // plain rows with bit-field masks
-        if (dibRowBytes(w, dib->bpp) * h > b.size() - dataStart)
+        if (dibRowBytes(w, dib.bpp) * h > data)
             return std::nullopt;
         break;
     case 1: // RLE8
     case 2: // RLE4
-        if (dib->bpp != (dib->compression == 1 ? 8 : 4) || !rleCoversPicture(b, dataStart, w, h, dib->bpp))
+        // Whether the runs code every pixel is the data walk's question.
+        if (dib.bpp != (dib.compression == 1 ? 8 : 4) || leastRleBytes(w, h) > data)
             return std::nullopt;
         break;
     default:
         return std::nullopt;
     }
     return Claim{"bmp", w, h};
+}
+
+bool bmpCheck(const Bytes& b)
+{
+    const std::optional<BmpHead> head = readBmpHead(b);
+    if (!head)
+        return false;
+    return !runLength(head->dib) || rleCoversPicture(b, head->dataStart, head->width, head->height, head->dib.bpp);
 }
 
 } // namespace zovex::picture

@@ -9,23 +9,37 @@ namespace {
 struct Format {
     bool (*sniff)(const Bytes&);
     MaybeClaim (*claim)(const Bytes&);
+    bool (*check)(const Bytes&);
 };
 
 // XPM before XBM: both may start with a comment.
 constexpr Format kFormats[] = {
-    {bmpSniff, bmpClaim}, {pngSniff, pngClaim}, {jpegSniff, jpegClaim}, {gifSniff, gifClaim},
-    {icoSniff, icoClaim}, {pnmSniff, pnmClaim}, {xpmSniff, xpmClaim},   {xbmSniff, xbmClaim},
+    {bmpSniff, bmpClaim, bmpCheck},   {pngSniff, pngClaim, pngCheck}, {jpegSniff, jpegClaim, jpegCheck},
+    {gifSniff, gifClaim, gifCheck},   {icoSniff, icoClaim, icoCheck}, {pnmSniff, pnmClaim, noDataWalk},
+    {xpmSniff, xpmClaim, noDataWalk}, {xbmSniff, xbmClaim, xbmCheck},
 };
+
+const Format* formatOf(const Bytes& b)
+{
+    for (const Format& f : kFormats) {
+        if (f.sniff(b))
+            return &f;
+    }
+    return nullptr;
+}
 
 } // namespace
 
 MaybeClaim claimOf(const Bytes& b)
 {
-    for (const Format& f : kFormats) {
-        if (f.sniff(b))
-            return f.claim(b);
-    }
-    return std::nullopt;
+    const Format* f = formatOf(b);
+    return f ? f->claim(b) : std::nullopt;
+}
+
+bool dataHoldsClaim(const Bytes& b)
+{
+    const Format* f = formatOf(b);
+    return f && f->claim(b) && f->check(b);
 }
 
 } // namespace zovex::picture

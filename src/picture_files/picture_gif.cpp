@@ -17,9 +17,14 @@ constexpr qint64 kSmallGif = 256 * 256;
 constexpr qint64 kFreeSubBlocks = 4096;
 constexpr qint64 kDataBytesPerSubBlock = 128;
 
+// Extensions before the first image (comments, application data, a colour profile) hold a few
+// kilobytes in real files; their sub-blocks are read one after the other, so a walk over more
+// than this reads the file.
+constexpr qint64 kExtensionBytes = qint64(16) << 20;
+
 // Skips the data sub-blocks of an extension, each costing a byte examined; false when the file
-// ends first or the budget is spent.
-bool skipExtension(const Bytes& b, qint64& pos, Budget& budget)
+// ends first, the budget is spent or the extensions before the image pass kExtensionBytes.
+bool skipExtension(const Bytes& b, qint64& pos, Budget& budget, qint64& extensionBytes)
 {
     for (;;) {
         const uchar* n = b.at(pos, 1);
@@ -27,6 +32,9 @@ bool skipExtension(const Bytes& b, qint64& pos, Budget& budget)
         if (!n || !budget.examine(1) || !b.has(pos + 1, *n))
             return false;
         pos += 1 + *n;
+        extensionBytes += 1 + *n;
+        if (extensionBytes > kExtensionBytes)
+            return false;
         if (*n == 0)
             return true;
     }
@@ -50,26 +58,63 @@ qint64 skipImageData(const Bytes& b, qint64& pos)
 
 qint64 colourTableBytes(uchar flags) { return (flags & 0x80) ? 3 * (qint64(2) << (flags & 7)) : 0; }
 
-// The first image from its descriptor at pos, on a screen sw x sh.
-MaybeClaim firstImageClaim(const Bytes& b, qint64 pos, qint64 sw, qint64 sh)
+// The first image's descriptor: where it is on the screen, and where its data's sub-blocks
+// begin.
+struct FirstImage {
+    qint64 screenWidth = 0;
+    qint64 screenHeight = 0;
+    qint64 frameWidth = 0;
+    qint64 frameHeight = 0;
+    qint64 data = 0;
+};
+
+// Walks from the header over the extensions to the first image's descriptor.
+std::optional<FirstImage> firstImage(const Bytes& b)
 {
-    const uchar* d = b.at(pos, 9);
+    const uchar* h = b.at(0, 13);
+    if (!h)
+        return std::nullopt;
+    FirstImage image;
+    image.screenWidth = le16(h + 6);
+    image.screenHeight = le16(h + 8);
+    qint64 pos = 13 + colourTableBytes(h[10]);
+    Budget budget;
+    qint64 extensionBytes = 0;
+    for (;;) {
+        const uchar* kind = b.at(pos, 1);
+        if (!kind)
+            return std::nullopt;
+        if (*kind == 0x2c)
+            break;
+        // An extension (introducer, label, sub-blocks); a trailer before any image, or
+        // anything else, is not a picture.
+        if (*kind != 0x21 || !budget.spend(2))
+            return std::nullopt;
+        pos += 2;
+        if (!skipExtension(b, pos, budget, extensionBytes))
+            return std::nullopt;
+    }
+    const uchar* d = b.at(pos + 1, 9);
     if (!d)
         return std::nullopt;
     const qint64 left = le16(d);
     const qint64 top = le16(d + 2);
-    const qint64 fw = le16(d + 4);
-    const qint64 fh = le16(d + 6);
-    pos += 9 + colourTableBytes(d[8]) + 1; // and the LZW minimum code size
-    const qint64 data = skipImageData(b, pos);
-    if (data < 0)
+    image.frameWidth = le16(d + 4);
+    image.frameHeight = le16(d + 6);
+    // Qt makes the whole logical screen.
+    image.screenWidth = std::max(image.screenWidth, left + image.frameWidth);
+    image.screenHeight = std::max(image.screenHeight, top + image.frameHeight);
+    image.data = pos + 1 + 9 + colourTableBytes(d[8]) + 1; // and the LZW minimum code size
+    if (!plausibleSize(image.screenWidth, image.screenHeight))
         return std::nullopt;
-    sw = std::max(sw, left + fw);
-    sh = std::max(sh, top + fh);
-    // Qt makes the whole logical screen: it must be paid for by data too.
-    if (!plausibleSize(sw, sh) || std::max(fw * fh, sw * sh) > data * kLzwPixelsPerByte + kSmallGif)
-        return std::nullopt;
-    return Claim{"gif", sw, sh};
+    return image;
+}
+
+// Whether `data` bytes of LZW codes can make the frame and the screen Qt fills with it.
+bool dataPaysFor(const FirstImage& image, qint64 data)
+{
+    return std::max(image.frameWidth * image.frameHeight, image.screenWidth * image.screenHeight) <=
+           data * kLzwPixelsPerByte + kSmallGif;
 }
 
 } // namespace
@@ -82,27 +127,21 @@ bool gifSniff(const Bytes& b)
 
 MaybeClaim gifClaim(const Bytes& b)
 {
-    const uchar* h = b.at(0, 13);
-    if (!h)
+    // The image data's sub-blocks are the data walk's; all of the rest of the file at most.
+    const std::optional<FirstImage> image = firstImage(b);
+    if (!image || !b.has(image->data, 1) || !dataPaysFor(*image, b.size() - image->data))
         return std::nullopt;
-    const qint64 sw = le16(h + 6);
-    const qint64 sh = le16(h + 8);
-    qint64 pos = 13 + colourTableBytes(h[10]);
-    Budget budget;
-    for (;;) {
-        const uchar* kind = b.at(pos, 1);
-        if (!kind)
-            return std::nullopt;
-        if (*kind == 0x2c)
-            return firstImageClaim(b, pos + 1, sw, sh);
-        // An extension (introducer, label, sub-blocks); a trailer before any image, or
-        // anything else, is not a picture.
-        if (*kind != 0x21 || !budget.spend(2))
-            return std::nullopt;
-        pos += 2;
-        if (!skipExtension(b, pos, budget))
-            return std::nullopt;
-    }
+    return Claim{"gif", image->screenWidth, image->screenHeight};
+}
+
+bool gifCheck(const Bytes& b)
+{
+    const std::optional<FirstImage> image = firstImage(b);
+    if (!image)
+        return false;
+    qint64 pos = image->data;
+    const qint64 data = skipImageData(b, pos);
+    return data >= 0 && dataPaysFor(*image, data);
 }
 
 } // namespace zovex::picture

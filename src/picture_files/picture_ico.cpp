@@ -38,22 +38,45 @@ bool icoSniff(const Bytes& b)
     return p && le16(p) == 0 && (le16(p + 2) == 1 || le16(p + 2) == 2) && le16(p + 4) != 0;
 }
 
-MaybeClaim icoClaim(const Bytes& b)
+namespace {
+
+// The first image of the file, which Qt reads.
+std::optional<Bytes> firstIcon(const Bytes& b)
 {
-    // Qt reads the first image of the file.
     const uchar* entry = b.at(6, 16);
     if (!entry)
         return std::nullopt;
-    const std::optional<Bytes> icon = b.window(le32(entry + 12), le32(entry + 8));
-    const uchar* start = icon ? icon->at(0, 8) : nullptr;
-    if (!start)
+    std::optional<Bytes> icon = b.window(le32(entry + 12), le32(entry + 8));
+    if (!icon || !icon->has(0, 8))
         return std::nullopt;
-    if (std::memcmp(start, kPngSignature, 8) != 0)
+    return icon;
+}
+
+bool isPng(const Bytes& icon)
+{
+    const uchar* start = icon.at(0, 8);
+    return start && std::memcmp(start, kPngSignature, 8) == 0;
+}
+
+} // namespace
+
+MaybeClaim icoClaim(const Bytes& b)
+{
+    const std::optional<Bytes> icon = firstIcon(b);
+    if (!icon)
+        return std::nullopt;
+    if (!isPng(*icon))
         return iconBitmapClaim(*icon);
     MaybeClaim png = pngClaim(*icon);
     if (png)
         png->format = "ico";
     return png;
+}
+
+bool icoCheck(const Bytes& b)
+{
+    const std::optional<Bytes> icon = firstIcon(b);
+    return icon && (!isPng(*icon) || pngCheck(*icon));
 }
 
 } // namespace zovex::picture

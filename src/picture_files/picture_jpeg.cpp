@@ -17,6 +17,7 @@ constexpr qint64 kMaxBlockVisits = qint64(1) << 27;
 // fill bytes before a marker.
 constexpr qint64 kMaxScans = 10000;
 constexpr qint64 kMaxStrayBytes = 64 * 1024;
+constexpr qint64 kStrayBlock = 4 * 1024;
 // A progressive JPEG keeps every coefficient while it decodes: 128 bytes a block. Bounded at
 // what a 16384 x 16384 picture with three full-resolution components needs.
 constexpr qint64 kMaxCoefficientBytes = kLargestPictureBytes + kLargestPictureBytes / 2;
@@ -69,17 +70,18 @@ struct Walk {
 int nextMarker(Walk& w)
 {
     const qint64 start = w.pos;
-    for (;;) {
-        const QByteArrayView v = w.bytes.view(w.pos, kMaxStrayBytes);
+    const uchar* here = w.bytes.at(w.pos, 1);
+    if (!here)
+        return -1;
+    // The marker is nearly always right here; stray bytes are looked through a few kilobytes at
+    // a time.
+    for (bool found = *here == 0xff; !found;) {
+        const QByteArrayView v = w.bytes.view(w.pos, kStrayBlock);
         if (v.isEmpty() || w.pos - start > kMaxStrayBytes)
             return -1;
         const void* ff = std::memchr(v.data(), 0xff, size_t(v.size()));
-        if (!ff) {
-            w.pos += v.size();
-            continue;
-        }
-        w.pos += static_cast<const char*>(ff) - v.data();
-        break;
+        found = ff != nullptr;
+        w.pos += found ? static_cast<const char*>(ff) - v.data() : v.size();
     }
     const uchar* code = nullptr;
     do {
@@ -146,8 +148,38 @@ bool readScan(Walk& w, QByteArrayView seg)
     return ++w.scans <= kMaxScans && w.visits <= kMaxBlockVisits;
 }
 
-// Steps over a scan's entropy-coded data up to the next marker (stuffed zeros and restart
-// markers belong to the data). False when the data runs into the end of the file.
+// Where a marker starts in p[0, n): a 0xff followed by a code that is neither a stuffed zero,
+// a fill byte nor a restart marker (those belong to the data). n when there is none; the last
+// byte is only looked at as the code after p[n - 2]. Sixteen bytes at a time: coded data may
+// be dense with stuffed 0xff 0x00 pairs.
+qsizetype markerIn(const uchar* p, qsizetype n)
+{
+    using Lanes = uchar __attribute__((vector_size(16)));
+    const auto isMarker = [](uchar a, uchar next) {
+        return a == 0xff && next != 0x00 && next != 0xff && (next & 0xf8) != 0xd0;
+    };
+    qsizetype i = 0;
+    for (; i + 17 <= n; i += 16) {
+        Lanes a;
+        Lanes next;
+        std::memcpy(&a, p + i, 16);
+        std::memcpy(&next, p + i + 1, 16);
+        const Lanes restart = (next & 0xf8) == 0xd0;
+        const Lanes hit = (a == 0xff) & (next != 0x00) & (next != 0xff) & ~restart;
+        quint64 half[2];
+        std::memcpy(half, &hit, 16);
+        if ((half[0] | half[1]) != 0)
+            break;
+    }
+    for (; i + 1 < n; ++i) {
+        if (isMarker(p[i], p[i + 1]))
+            return i;
+    }
+    return n;
+}
+
+// Steps over a scan's entropy-coded data up to the next marker. False when the data runs into
+// the end of the file.
 bool skipEntropyData(Walk& w)
 {
     const qint64 start = w.pos;
@@ -155,29 +187,22 @@ bool skipEntropyData(Walk& w)
         const QByteArrayView v = w.bytes.view(w.pos, Bytes::kLargestRead);
         if (v.size() < 2)
             return false;
-        const char* p = v.data();
-        const qsizetype m = v.size();
-        for (qsizetype i = 0; i + 1 < m;) {
-            const void* ff = std::memchr(p + i, 0xff, size_t(m - 1 - i));
-            if (!ff)
-                break;
-            i = static_cast<const char*>(ff) - p;
-            const auto next = static_cast<uchar>(p[i + 1]);
-            if (next == 0x00 || next == 0xff || (next >= 0xd0 && next <= 0xd7)) {
-                i += next == 0xff ? 1 : 2; // a fill byte may come before a marker
-                continue;
-            }
-            w.pos += i;
+        const qsizetype at = markerIn(reinterpret_cast<const uchar*>(v.data()), v.size());
+        if (at < v.size()) {
+            w.pos += at;
             w.entropyBytes += w.pos - start;
             return true;
         }
-        // Step on, keeping a last 0xff that may start a marker.
-        w.pos += std::max<qsizetype>(1, p[m - 1] == '\xff' ? m - 1 : m);
+        // Step on, keeping the last byte: it may be the 0xff of a marker.
+        w.pos += v.size() - 1;
     }
 }
 
-// One marker segment after its code: false when the file is refused.
-bool readSegment(Walk& w, uchar code)
+enum class Read { Headers, Whole };
+
+// One marker segment after its code: false when the file is refused. Only the frame's and the
+// scans' segments are looked into; the others are stepped over.
+bool readSegment(Walk& w, uchar code, Read read)
 {
     const uchar* lenBytes = w.bytes.at(w.pos, 2);
     if (!lenBytes || !w.budget.spend(4))
@@ -185,16 +210,38 @@ bool readSegment(Walk& w, uchar code)
     const qint64 len = be16(lenBytes);
     if (len < 2 || !w.bytes.has(w.pos, len))
         return false;
-    const QByteArrayView seg = w.bytes.view(w.pos + 2, len - 2);
-    if (seg.size() != len - 2)
-        return false;
+    const qint64 body = w.pos + 2;
     w.pos += len;
     const bool frame = code >= 0xc0 && code <= 0xcf && code != 0xc4 && code != 0xc8 && code != 0xcc;
+    if (!frame && code != kStartOfScan) // tables, comments, application data
+        return true;
+    const QByteArrayView seg = w.bytes.view(body, len - 2);
+    if (seg.size() != len - 2)
+        return false;
     if (frame)
         return readFrame(w, code, seg);
-    if (code != kStartOfScan) // tables, comments, application data
-        return true;
-    return readScan(w, seg) && skipEntropyData(w);
+    if (!readScan(w, seg))
+        return false;
+    return read == Read::Headers || skipEntropyData(w);
+}
+
+// Walks the markers from the start of the image: up to the first scan's header (its coded
+// data is the first image data), or to the end of the image.
+bool walk(Walk& w, Read read)
+{
+    for (;;) {
+        const int code = nextMarker(w);
+        if (code < 0 || code == 0xd8 || code == 0x00)
+            return false;
+        if (code == kEndOfImage)
+            return read == Read::Whole;
+        if (code == 0x01 || (code >= 0xd0 && code <= 0xd7))
+            continue; // markers without a segment
+        if (!readSegment(w, uchar(code), read))
+            return false;
+        if (read == Read::Headers && w.scans > 0)
+            return true;
+    }
 }
 
 } // namespace
@@ -208,21 +255,19 @@ bool jpegSniff(const Bytes& b)
 MaybeClaim jpegClaim(const Bytes& b)
 {
     Walk w(b);
-    for (;;) {
-        const int code = nextMarker(w);
-        if (code < 0 || code == 0xd8 || code == 0x00)
-            return std::nullopt;
-        if (code == kEndOfImage)
-            break;
-        if (code == 0x01 || (code >= 0xd0 && code <= 0xd7))
-            continue; // markers without a segment
-        if (!readSegment(w, uchar(code)))
-            return std::nullopt;
-    }
-    // Every block costs at least one bit in the first (or only) scan.
-    if (w.frame.width == 0 || w.scans == 0 || w.entropyBytes * 8 < w.frame.blocks())
+    // Every block costs at least one bit of coded data, and the data lies after the first
+    // scan's header.
+    if (!walk(w, Read::Headers) || (b.size() - w.pos) * 8 < w.frame.blocks())
         return std::nullopt;
     return Claim{"jpeg", w.frame.width, w.frame.height};
+}
+
+bool jpegCheck(const Bytes& b)
+{
+    Walk w(b);
+    // Every block costs at least one bit in the first (or only) scan; the decoder passes over
+    // the blocks once for each component of each scan.
+    return walk(w, Read::Whole) && w.frame.width != 0 && w.scans > 0 && w.entropyBytes * 8 >= w.frame.blocks();
 }
 
 } // namespace zovex::picture

@@ -36,9 +36,12 @@ int channelsOf(int colourType)
     }
 }
 
-// Walks the chunks up to IEND, each of which must lie inside the file; the bytes of image
-// data (IDAT) in all, or -1 for a file cut short or made of more chunks than pictures have.
-qint64 imageDataBytes(const Bytes& b)
+enum class Read { Headers, Whole };
+
+// Walks the chunks, each of which must lie inside the file: up to the first image data chunk
+// (IDAT), where its offset is given, or up to IEND, where the bytes of image data in all are.
+// -1 for a file cut short, without image data or made of more chunks than pictures have.
+qint64 walkChunks(const Bytes& b, Read read)
 {
     Budget budget;
     qint64 idat = 0;
@@ -51,8 +54,10 @@ qint64 imageDataBytes(const Bytes& b)
         if (len > 0x7fffffff || !b.has(pos + 8, len + 4))
             return -1;
         if (std::memcmp(head + 4, "IEND", 4) == 0)
-            return idat;
+            return idat > 0 ? idat : -1;
         if (std::memcmp(head + 4, "IDAT", 4) == 0) {
+            if (read == Read::Headers)
+                return pos;
             idat += len;
             if (++idatChunks > kFreeDataChunks + idat / kDataBytesPerChunk)
                 return -1;
@@ -63,15 +68,13 @@ qint64 imageDataBytes(const Bytes& b)
     }
 }
 
-} // namespace
+struct PngHeader {
+    qint64 width = 0;
+    qint64 height = 0;
+    qint64 rawBytes = 0; // of the filtered rows, before compression
+};
 
-bool pngSniff(const Bytes& b)
-{
-    const uchar* p = b.at(0, 8);
-    return p && std::memcmp(p, kPngSignature, 8) == 0;
-}
-
-MaybeClaim pngClaim(const Bytes& b)
+std::optional<PngHeader> readHeader(const Bytes& b)
 {
     const uchar* p = b.at(8, 8 + 13);
     if (!p || be32(p) != 13 || std::memcmp(p + 4, "IHDR", 4) != 0)
@@ -85,11 +88,34 @@ MaybeClaim pngClaim(const Bytes& b)
         return std::nullopt;
     if (!plausibleSize(w, h))
         return std::nullopt;
-    const qint64 idat = imageDataBytes(b);
-    const qint64 raw = h * (1 + (w * channels * depth + 7) / 8);
-    if (idat <= 0 || idat * kDeflateMaxRatio < raw)
+    return PngHeader{w, h, h * (1 + (w * channels * depth + 7) / 8)};
+}
+
+} // namespace
+
+bool pngSniff(const Bytes& b)
+{
+    const uchar* p = b.at(0, 8);
+    return p && std::memcmp(p, kPngSignature, 8) == 0;
+}
+
+MaybeClaim pngClaim(const Bytes& b)
+{
+    const std::optional<PngHeader> header = readHeader(b);
+    if (!header)
         return std::nullopt;
-    return Claim{"png", w, h};
+    // The image data lies between the first IDAT and the end of the file at most.
+    const qint64 firstData = walkChunks(b, Read::Headers);
+    if (firstData < 0 || (b.size() - firstData) * kDeflateMaxRatio < header->rawBytes)
+        return std::nullopt;
+    return Claim{"png", header->width, header->height};
+}
+
+bool pngCheck(const Bytes& b)
+{
+    const std::optional<PngHeader> header = readHeader(b);
+    const qint64 idat = header ? walkChunks(b, Read::Whole) : -1;
+    return idat > 0 && idat * kDeflateMaxRatio >= header->rawBytes;
 }
 
 } // namespace zovex::picture

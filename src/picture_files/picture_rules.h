@@ -1,11 +1,16 @@
 // What every format's header rules share: the file's bytes, read at offsets, and the walk's
 // budget. Internal to the picture reader.
 //
-// The rules read a picture's size from its header without decoding a pixel, and refuse a file
-// whose data cannot hold the picture it claims. Files come from anywhere, so a walk never
-// costs more than a real picture's header would: it counts the structures it passes (no real
-// picture has thousands of comments or empty chunks) and the bytes it examines outside the
-// image data.
+// Each format has two walks. The header walk (claim) reads the picture's size from the
+// structures before the image data and refuses a file that cannot hold the picture it claims;
+// it never steps into the image data, so its cost is bounded whatever the file's size. The
+// data walk (check) follows the image data to its end as the decoder will read it and refuses
+// what the decoder must not be given (pixels left uncoded, runs past the picture, scans that
+// would pass over the picture thousands of times); its cost grows with the file, at memory
+// speed, far below decoding, so it runs as the first step of decoding. Files come from
+// anywhere, so neither walk costs more than a real picture would: they count the structures
+// they pass (no real picture has thousands of comments or empty chunks) and the bytes they
+// examine outside the image data.
 #pragma once
 
 #include "load_picture.h"
@@ -21,14 +26,18 @@ class QIODevice;
 namespace zovex::picture {
 
 // The file's bytes, read at offsets: straight from memory when the file is in memory, else
-// through a window of the file read ahead in large blocks, so that a walk over thousands of
-// small structures costs a few reads, not one per structure. Every read that would pass the
-// end fails, which is how a file cut short shows up in the rules.
+// through a window of the file. The window reads a small block where a walk jumps far and
+// doubles the block while the walk finds structures close together in it, so that a walk over
+// thousands of small structures costs a few reads, and a walk that jumps over large ones reads
+// little more than a small block for each. Every read that would pass the end fails, which
+// is how a file cut short shows up in the rules.
 class Bytes {
 public:
     Bytes(const uchar* data, qint64 size);
     // The device must stay open and unread by others while the rules run.
     Bytes(QIODevice& device, qint64 size);
+    // An open file descriptor, read with pread (its offset is left as it is).
+    Bytes(int fd, qint64 size);
     qint64 size() const { return m_size; }
     bool has(qint64 offset, qint64 n) const
     {
@@ -94,6 +103,9 @@ struct Claim {
 
 using MaybeClaim = std::optional<Claim>;
 
+// A data walk for formats whose header says all there is to know.
+inline bool noDataWalk(const Bytes&) { return true; }
+
 inline quint32 le16(const uchar* p) { return p[0] | (p[1] << 8); }
 inline quint32 le32(const uchar* p) { return p[0] | (p[1] << 8) | (p[2] << 16) | (quint32(p[3]) << 24); }
 inline quint32 be16(const uchar* p) { return (p[0] << 8) | p[1]; }
@@ -104,25 +116,35 @@ inline bool plausibleSize(qint64 w, qint64 h)
     return w > 0 && h > 0 && w <= kLargestPicturePixels && h <= kLargestPicturePixels && w * h <= kLargestPicturePixels;
 }
 
-// Each format: whether the file starts like one (sniff), and what its header claims (claim).
+// Each format: whether the file starts like one (sniff), what its header claims (claim, the
+// header walk), and whether its image data holds that claim (check, the data walk; called only
+// on a file whose header walk gave a claim).
 bool bmpSniff(const Bytes& b);
 MaybeClaim bmpClaim(const Bytes& b);
+bool bmpCheck(const Bytes& b);
 bool pngSniff(const Bytes& b);
 MaybeClaim pngClaim(const Bytes& b);
+bool pngCheck(const Bytes& b);
 bool jpegSniff(const Bytes& b);
 MaybeClaim jpegClaim(const Bytes& b);
+bool jpegCheck(const Bytes& b);
 bool gifSniff(const Bytes& b);
 MaybeClaim gifClaim(const Bytes& b);
+bool gifCheck(const Bytes& b);
 bool icoSniff(const Bytes& b);
 MaybeClaim icoClaim(const Bytes& b);
+bool icoCheck(const Bytes& b);
 bool pnmSniff(const Bytes& b);
 MaybeClaim pnmClaim(const Bytes& b);
 bool xpmSniff(const Bytes& b);
 MaybeClaim xpmClaim(const Bytes& b);
 bool xbmSniff(const Bytes& b);
 MaybeClaim xbmClaim(const Bytes& b);
+bool xbmCheck(const Bytes& b);
 
-// The one place that knows every format: the claim of the first format the file starts like.
+// The one place that knows every format: the claim of the first format the file starts like,
+// and that format's data walk.
 MaybeClaim claimOf(const Bytes& b);
+bool dataHoldsClaim(const Bytes& b);
 
 } // namespace zovex::picture

@@ -88,6 +88,9 @@ bool hasXbmBytes(const Bytes& b, qint64 needed)
     return found >= needed;
 }
 
+// The bytes of an XBM bitmap w x h: rows of whole bytes.
+qint64 xbmBytes(qint64 w, qint64 h) { return (w + 7) / 8 * h; }
+
 } // namespace
 
 bool pnmSniff(const Bytes& b)
@@ -134,12 +137,17 @@ MaybeClaim xbmClaim(const Bytes& b)
     const qint64 h = numberAfter(head, "_height");
     if (!plausibleSize(w, h))
         return std::nullopt;
-    // Every byte of the bitmap is written as "0x" and at least one hex digit. Qt's reader
-    // keeps what it has when the file ends early; a short file is refused here.
-    const qint64 needed = (w + 7) / 8 * h;
-    if (needed * 3 > b.size() || !hasXbmBytes(b, needed))
+    // Every byte of the bitmap is written as "0x" and at least one hex digit.
+    if (xbmBytes(w, h) * 3 > b.size())
         return std::nullopt;
     return Claim{"xbm", w, h};
+}
+
+bool xbmCheck(const Bytes& b)
+{
+    // Qt's reader keeps what it has when the file ends early; a short file is refused here.
+    const QByteArray head = b.view(0, kTextHeader).toByteArray();
+    return hasXbmBytes(b, xbmBytes(numberAfter(head, "_width"), numberAfter(head, "_height")));
 }
 
 bool xpmSniff(const Bytes& b) { return b.view(0, 9) == QByteArrayView("/* XPM */"); }

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cstring>
 #include <random>
+#include <tuple>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -49,13 +50,32 @@ QImage fromBytes(const QByteArray& bytes)
     return readPicture(buf);
 }
 
-// Whether the header alone already refuses the file (nothing would be decoded).
-bool refusedUnread(const QByteArray& bytes)
+// Whether the header walk alone refuses the file.
+bool refusedByHeaderWalk(const QByteArray& bytes)
 {
     QByteArray copy = bytes;
     QBuffer buf(&copy);
     buf.open(QIODevice::ReadOnly);
     return examinePicture(buf).format.isEmpty();
+}
+
+// Whether the file is refused before anything is decoded: by its header, or by its image data
+// as the decoder would read it.
+bool refusedUnread(const QByteArray& bytes)
+{
+    QByteArray copy = bytes;
+    QBuffer buf(&copy);
+    buf.open(QIODevice::ReadOnly);
+    return examinePicture(buf).format.isEmpty() || !pictureDataHoldsClaim(buf);
+}
+
+QByteArray repeated(const QByteArray& unit, qsizetype count)
+{
+    QByteArray b;
+    b.reserve(unit.size() * count);
+    for (qsizetype i = 0; i < count; ++i)
+        b += unit;
+    return b;
 }
 
 // The smallest GIF there is: 1 x 1 pixel.
@@ -170,14 +190,14 @@ TEST(ReadPicture, HeadersClaimingMoreThanTheFileCanHoldAreRefusedBeforeDecoding)
                                         "\"a c #000000\",\n\"aaaa\"\n};\n"));
     for (const auto& [name, bytes] : lies) {
         SCOPED_TRACE(name);
-        EXPECT_TRUE(refusedUnread(bytes));
+        EXPECT_TRUE(refusedByHeaderWalk(bytes));
         EXPECT_TRUE(fromBytes(bytes).isNull());
     }
 }
 
 // A progressive JPEG made of nothing but a frame header and `scans` scans over one grey
-// component, each with `perScan` bytes of coded data: enough to see what the examiner counts.
-QByteArray syntheticJpeg(int side, int scans, int perScan)
+// component, each with `data` as its coded data: enough to see what the walks count.
+QByteArray syntheticJpeg(int side, int scans, const QByteArray& data)
 {
     QByteArray b = QByteArray::fromHex("ffd8");
     b += QByteArray::fromHex("ffc2000b08");
@@ -188,21 +208,67 @@ QByteArray syntheticJpeg(int side, int scans, int perScan)
     b += QByteArray::fromHex("01011100");
     for (int i = 0; i < scans; ++i) {
         b += QByteArray::fromHex("ffda000801010001003f00");
-        b += QByteArray(perScan, '\x55');
+        b += data;
     }
     b += QByteArray::fromHex("ffd9");
     return b;
 }
 
+QByteArray syntheticJpeg(int side, int scans, int perScan)
+{
+    return syntheticJpeg(side, scans, QByteArray(perScan, '\x55'));
+}
+
 TEST(ReadPicture, ProgressiveScansThatWouldPassOverThePictureTooOftenAreRefused)
 {
-    // 4096 x 4096 grey: 262,144 blocks, so the coded data must hold at least 32 KiB.
-    EXPECT_FALSE(refusedUnread(syntheticJpeg(4096, 10, 4000)));
-    EXPECT_TRUE(refusedUnread(syntheticJpeg(4096, 10, 3000))); // too little data for its blocks
-    EXPECT_TRUE(refusedUnread(syntheticJpeg(4096, 600, 100))); // 600 passes over 262,144 blocks
-    EXPECT_FALSE(refusedUnread(syntheticJpeg(256, 600, 100))); // a small picture may have many
-    // Without its end-of-image marker the file was cut short.
-    EXPECT_TRUE(refusedUnread(syntheticJpeg(4096, 10, 4000).chopped(2)));
+    // Coded data dense with stuffed zeros is stepped over as quickly, and counts the same.
+    for (const QByteArray& unit : {QByteArray("\x55"), QByteArray::fromHex("ff00")}) {
+        SCOPED_TRACE(unit.toHex().constData());
+        const auto data = [&](int bytes) { return repeated(unit, bytes / unit.size()); };
+        // 4096 x 4096 grey: 262,144 blocks, so the coded data must hold at least 32 KiB.
+        EXPECT_FALSE(refusedUnread(syntheticJpeg(4096, 10, data(4000))));
+        EXPECT_TRUE(refusedUnread(syntheticJpeg(4096, 10, data(3000)))); // too little data for its blocks
+        EXPECT_TRUE(refusedUnread(syntheticJpeg(4096, 600, data(100)))); // 600 passes over 262,144 blocks
+        EXPECT_FALSE(refusedUnread(syntheticJpeg(256, 600, data(100)))); // a small picture may have many
+        // Without its end-of-image marker the file was cut short.
+        EXPECT_TRUE(refusedUnread(syntheticJpeg(4096, 10, data(4000)).chopped(2)));
+    }
+    // Less data than the blocks need after the first scan's header is refused by the header.
+    EXPECT_TRUE(refusedByHeaderWalk(syntheticJpeg(4096, 1, 30000)));
+    EXPECT_FALSE(refusedByHeaderWalk(syntheticJpeg(4096, 1, 33000)));
+}
+
+// What may stand in a scan's coded data, wherever it falls: stuffed zeros, restart markers and
+// fill bytes belong to the data; any other marker ends it.
+TEST(ReadPicture, ScanDataEndsAtItsFirstMarkerWhereverItFalls)
+{
+    const std::vector<std::pair<QByteArray, bool>> inserts = {
+        {QByteArray::fromHex("ff00"), true},      {QByteArray::fromHex("ffd0ffd7"), true},
+        {QByteArray::fromHex("ffff00"), true},    {QByteArray::fromHex("ff00ff00ff00ffd3ff00"), true},
+        {QByteArray::fromHex("ffd8"), false},     // a start of image inside the data
+        {QByteArray::fromHex("ffffffd8"), false}, // the same after fill bytes
+        {QByteArray::fromHex("ffd9"), false},     // the image ends before its scans do
+    };
+    for (const auto& [insert, good] : inserts) {
+        // Every position against the sixteen bytes looked at together.
+        for (int at = 0; at < 40; ++at) {
+            SCOPED_TRACE(testing::Message() << insert.toHex().constData() << " at " << at);
+            QByteArray data(4000, '\x55');
+            data.replace(at, insert.size(), insert);
+            EXPECT_EQ(refusedUnread(syntheticJpeg(4096, 10, data)), !good);
+        }
+    }
+    // Across the end of the largest block looked at once.
+    for (const qsizetype length : {(1 << 20) - 2, (1 << 20) - 1, 1 << 20, (1 << 20) + 1}) {
+        SCOPED_TRACE(length);
+        EXPECT_FALSE(refusedUnread(syntheticJpeg(4096, 1, QByteArray(length, '\x55'))));
+        QByteArray stuffed(length + 16, '\x55');
+        stuffed.replace(length, 2, QByteArray::fromHex("ff00"));
+        EXPECT_FALSE(refusedUnread(syntheticJpeg(4096, 1, stuffed)));
+        QByteArray stray(length + 16, '\x55');
+        stray.replace(length, 2, QByteArray::fromHex("ffd8"));
+        EXPECT_TRUE(refusedUnread(syntheticJpeg(4096, 1, stray)));
+    }
 }
 
 // A run-length bitmap (RLE8, or RLE4 at 4 bits) of w x h pixels from its coded stream, with a
@@ -360,12 +426,14 @@ public:
     qint64 size() const override { return m_bytes.size(); }
     bool isSequential() const override { return false; }
     int reads = 0;
+    qint64 bytesRead = 0;
 
 protected:
     qint64 readData(char* data, qint64 max) override
     {
         ++reads;
         const qint64 n = std::min(max, m_bytes.size() - pos());
+        bytesRead += std::max<qint64>(n, 0);
         std::memcpy(data, m_bytes.constData() + pos(), size_t(std::max<qint64>(n, 0)));
         return std::max<qint64>(n, 0);
     }
@@ -374,15 +442,6 @@ protected:
 private:
     QByteArray m_bytes;
 };
-
-QByteArray repeated(const QByteArray& unit, qsizetype count)
-{
-    QByteArray b;
-    b.reserve(unit.size() * count);
-    for (qsizetype i = 0; i < count; ++i)
-        b += unit;
-    return b;
-}
 
 // A 100 x 100 picture's GIF header, up to where its blocks begin.
 QByteArray gifHead()
@@ -397,46 +456,93 @@ QByteArray gifHead()
 
 } // namespace
 
-// Files built to make the header walk slow: thousands of empty structures, or bytes to step
-// over one at a time. Each is refused after a bounded walk, whatever its size, reading the
-// file a few large blocks at a time; a real picture's header is never near these bounds.
-TEST(ReadPicture, FilesMadeToSlowTheHeaderWalkAreRefusedAfterABoundedWalk)
+enum class RefusedBy { HeaderWalk, DataWalk };
+
+// Files built to make the walks slow: thousands of empty structures, or bytes to step over one
+// at a time. Each is refused after a bounded walk, whatever its size, reading the file a few
+// blocks at a time; a real picture's header is never near these bounds. The header walk stops
+// where the image data begins, so what lies in the data is refused by the data walk.
+TEST(ReadPicture, FilesMadeToSlowTheWalksAreRefusedAfterABoundedWalk)
 {
     const QByteArray sof = QByteArray::fromHex("ffc0000b08006400640101"
                                                "1100");
     QByteArray png = encode(noisyPicture(8, 8), "png");
     png.truncate(png.indexOf("IDAT") - 4);
-    // 16000 whole rows of a picture 16384 high.
+    // 16000 whole rows of a picture 16384 high: shorter than its rows can be coded in.
     const QByteArray rleRow = repeated(QByteArray::fromHex("ff07"), 64) + QByteArray::fromHex("4007"
                                                                                               "0000");
     const QByteArray rleCut = rleBitmap(repeated(rleRow, 16000), 16384, 16384);
-    const std::vector<std::pair<const char*, QByteArray>> files = {
-        {"gif: ten million empty comments", gifHead() + repeated(QByteArray::fromHex("21fe00"), 10000000) + "\x3b"},
+    // 200 rows of 16384 coded with absolute runs: long enough for the header to pass.
+    const QByteArray absoluteRow =
+        repeated(QByteArray::fromHex("00ff") + QByteArray(256, '\x07'), 64) + QByteArray::fromHex("4007"
+                                                                                                  "0000");
+    const QByteArray rleLong = rleBitmap(repeated(absoluteRow, 200), 16384, 16384);
+    const std::vector<std::tuple<const char*, QByteArray, RefusedBy>> files = {
+        {"gif: ten million empty comments", gifHead() + repeated(QByteArray::fromHex("21fe00"), 10000000) + "\x3b",
+         RefusedBy::HeaderWalk},
         {"gif: one comment of fifteen million one-byte sub-blocks",
-         gifHead() + "\x21\xfe" + repeated(QByteArray::fromHex("0141"), 15000000) + QByteArray(1, '\0') + "\x3b"},
+         gifHead() + "\x21\xfe" + repeated(QByteArray::fromHex("0141"), 15000000) + QByteArray(1, '\0') + "\x3b",
+         RefusedBy::HeaderWalk},
+        {"gif: a comment of 17 MiB in full sub-blocks",
+         gifHead() + "\x21\xfe" + repeated(QByteArray(1, '\xff') + QByteArray(255, 'x'), 70000) + QByteArray(1, '\0') +
+             QByteArray::fromHex("2c00000000640064000008") +
+             repeated(QByteArray::fromHex("ff") + QByteArray(255, 'x'), 100) + QByteArray::fromHex("003b"),
+         RefusedBy::HeaderWalk},
         {"gif: image data of fifteen million one-byte sub-blocks",
-         gifHead() + QByteArray::fromHex("2c00000000640064000008") + repeated(QByteArray::fromHex("0141"), 15000000)},
-        {"jpeg: ten megabytes of fill bytes", QByteArray::fromHex("ffd8") + QByteArray(10 << 20, '\xff')},
-        {"jpeg: ten megabytes of stray bytes", QByteArray::fromHex("ffd8ff") + QByteArray(10 << 20, '\x41')},
+         gifHead() + QByteArray::fromHex("2c00000000640064000008") + repeated(QByteArray::fromHex("0141"), 15000000),
+         RefusedBy::DataWalk},
+        {"jpeg: ten megabytes of fill bytes", QByteArray::fromHex("ffd8") + QByteArray(10 << 20, '\xff'),
+         RefusedBy::HeaderWalk},
+        {"jpeg: ten megabytes of stray bytes", QByteArray::fromHex("ffd8ff") + QByteArray(10 << 20, '\x41'),
+         RefusedBy::HeaderWalk},
         {"jpeg: a million empty comments",
-         QByteArray::fromHex("ffd8") + sof + repeated(QByteArray::fromHex("fffe0002"), 1000000)},
-        {"png: a million empty chunks without an end", png + repeated(QByteArray::fromHex("00000000"
-                                                                                          "74455874"
-                                                                                          "00000000"),
-                                                                      1000000)},
-        {"png: a million empty data chunks", png + repeated(QByteArray::fromHex("00000000"
-                                                                                "49444154"
-                                                                                "00000000"),
-                                                            1000000)},
-        {"bmp: run-length rows cut short", rleCut},
+         QByteArray::fromHex("ffd8") + sof + repeated(QByteArray::fromHex("fffe0002"), 1000000), RefusedBy::HeaderWalk},
+        {"jpeg: a million empty comments after the first scan",
+         QByteArray::fromHex("ffd8") + sof + QByteArray::fromHex("ffda0008010100003f00") + QByteArray(200, '\x55') +
+             repeated(QByteArray::fromHex("fffe0002"), 1000000) + QByteArray::fromHex("ffd9"),
+         RefusedBy::DataWalk},
+        {"png: a million empty chunks without an end",
+         png + repeated(QByteArray::fromHex("00000000"
+                                            "74455874"
+                                            "00000000"),
+                        1000000),
+         RefusedBy::HeaderWalk},
+        {"png: 250 KiB text chunks after 300 small ones",
+         png +
+             repeated(QByteArray::fromHex("000003e8"
+                                          "74455874") +
+                          QByteArray(1000 + 4, 'x'),
+                      300) +
+             repeated(QByteArray::fromHex("0003e800"
+                                          "74455874") +
+                          QByteArray(256000 + 4, 'x'),
+                      250),
+         RefusedBy::HeaderWalk},
+        {"png: a million empty data chunks",
+         png + repeated(QByteArray::fromHex("00000000"
+                                            "49444154"
+                                            "00000000"),
+                        1000000),
+         RefusedBy::DataWalk},
+        {"bmp: run-length rows cut short", rleCut, RefusedBy::HeaderWalk},
+        {"bmp: run-length rows long enough for the header, cut short", rleLong, RefusedBy::DataWalk},
     };
-    for (const auto& [name, bytes] : files) {
+    for (const auto& [name, bytes, by] : files) {
         SCOPED_TRACE(name);
         CountingDevice device(bytes);
-        EXPECT_TRUE(examinePicture(device).format.isEmpty());
-        // A block of 256 KiB at a time at most, and only a few blocks for a bounded walk; a
-        // run-length stream is image data and is walked to its end.
-        const int allowed = std::strncmp(name, "bmp", 3) == 0 ? int(bytes.size() / (256 * 1024)) + 2 : 40;
+        const bool headerRefuses = examinePicture(device).format.isEmpty();
+        EXPECT_EQ(headerRefuses, by == RefusedBy::HeaderWalk);
+        // The header walk reads a few blocks, however large the file, and little more than a
+        // small block for each structure where they lie far apart.
+        EXPECT_LE(device.reads, 400);
+        EXPECT_LE(device.bytesRead, 20 << 20);
+        if (headerRefuses)
+            continue;
+        device.reads = 0;
+        EXPECT_FALSE(pictureDataHoldsClaim(device));
+        // The data walk reads a block of 256 KiB at a time at most, and a few blocks when it is
+        // bounded; a run-length stream is image data and is walked to its end.
+        const int allowed = std::strncmp(name, "bmp", 3) == 0 ? int(bytes.size() / (256 * 1024)) + 12 : 40;
         EXPECT_LE(device.reads, allowed);
     }
 }
