@@ -29,9 +29,6 @@ using namespace zovex::test;
 namespace {
 
 constexpr int kWaitMs = 20000;
-const QString kLogin = QStringLiteral("管理员登录");
-const QString kDesigner = QStringLiteral("ZovexTessaly5.0(Quenda)");
-const QString kCapture = QStringLiteral("Zovex剪裁抓图");
 constexpr QRgb kCapturePictureBack = qRgb(192, 192, 255);
 
 // Colour edges between neighbouring device pixels of `area`, split into those inside 2x2 blocks
@@ -55,17 +52,6 @@ Edges colourEdges(const QImage& shot, const QRect& area)
         }
     }
     return e;
-}
-
-// A control's centre, given at its twip place in a window's client area, in logical pixels.
-QPoint at(const QRect& client, int left, int top, int width, int height)
-{
-    return client.topLeft() + QPoint((left + width / 2) / 15, (top + height / 2) / 15);
-}
-
-bool showsColour(const QImage& shot, QPoint device, QRgb colour)
-{
-    return shot.rect().contains(device) && (shot.pixel(device) & 0xFFFFFFu) == (colour & 0xFFFFFFu);
 }
 
 struct Measurement {
@@ -98,127 +84,80 @@ void print(const Measurement& r)
     std::fflush(stdout);
 }
 
-// Opens the capture window's "文件" menu and chooses "剪裁抓图", its first item, once the menu
-// is drawn over the window's picture.
-bool arm(const SwayDesktop& desk, const SwayWindow& capture, int scale)
-{
-    const QPoint item = capture.rect.topLeft() + QPoint(40, 36);
-    const auto menuShown = [&] {
-        const QImage shot = desk.screenshot();
-        return !shot.isNull() && !showsColour(shot, item * scale, kCapturePictureBack);
-    };
-    // Pressed on the menu's title, released on the item once the menu is drawn; a press that
-    // only gave the window the focus is pressed again.
-    return within(kWaitMs, [&] {
-        if (!desk.moveTo(capture.rect.topLeft() + QPoint(16, 10)) || !desk.pointer(QStringLiteral("press")))
-            return false;
-        const bool shown = within(2000, menuShown);
-        if (shown)
-            desk.moveTo(item);
-        return desk.pointer(QStringLiteral("release")) && shown;
-    });
-}
-
 Measurement measure(SwayDesktop& desk, const QString& platform, int scale, const QStringList& args = {})
 {
     Measurement r;
     r.platform = platform;
     r.scale = scale;
-    ProgramCopy program;
-    EXPECT_TRUE(program.make(SwayDesktop::bin(QStringLiteral("zovex"))).isEmpty());
-    ProcessGuard app;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    if (!platform.isEmpty())
+    ProgramOnSway program(desk, kWaitMs);
+    QProcessEnvironment env;
+    if (!platform.isEmpty() && args.isEmpty())
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), platform);
-    app.process->setProcessEnvironment(env);
-    app.process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    app.process->start(program.path(), args);
-    EXPECT_TRUE(app.process->waitForStarted(kWaitMs));
+    const QString started = program.start(env, args);
+    EXPECT_TRUE(started.isEmpty()) << started.toStdString();
 
-    // The first of the program's windows to appear.
-    QString first;
-    within(kWaitMs, [&] {
-        for (const SwayWindow& w : desk.windows())
-            if (w.title == kLogin || w.title == kDesigner) {
-                first = w.title;
-                r.tookXwayland = w.xwayland;
-                return true;
-            }
-        return false;
-    });
-    r.loginFirst = first == kLogin;
-    std::optional<SwayWindow> form1;
-    within(kWaitMs, [&] {
-        if ((form1 = desk.window(kDesigner)))
-            return true;
-        if (desk.window(kLogin))
-            desk.key(QStringLiteral("Return"));
-        return false;
-    });
+    const std::optional<SwayWindow> first = program.firstWindow();
+    r.loginFirst = first && first->title == ProgramOnSway::kLogin;
+    r.tookXwayland = first && first->xwayland;
+    std::optional<SwayWindow> form1 = program.pastLogin();
     r.form1 = form1.has_value();
     if (!form1)
         return r;
-    r.maximised = form1->rect.width() >= 1900 && form1->rect.height() >= 1030;
 
-    // The control panel, right of the canvas, in device pixels of the output.
-    const QRect panel((form1->rect.x() + 13050 / 15) * scale, (form1->rect.y() + 6090 / 15) * scale,
-                      (21300 - 13050) / 15 * scale, (12700 - 6090) / 15 * scale);
-    // Drawn once two screenshots in a row show the same panel.
+    // Drawn once two screenshots in a row show the same control panel (right of the canvas,
+    // in device pixels of the output).
+    QRect panel;
     QImage before;
     within(kWaitMs, [&] {
+        form1 = desk.window(ProgramOnSway::kDesigner);
+        if (!form1)
+            return false;
+        panel = QRect((form1->rect.x() + 13050 / 15) * scale, (form1->rect.y() + 6090 / 15) * scale,
+                      (21300 - 13050) / 15 * scale, (12700 - 6090) / 15 * scale);
         const QImage shot = desk.screenshot().copy(panel);
         const bool settled = !shot.isNull() && shot == before;
         before = shot;
         return settled;
     });
+    if (!form1)
+        return r;
+    r.maximised = form1->rect.width() >= 1900 && form1->rect.height() >= 1030;
     r.edges = colourEdges(desk.screenshot(), panel);
 
-    // "剪裁保存" opens the capture window, owned by Form1. Form1 may have been laid out anew
-    // since it appeared; a press before the program takes input is pressed again.
-    form1 = desk.window(kDesigner);
-    std::optional<SwayWindow> capture;
-    within(kWaitMs, [&] {
-        if (form1)
-            desk.click(at(form1->rect, 20010, 5490, 1245, 375));
-        return within(2000, [&] { return (capture = desk.window(kCapture)).has_value(); });
-    });
-    if (capture) {
-        const QPoint middle = capture->rect.center();
-        const auto captureOnTop = [&] {
-            return within(kWaitMs, [&] { return showsColour(desk.screenshot(), middle * scale, kCapturePictureBack); });
-        };
-        bool above = captureOnTop();
-        // A click on Form1's canvas, beside the capture window, keeps the capture window above.
-        QPoint onForm1 = form1->rect.topLeft() + QPoint(40, 40);
-        if (capture->rect.contains(onForm1))
-            onForm1 = form1->rect.bottomLeft() + QPoint(40, -40);
-        desk.click(onForm1);
-        r.ownedAbove = above && captureOnTop();
+    const std::optional<SwayWindow> capture = program.openCapture();
+    if (!capture)
+        return r;
+    const QPoint middle = capture->rect.center();
+    const auto captureOnTop = [&] {
+        return within(kWaitMs, [&] { return showsColour(desk.screenshot(), middle * scale, kCapturePictureBack); });
+    };
+    const bool above = captureOnTop();
+    // A click on Form1's canvas, beside the capture window, keeps the capture window above.
+    QPoint onForm1 = form1->rect.topLeft() + QPoint(40, 40);
+    if (capture->rect.contains(onForm1))
+        onForm1 = form1->rect.bottomLeft() + QPoint(40, -40);
+    desk.click(onForm1);
+    r.ownedAbove = above && captureOnTop();
 
-        // A capture inside the capture window's own picture, then the clipboard from outside.
-        const std::optional<SwayWindow> now = desk.window(kCapture);
-        desk.copy("before", QStringLiteral("text/plain"));
-        r.armed = now && arm(desk, *now, scale);
-        if (r.armed) {
-            const QPoint from = now->rect.topLeft() + QPoint(60, 80);
-            desk.drag(from, from + QPoint(100, 80));
-            within(kWaitMs, [&] {
-                const QImage pasted = QImage::fromData(desk.paste(QStringLiteral("image/png")), "PNG");
-                r.clipboard = pasted.size() == QSize(100, 80) * scale || pasted.size() == QSize(100, 80);
-                r.clipboardSeen = QStringLiteral("%1x%2 of %3")
-                                      .arg(pasted.width())
-                                      .arg(pasted.height())
-                                      .arg(desk.pasteTypes().join(QLatin1Char(',')));
-                return r.clipboard;
-            });
-        }
-        const std::optional<SwayWindow> last = desk.window(kCapture);
-        if (last && desk.close(*last) && desk.waitUntilGone(kCapture) && desk.window(kDesigner)) {
-            const std::optional<SwayWindow> f = desk.window(kDesigner);
-            r.closes = f && desk.close(*f) && app.process->waitForFinished(kWaitMs) &&
-                       app.process->exitStatus() == QProcess::NormalExit;
-        }
+    // A capture inside the capture window's own picture, then the clipboard from outside.
+    const std::optional<SwayWindow> now = desk.window(ProgramOnSway::kCapture);
+    r.armed = now && program.chooseFileMenuItem(0, scale, kCapturePictureBack);
+    if (r.armed) {
+        const QPoint from = now->rect.topLeft() + QPoint(60, 80);
+        desk.drag(from, from + QPoint(100, 80));
+        within(kWaitMs, [&] {
+            const QImage pasted = QImage::fromData(desk.paste(QStringLiteral("image/png")), "PNG");
+            r.clipboard = pasted.size() == QSize(100, 80) * scale || pasted.size() == QSize(100, 80);
+            r.clipboardSeen = QStringLiteral("%1x%2 of %3")
+                                  .arg(pasted.width())
+                                  .arg(pasted.height())
+                                  .arg(desk.pasteTypes().join(QLatin1Char(',')));
+            return r.clipboard;
+        });
     }
+    const std::optional<SwayWindow> last = desk.window(ProgramOnSway::kCapture);
+    r.closes = last && desk.close(*last) && desk.waitUntilGone(ProgramOnSway::kCapture) &&
+               desk.window(ProgramOnSway::kDesigner) && program.closeAndEnd();
     return r;
 }
 

@@ -267,4 +267,130 @@ private:
     ProcessGuard m_pointer;
 };
 
+// A control's centre, given at its twip place in a window's client area, in logical pixels.
+inline QPoint twipCentre(const QRect& client, int left, int top, int width, int height)
+{
+    return client.topLeft() + QPoint((left + width / 2) / 15, (top + height / 2) / 15);
+}
+
+inline bool showsColour(const QImage& shot, QPoint device, QRgb colour)
+{
+    return shot.rect().contains(device) && (shot.pixel(device) & 0xFFFFFFu) == (colour & 0xFFFFFFu);
+}
+
+// The desktop program started as a user starts it (`env` added to the session's, `args` on its
+// command line) and past the login dialog with Enter (the initial, empty password).
+class ProgramOnSway {
+public:
+    static inline const QString kLogin = QStringLiteral("管理员登录");
+    static inline const QString kDesigner = QStringLiteral("ZovexTessaly5.0(Quenda)");
+    static inline const QString kCapture = QStringLiteral("Zovex剪裁抓图");
+
+    ProgramOnSway(const SwayDesktop& desk, int waitMs) : m_desk(desk), m_waitMs(waitMs) {}
+
+    // Empty once started, else what failed.
+    QString start(const QProcessEnvironment& extra = {}, const QStringList& args = {})
+    {
+        if (const QString made = m_program.make(SwayDesktop::bin(QStringLiteral("zovex"))); !made.isEmpty())
+            return made;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const QString& k : extra.keys())
+            env.insert(k, extra.value(k));
+        m_app.process->setProcessEnvironment(env);
+        m_app.process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        m_app.process->start(m_program.path(), args);
+        if (!m_app.process->waitForStarted(m_waitMs))
+            return QStringLiteral("the program did not start: ") + m_app.process->errorString();
+        return {};
+    }
+    // The first of the program's windows to appear: the login dialog or Form1.
+    std::optional<SwayWindow> firstWindow() const
+    {
+        std::optional<SwayWindow> first;
+        within(m_waitMs, [&] {
+            for (const SwayWindow& w : m_desk.windows())
+                if (w.title == kLogin || w.title == kDesigner) {
+                    first = w;
+                    return true;
+                }
+            return false;
+        });
+        return first;
+    }
+    // Form1, once the login dialog was answered with Enter.
+    std::optional<SwayWindow> pastLogin() const
+    {
+        std::optional<SwayWindow> form1;
+        within(m_waitMs, [&] {
+            if ((form1 = m_desk.window(kDesigner)))
+                return true;
+            if (m_desk.window(kLogin))
+                m_desk.key(QStringLiteral("Return"));
+            return false;
+        });
+        return form1;
+    }
+    // "剪裁保存" of Form1 opens the capture window. Form1 may have been laid out anew since it
+    // appeared; a press before the program takes input is pressed again.
+    std::optional<SwayWindow> openCapture() const
+    {
+        std::optional<SwayWindow> capture;
+        within(m_waitMs, [&] {
+            if (const std::optional<SwayWindow> form1 = m_desk.window(kDesigner))
+                m_desk.click(twipCentre(form1->rect, 20010, 5490, 1245, 375));
+            return within(2000, [&] { return (capture = m_desk.window(kCapture)).has_value(); });
+        });
+        // Placed for good once two looks in a row find it at the same place.
+        within(m_waitMs, [&] {
+            const std::optional<SwayWindow> before = capture;
+            QThread::msleep(200);
+            capture = m_desk.window(kCapture);
+            return capture && before && capture->rect == before->rect;
+        });
+        return capture;
+    }
+    // Chooses item `index` (0 "剪裁抓图", 1 "保存图像", 3 "退出") of the capture window's "文件"
+    // menu: pressed on the menu's title, released on the item once the menu is drawn over the
+    // window's picture (background `pictureBack`); a press that only gave the window the focus is
+    // pressed again. The window is looked up anew each time: sway places a floating window again
+    // once it knows its size. False if the menu did not open.
+    bool chooseFileMenuItem(int index, int scale, QRgb pictureBack) const
+    {
+        return within(m_waitMs, [&] {
+            const std::optional<SwayWindow> capture = m_desk.window(kCapture);
+            if (!capture)
+                return false;
+            const QPoint first = capture->rect.topLeft() + QPoint(40, kFirstItemY);
+            const auto menuShown = [&] {
+                const QImage shot = m_desk.screenshot();
+                return !shot.isNull() && !showsColour(shot, first * scale, pictureBack);
+            };
+            if (!m_desk.moveTo(capture->rect.topLeft() + QPoint(16, 10)) || !m_desk.pointer(QStringLiteral("press")))
+                return false;
+            const bool shown = within(2000, menuShown);
+            if (shown)
+                m_desk.moveTo(first + QPoint(0, index * kItemHeight));
+            return m_desk.pointer(QStringLiteral("release")) && shown;
+        });
+    }
+    QProcess& process() { return *m_app.process; }
+    // Closes Form1 and waits for the program to end; true if it ended normally.
+    bool closeAndEnd()
+    {
+        const std::optional<SwayWindow> f = m_desk.window(kDesigner);
+        return f && m_desk.close(*f) && m_app.process->waitForFinished(m_waitMs) &&
+               m_app.process->exitStatus() == QProcess::NormalExit;
+    }
+
+    // Where the "文件" menu's items are, in logical pixels from the window's top-left corner.
+    static constexpr int kFirstItemY = 36;
+    static constexpr int kItemHeight = 24;
+
+private:
+    const SwayDesktop& m_desk;
+    int m_waitMs;
+    ProgramCopy m_program;
+    ProcessGuard m_app;
+};
+
 } // namespace zovex::test

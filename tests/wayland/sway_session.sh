@@ -79,6 +79,21 @@ in_session() {
   # What the portal and its backends, started by the bus, need to find this desktop.
   dbus-update-activation-environment WAYLAND_DISPLAY DISPLAY SWAYSOCK XDG_CURRENT_DESKTOP XDG_SESSION_TYPE \
     XDG_RUNTIME_DIR HOME PATH
+  # The portal started and its Screenshot service up before the command runs, as on a desktop
+  # where it runs from the login: its first start, with its backends, can take longer than a
+  # program waits for an answer.
+  local started=$SECONDS backend
+  for backend in wlr gtk; do
+    dbus-send --session --print-reply --reply-timeout=60000 --dest=org.freedesktop.DBus /org/freedesktop/DBus \
+      org.freedesktop.DBus.StartServiceByName string:org.freedesktop.impl.portal.desktop.$backend uint32:0 \
+      >>"$log/portal.log" 2>&1 ||
+      { cat "$log/portal.log" >&2; die "the portal's $backend backend did not start"; }
+  done
+  dbus-send --session --print-reply --reply-timeout=60000 --dest=org.freedesktop.portal.Desktop \
+    /org/freedesktop/portal/desktop org.freedesktop.DBus.Properties.Get \
+    string:org.freedesktop.portal.Screenshot string:version >>"$log/portal.log" 2>&1 ||
+    { cat "$log/portal.log" >&2; die "the desktop portal offers no Screenshot service"; }
+  note "the desktop portal's Screenshot service answered after $((SECONDS - started)) s"
 
   local status=0
   "$@" || status=$?
