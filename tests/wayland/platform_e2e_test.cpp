@@ -143,6 +143,9 @@ Measurement measure(SwayDesktop& desk, const QString& platform, int scale, const
     const std::optional<SwayWindow> now = desk.window(ProgramOnSway::kCapture);
     r.armed = now && program.chooseFileMenuItem(0, scale, kCapturePictureBack);
     if (r.armed) {
+        // The screen, read through the portal, is shown in an overlay over everything; the press
+        // goes there.
+        desk.waitForWindow(QStringLiteral("zovex-selection-overlay"));
         const QPoint from = now->rect.topLeft() + QPoint(60, 80);
         desk.drag(from, from + QPoint(100, 80));
         within(kWaitMs, [&] {
