@@ -122,7 +122,8 @@ in_namespace() {
     shift
   done
   shift
-  for f in ${bins[@]+"${bins[@]}"}; do
+  # This script too: the checkout may lie in a folder nobody cannot read.
+  for f in "$self" ${bins[@]+"${bins[@]}"}; do
     cp "$f" "$stage/bin/"
   done
   mount --move /mnt /tmp
@@ -158,7 +159,8 @@ EOF
     env HOME="$session_root/home" PATH="$session_root/bin:/usr/local/bin:/usr/bin:/bin" \
     LANG=C.UTF-8 LC_ALL=C.UTF-8 ZOVEX_SESSION_BIN="$session_root/bin" \
     ZOVEX_SESSION_SERVICES="$session_root/services" ${ZOVEX_SESSION_KEEP_ENV:-} \
-    dbus-run-session --config-file="$session_root/bus.conf" -- bash "$self" --in-session "$@"
+    dbus-run-session --config-file="$session_root/bus.conf" -- \
+    bash "$session_root/bin/$(basename "$self")" --in-session "$@"
 }
 
 case ${1:-} in
