@@ -33,12 +33,8 @@ const QString kOverlayTitle = QStringLiteral("zovex-selection-overlay");
 const QString kNoticeTitle = QStringLiteral("Zovex提示");
 const QString kSaveTitle = QStringLiteral("保存");
 
-// Both as RGB32 with the alpha byte set, so that equal pixels are equal bytes.
-QImage rgb(const QImage& image)
-{
-    QImage out = image.convertToFormat(QImage::Format_RGB32);
-    return out;
-}
+// As RGB32, alpha byte set, so that equal pixels are equal bytes whatever the source format.
+QImage rgb(const QImage& image) { return image.convertToFormat(QImage::Format_RGB32); }
 
 // Where `block` lies in `shot` inside `area` (device pixels); nothing if nowhere.
 std::optional<QPoint> find(const QImage& shot, const QImage& block, const QRect& area)
@@ -154,7 +150,7 @@ TEST_F(WaylandCapture, APressOnANativeWindowCapturesTheScreensBlockOnTheClipboar
         // The window shows the picture at its natural size from the picture box's top-left.
         capture = desk.window(ProgramOnSway::kCapture);
         ASSERT_TRUE(capture);
-        const QRect shown((capture->rect.topLeft() + QPoint(0, 0)) * scale, capture->rect.size() * scale);
+        const QRect shown(capture->rect.topLeft() * scale, capture->rect.size() * scale);
         EXPECT_TRUE(within(kWaitMs, [&] { return find(desk.screenshot(), want, shown).has_value(); }))
             << "the capture window does not show the block";
 
