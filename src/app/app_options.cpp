@@ -90,4 +90,11 @@ AppCommandLine parseAppArguments(const std::vector<std::string>& args)
     return result;
 }
 
+std::string defaultPlatform(bool waylandDisplaySet, bool platformVariableSet)
+{
+    if (platformVariableSet || !waylandDisplaySet)
+        return {};
+    return "wayland;xcb";
+}
+
 } // namespace zovex

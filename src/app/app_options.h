@@ -39,4 +39,11 @@ AppCommandLine parseAppArguments(const std::vector<std::string>& args);
 
 std::string appUsage();
 
+// The platform the program asks Qt for (QT_QPA_PLATFORM) when the user chose none: on a
+// Wayland desktop native Wayland, whose windows are sharp at every output scale, falling back
+// to the X server (Xwayland) where Qt's Wayland plugin is missing or cannot connect; elsewhere
+// nothing (Qt's own choice). A platform the user set, or -platform on the command line (which
+// Qt reads after the variable), always wins.
+std::string defaultPlatform(bool waylandDisplaySet, bool platformVariableSet);
+
 } // namespace zovex

@@ -88,11 +88,12 @@ int main(int argc, char** argv)
     }
     // The desktop matches windows to the installed desktop entry and icon by this name.
     QGuiApplication::setDesktopFileName(QStringLiteral(ZOVEX_APP_ID));
-    // Wayland does not let a program place its windows (they open centred on the screen) nor
-    // read the screen; a Wayland desktop with an X server runs the program through that.
-    if (qEnvironmentVariableIsSet("WAYLAND_DISPLAY") && qEnvironmentVariableIsSet("DISPLAY") &&
-        !qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "xcb");
+    // On a Wayland desktop the program runs natively: through Xwayland its windows are drawn at
+    // scale 1 and blown up on a scaled output.
+    if (const std::string platform =
+            defaultPlatform(qEnvironmentVariableIsSet("WAYLAND_DISPLAY"), qEnvironmentVariableIsSet("QT_QPA_PLATFORM"));
+        !platform.empty())
+        qputenv("QT_QPA_PLATFORM", platform.c_str());
 
     QApplication app(argc, argv);
     installChineseTranslation(app);
