@@ -71,8 +71,13 @@ double forEachCirclePlacement(const Canvas& canvas, const QString& text, std::in
 void DrawTextOnCircle(Canvas& canvas, const QString& text, std::int32_t cx, std::int32_t cy, std::int32_t r,
                       double start);
 
-// DrawTextOnCircle keeps each character it renders (per font and rotation) and sets the same
-// pixels again instead of drawing; tests switch that off to compare the two.
-void setGlyphCacheEnabled(bool enabled);
+// How text is printed. Cached, the default: a text on a circle is rendered once per text,
+// canvas font, canvas size and density, circle and start angle, and its pixels are set in
+// ForeColor at every later call; upright ASCII text is printed from a kept head and kept
+// characters (a number label's random tail). Reference: every character drawn by the painter
+// each time. Both give the same pixels, the same current position and the same errors; tests
+// switch to the reference to compare. The caches are per thread and bounded (a few MB).
+enum class LetteringPath { Cached, Reference };
+void setLetteringPath(LetteringPath path);
 
 } // namespace zovex
