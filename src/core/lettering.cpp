@@ -205,10 +205,16 @@ struct FontEntry {
     mutable std::array<std::array<std::int8_t, kTailCount>, 128> joins;
 };
 
+std::vector<std::unique_ptr<FontEntry>>& fontEntries()
+{
+    thread_local std::vector<std::unique_ptr<FontEntry>> cache;
+    return cache;
+}
+
 const FontEntry& fontEntry(const RotatedFontRequest& req)
 {
     // A tick uses two fonts (the circle lettering and the label): keep a few.
-    thread_local std::vector<std::unique_ptr<FontEntry>> cache;
+    std::vector<std::unique_ptr<FontEntry>>& cache = fontEntries();
     for (const auto& e : cache)
         if (e->height == req.height && e->weight == req.weight && e->face == req.face)
             return *e;
@@ -361,6 +367,8 @@ public:
     }
     // An entry holding more than a quarter of the budget keeps its key and outcome only; the
     // caller then draws it directly every time.
+    std::size_t size() const { return m_entries.size(); }
+    std::size_t runs() const { return m_runs; }
     const Entry& insert(Entry e)
     {
         if (e.ink.size() > m_maxRuns / 4) {
@@ -597,6 +605,19 @@ bool printUprightInPieces(Canvas& canvas, const RotatedFontRequest& req, std::in
 
 void setLetteringPath(LetteringPath path) { g_path.store(path, std::memory_order_relaxed); }
 
+LetteringCacheUse letteringCacheUse()
+{
+    LetteringCacheUse use;
+    use.circleTexts = circleCoverages().size();
+    use.uprightHeads = uprightHeads().size();
+    use.runs = circleCoverages().runs() + uprightHeads().runs();
+    for (const auto& fe : fontEntries()) {
+        use.characters += fe->glyphs.size();
+        use.runs += fe->glyphRuns;
+    }
+    return use;
+}
+
 float TextWidth(const Canvas& canvas, const QString& text)
 {
     if (text.isEmpty())
@@ -676,8 +697,8 @@ double forEachCirclePlacement(const Canvas& canvas, const QString& text, std::in
 void DrawTextOnCircle(Canvas& canvas, const QString& text, std::int32_t cx, std::int32_t cy, std::int32_t r,
                       double start)
 {
-    if (letteringPath() == LetteringPath::Reference) {
-        drawTextOnCircleByCharacters(canvas, text, cx, cy, r, start, false);
+    if (letteringPath() != LetteringPath::Cached) {
+        drawTextOnCircleByCharacters(canvas, text, cx, cy, r, start, letteringPath() == LetteringPath::Reference);
         return;
     }
     // The texts of a pattern are the same tick after tick: their pixels are found once and

@@ -65,7 +65,7 @@ TEST(CanvasScale, LargeTurnedLettersAreUnsmoothedAndTheCharacterCacheAgrees)
     const QString text = QStringLiteral("Zovex软件公元2011年1月出品 WVKgj");
     for (int S : {3, 8}) {
         auto lettered = [&](bool cache) {
-            setLetteringPath(cache ? LetteringPath::Cached : LetteringPath::Reference);
+            setLetteringPath(cache ? LetteringPath::Cached : LetteringPath::Painter);
             Canvas c(400 * S, 400 * S, RGB(0, 0, 64), S);
             c.setFontName(QStringLiteral("arial"));
             c.setFontSize(30);

@@ -302,7 +302,7 @@ TEST(Lettering, RenderedCharacterCacheSetsExactlyThePixelsDrawingWould)
         Canvas direct = letteringCanvas(), cached = letteringCanvas();
         direct.setFontBold(k.bold);
         cached.setFontBold(k.bold);
-        setLetteringPath(LetteringPath::Reference);
+        setLetteringPath(LetteringPath::Painter);
         DrawTextOnCircle(direct, text, k.cx, k.cy, k.r, k.start);
         setLetteringPath(LetteringPath::Cached);
         DrawTextOnCircle(cached, text, k.cx, k.cy, k.r, k.start); // fills the cache
