@@ -55,7 +55,8 @@ Canvas canvasFor(const Look& look, Colour pen)
     return c;
 }
 
-template <class Draw> Outcome outcomeOf(LetteringPath path, const Look& look, Colour pen, Draw draw)
+template <class Draw>
+Outcome outcomeOf(LetteringPath path, const Look& look, Colour pen, Draw draw)
 {
     const PathFor p(path);
     Canvas c = canvasFor(look, pen);
@@ -111,7 +112,8 @@ TEST(LetteringCache, TextsOnCirclesGiveTheReferencePixelsPositionAndError)
     Look narrow = designer;
     narrow.widthPx = 300;
     narrow.heightPx = 500;
-    const QString emoji = QString::fromUtf8("A\xF0\x9F\x98\x80" "Be\xCC\x81");
+    const QString emoji = QString::fromUtf8("A\xF0\x9F\x98\x80"
+                                            "Be\xCC\x81");
     const Case cases[] = {
         {"Text2", designer, kText2, 6428, 12855, 5142, -1},
         {"Text3", designer, kText3, 6428, 12855, 2571, -1},
@@ -128,10 +130,8 @@ TEST(LetteringCache, TextsOnCirclesGiveTheReferencePixelsPositionAndError)
         {"narrow canvas cuts it", narrow, kText2, 6428, 12855, 5142, -1},
         {"given start angle", designer, kText3, 5000, 4000, 1700, 37.5},
         {"regular weight, another face", regular, kText2, 6428, 6428, 2571, -1},
-        {"position overflows halfway", designer, QStringLiteral("abcdefghijklmnopqrstuvwxyz"), 31000, 3000, 2600,
-         0},
-        {"escapement overflows halfway", designer, QStringLiteral("abcdefghijklmnopqrstuvwxyz"), 3000, 3000, 400,
-         3600},
+        {"position overflows halfway", designer, QStringLiteral("abcdefghijklmnopqrstuvwxyz"), 31000, 3000, 2600, 0},
+        {"escapement overflows halfway", designer, QStringLiteral("abcdefghijklmnopqrstuvwxyz"), 3000, 3000, 400, 3600},
         {"circle too small", designer, kText3, 3000, 3000, 28, -1},
         {"emoji and combining accent", designer, emoji, 6428, 6428, 2571, 300},
     };
@@ -201,8 +201,9 @@ TEST(LetteringCache, UprightTextGivesTheReferencePixels)
         QStringLiteral("-"),
         QStringLiteral("W"),
         QStringLiteral("   "),
-        QStringLiteral("NO: WVK1中文8350"),                    // not ASCII: printed directly
-        QString::fromUtf8("NO: WVK1\xD7\x90\xD7\x91" "350123"), // right to left: printed directly
+        QStringLiteral("NO: WVK1中文8350"), // not ASCII: printed directly
+        QString::fromUtf8("NO: WVK1\xD7\x90\xD7\x91"
+                          "350123"), // right to left: printed directly
         QStringLiteral("NO: WVK\t1"),
         QString(),
     };
@@ -225,8 +226,8 @@ TEST(LetteringCache, UprightTextGivesTheReferencePixels)
         std::int16_t angle, x, y;
         double scale;
     };
-    const Place places[] = {{360, 643, 0, 1},  {0, 643, 0, 1.5},    {720, 643, 0, 2},    {360, 643, 0, 3},
-                            {360, -300, 0, 1}, {360, 12000, 0, 1},  {360, 643, -200, 1}, {360, 32000, 0, 1},
+    const Place places[] = {{360, 643, 0, 1},   {0, 643, 0, 1.5},   {720, 643, 0, 2},    {360, 643, 0, 3},
+                            {360, -300, 0, 1},  {360, 12000, 0, 1}, {360, 643, -200, 1}, {360, 32000, 0, 1},
                             {90, 643, 3000, 1}, {360, 643, 800, 1}};
     std::size_t compared = 0;
     for (const Place& at : places) {
@@ -260,8 +261,8 @@ TEST(LetteringCache, StaysBoundedWhileTextsAreTyped)
     for (int i = 0; i < 300; ++i) {
         typed += QChar(u'a' + i % 26);
         DrawTextOnCircle(c, typed, 6428, 6428, 2571, -1);
-        DrawRotatedText(360, c, QStringLiteral("Arial"), 18.0f, 643, 0, typed + QStringLiteral("350") +
-                                                                           QString::number(i));
+        DrawRotatedText(360, c, QStringLiteral("Arial"), 18.0f, 643, 0,
+                        typed + QStringLiteral("350") + QString::number(i));
     }
     const LetteringCacheUse use = letteringCacheUse();
     EXPECT_LE(use.circleTexts, 64u);
@@ -303,4 +304,3 @@ TEST(LetteringCache, ThreadsLetterWithTheirOwnCaches)
         for (int i = 0; i < 3; ++i)
             EXPECT_TRUE(same[t][i]) << "thread " << t << ", drawing " << i;
 }
-

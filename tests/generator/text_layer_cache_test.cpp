@@ -77,7 +77,8 @@ TEST(TextLayerCache, TypedTextsPrintTheReferenceLettering)
                  in.text4 += in.text2;
          }},
         {"ligatures and blanks", [](TickInputs& in) { in.text3 = QStringLiteral("  office ffi fl  "); }},
-        {"emoji and accents", [](TickInputs& in) { in.text4 = QString::fromUtf8("\xF0\x9F\x98\x80 e\xCC\x81t\xC3\xA9"); }},
+        {"emoji and accents",
+         [](TickInputs& in) { in.text4 = QString::fromUtf8("\xF0\x9F\x98\x80 e\xCC\x81t\xC3\xA9"); }},
         {"combo texts typed as letters",
          [](TickInputs& in) {
              in.combo1 = QStringLiteral("abc");
