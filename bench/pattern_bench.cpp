@@ -2,10 +2,13 @@
 // RingsQPainter/<k>: the same outlines through Qt's raster engine (the obvious alternative).
 // Floor/<k>: as many pixels as Rings/<k> combines, XORed in whole cache-resident rows by the same
 // vectorised span loop: the cost of combining them without finding them.
-// Tick/<k>: a whole tick. Lettering/1: the text layer of category 1 alone.
+// Tick/<k>: a whole tick. Lettering/1: the text layer of category 1 alone, as the ticks print it
+// (the texts' pixels kept from the first tick); LetteringReference/1: the same with the texts
+// walked and printed character by character at every tick, as the reference does.
 #include "category.h"
 #include "generation_tick.h"
 #include "int_conv.h"
+#include "lettering.h"
 #include "star_ring.h"
 
 #include <QPainter>
@@ -205,8 +208,9 @@ void BM_TickAtRatio(benchmark::State& st)
     st.counters["pixels"] = static_cast<double>(side) * side;
 }
 
-void BM_Lettering(benchmark::State& st)
+void BM_Lettering(benchmark::State& st, LetteringPath path)
 {
+    setLetteringPath(path);
     const Category& cat = category(static_cast<int>(st.range(0)));
     Canvas canvas(kDesignerCanvasPx, kDesignerCanvasPx, RGB(0, 0, 64));
     const TickInputs in = defaultTickInputs(cat);
@@ -217,6 +221,7 @@ void BM_Lettering(benchmark::State& st)
         rnd.setState(states[i++ % states.size()]);
         benchmark::DoNotOptimize(drawTextLayer(canvas, rnd, cat, in));
     }
+    setLetteringPath(LetteringPath::Cached);
 }
 
 } // namespace
@@ -231,4 +236,11 @@ BENCHMARK(BM_TickAtRatio)
     ->Args({1, 150})
     ->Args({1, 200})
     ->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_Lettering)->Name("Lettering")->Arg(1)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_Lettering, cached, LetteringPath::Cached)
+    ->Name("Lettering")
+    ->Arg(1)
+    ->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_Lettering, reference, LetteringPath::Reference)
+    ->Name("LetteringReference")
+    ->Arg(1)
+    ->Unit(benchmark::kMicrosecond);

@@ -71,8 +71,23 @@ double forEachCirclePlacement(const Canvas& canvas, const QString& text, std::in
 void DrawTextOnCircle(Canvas& canvas, const QString& text, std::int32_t cx, std::int32_t cy, std::int32_t r,
                       double start);
 
-// DrawTextOnCircle keeps each character it renders (per font and rotation) and sets the same
-// pixels again instead of drawing; tests switch that off to compare the two.
-void setGlyphCacheEnabled(bool enabled);
+// How text is printed. Cached, the default: a text on a circle is rendered once per text,
+// canvas font, canvas size and density, circle and start angle, and its pixels are set in
+// ForeColor at every later call; upright ASCII text is printed from a kept head and kept
+// characters (a number label's random tail). Reference: the pattern's lettering as it has
+// always been printed, walking the text at every call and setting each character from the
+// rendered-character cache (per font, character and rotation), drawing with the painter the
+// characters that cache cannot hold. Cached gives the pixels, current position and errors of
+// Reference. Painter: every character drawn by the painter, no cache at all. The caches are
+// per thread and bounded (a few MB).
+enum class LetteringPath { Cached, Reference, Painter };
+void setLetteringPath(LetteringPath path);
+
+// What the calling thread's lettering caches hold: texts on circles, heads of upright texts,
+// rendered characters, and the pixel runs of all of them.
+struct LetteringCacheUse {
+    std::size_t circleTexts = 0, uprightHeads = 0, characters = 0, runs = 0;
+};
+LetteringCacheUse letteringCacheUse();
 
 } // namespace zovex

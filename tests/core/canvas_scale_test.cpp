@@ -65,14 +65,14 @@ TEST(CanvasScale, LargeTurnedLettersAreUnsmoothedAndTheCharacterCacheAgrees)
     const QString text = QStringLiteral("Zovex软件公元2011年1月出品 WVKgj");
     for (int S : {3, 8}) {
         auto lettered = [&](bool cache) {
-            setGlyphCacheEnabled(cache);
+            setLetteringPath(cache ? LetteringPath::Cached : LetteringPath::Painter);
             Canvas c(400 * S, 400 * S, RGB(0, 0, 64), S);
             c.setFontName(QStringLiteral("arial"));
             c.setFontSize(30);
             c.setFontBold(true);
             c.setForeColor(RGB(190, 136, 227));
             DrawTextOnCircle(c, text, 3000, 6000, 2400, -1);
-            setGlyphCacheEnabled(true);
+            setLetteringPath(LetteringPath::Cached);
             return c.persistentImage().copy();
         };
         const QImage direct = lettered(false);

@@ -302,9 +302,9 @@ TEST(Lettering, RenderedCharacterCacheSetsExactlyThePixelsDrawingWould)
         Canvas direct = letteringCanvas(), cached = letteringCanvas();
         direct.setFontBold(k.bold);
         cached.setFontBold(k.bold);
-        setGlyphCacheEnabled(false);
+        setLetteringPath(LetteringPath::Painter);
         DrawTextOnCircle(direct, text, k.cx, k.cy, k.r, k.start);
-        setGlyphCacheEnabled(true);
+        setLetteringPath(LetteringPath::Cached);
         DrawTextOnCircle(cached, text, k.cx, k.cy, k.r, k.start); // fills the cache
         EXPECT_EQ(cached.persistentImage(), direct.persistentImage()) << k.cx << "," << k.cy << " r " << k.r;
         Canvas again = letteringCanvas();
