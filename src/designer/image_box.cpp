@@ -2,6 +2,8 @@
 
 #include <QPainter>
 
+#include <cmath>
+
 namespace zovex {
 
 ImageBox::ImageBox(QWidget* parent) : QWidget(parent) { setFocusPolicy(Qt::NoFocus); }
@@ -9,6 +11,12 @@ ImageBox::ImageBox(QWidget* parent) : QWidget(parent) { setFocusPolicy(Qt::NoFoc
 void ImageBox::setPicture(const QImage& picture)
 {
     m_picture = picture;
+    // An opaque picture stretched over the whole box hides what lies beneath: the window under
+    // the box is not painted there. (Where the box does not end on a whole device pixel, the
+    // window shows through the last part of one.)
+    const QSizeF device = QSizeF(size()) * devicePixelRatioF();
+    const bool whole = device.width() == std::floor(device.width()) && device.height() == std::floor(device.height());
+    setAttribute(Qt::WA_OpaquePaintEvent, whole && !m_picture.isNull() && !m_picture.hasAlphaChannel());
     update();
 }
 

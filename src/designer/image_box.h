@@ -1,6 +1,7 @@
 // ImageBox: the stretching image control. It holds a picture (an implicitly shared QImage, so
 // several boxes showing one snapshot share its pixels) and stretches it to its own size when
-// it paints: setting a picture costs no scaling, and a hidden box costs nothing at all.
+// it paints: setting a picture costs no scaling, and a hidden box costs nothing at all. A box
+// showing a picture covers itself whole, so nothing beneath it is painted.
 #pragma once
 
 #include <QImage>
@@ -14,6 +15,9 @@ public:
 
     // A null image means "no picture": the box shows what lies beneath it.
     void setPicture(const QImage& picture);
+    // Lets go of the picture without a repaint, for a caller that sets the next one before
+    // anything is painted: the pixels it shared are then no longer held by the box.
+    void releasePicture() { m_picture = QImage(); }
     const QImage& picture() const { return m_picture; }
 
 protected:
