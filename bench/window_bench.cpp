@@ -2,9 +2,10 @@
 // the others hidden, as after pressing "1". Reports the patterns per second of all windows
 // together and of Form1, and how long a mouse press posted at random moments waits before the
 // window gets it (click_wait_ms mean and max), i.e. how long input can be held up by ticks.
-// WindowTick/1: one Form1 tick through its handler, and then the repaint it asks for (the canvas,
-// the five previews stretched, the count), as the event loop does it, against Tick/1 (the tick
-// alone) for the cost of showing it.
+// WindowTick/1: one Form1 tick through its handler, and then the repaints that are due (the
+// canvas and the five previews stretched at the screen's pace, the count), as the event loop
+// makes them, against Tick/1 (the tick alone) for the cost of showing it.
+// WindowTickPainted/1/<100 r>: the same with every pattern painted, for the cost of one repaint.
 // WindowAtRatio/1/200 and WindowTickAtRatio/1/200: the same with Form1 on a screen of device
 // pixel ratio 2 (the canvas 1714 pixels square, the previews reduced smoothly from it), the peer
 // of TickAtRatio/1/200. bench_main gives the program a screen of each ratio, both large enough
@@ -202,7 +203,9 @@ void BM_WindowAtRatio(benchmark::State& state)
     runWindows(state, static_cast<int>(state.range(0)), static_cast<double>(state.range(1)) / 100.0);
 }
 
-void runWindowTicks(benchmark::State& state, double ratio)
+enum class EveryPattern { AtTheScreensPace, Painted };
+
+void runWindowTicks(benchmark::State& state, double ratio, EveryPattern paint)
 {
     FreshProgram program;
     if (!showForm1(program, ratio)) {
@@ -214,18 +217,25 @@ void runWindowTicks(benchmark::State& state, double ratio)
     QCoreApplication::processEvents();
     for (auto _ : state) {
         form1.Timer1_Timer();
-        // The repaint the tick asked for, as the event loop makes it.
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::UpdateRequest);
+        if (paint == EveryPattern::Painted)
+            form1.patternRepaints().repaintPending();
+        // The repaints that are due, as the event loop makes them.
+        QCoreApplication::processEvents();
     }
     state.SetItemsProcessed(state.iterations());
     state.counters["ratio"] = form1.devicePixelRatioF();
 }
 
-void BM_WindowTick(benchmark::State& state) { runWindowTicks(state, 1.0); }
+void BM_WindowTick(benchmark::State& state) { runWindowTicks(state, 1.0, EveryPattern::AtTheScreensPace); }
 
 void BM_WindowTickAtRatio(benchmark::State& state)
 {
-    runWindowTicks(state, static_cast<double>(state.range(1)) / 100.0);
+    runWindowTicks(state, static_cast<double>(state.range(1)) / 100.0, EveryPattern::AtTheScreensPace);
+}
+
+void BM_WindowTickPainted(benchmark::State& state)
+{
+    runWindowTicks(state, static_cast<double>(state.range(1)) / 100.0, EveryPattern::Painted);
 }
 
 } // namespace
@@ -239,3 +249,8 @@ BENCHMARK(BM_WindowAtRatio)
     ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_WindowTick)->Name("WindowTick")->Arg(1)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_WindowTickAtRatio)->Name("WindowTickAtRatio")->Args({1, 200})->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_WindowTickPainted)
+    ->Name("WindowTickPainted")
+    ->Args({1, 100})
+    ->Args({1, 200})
+    ->Unit(benchmark::kMicrosecond);

@@ -92,6 +92,11 @@ DesignerWindow::DesignerWindow(DesignerForm& form)
 
     buildControls();
     setFocusOrder();
+    m_patternRepaints = std::make_unique<RepaintPacer>(*this, [this] {
+        Picture1->updateCanvas();
+        for (ImageBox* image : Image)
+            image->update();
+    });
 
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
@@ -373,8 +378,8 @@ void DesignerWindow::Timer1_Timer()
                                                  m_form.DesignCount, tickInputs(), PreviewSnapshot::Share);
         Label11->setText(out.countCaption);
         for (ImageBox* image : Image)
-            image->setPicture(out.preview);
-        Picture1->updateCanvas();
+            image->setPicture(out.preview, ImageBox::Repaint::ByCaller);
+        m_patternRepaints->request();
     });
 }
 

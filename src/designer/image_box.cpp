@@ -8,7 +8,7 @@ namespace zovex {
 
 ImageBox::ImageBox(QWidget* parent) : QWidget(parent) { setFocusPolicy(Qt::NoFocus); }
 
-void ImageBox::setPicture(const QImage& picture)
+void ImageBox::setPicture(const QImage& picture, Repaint repaint)
 {
     m_picture = picture;
     // An opaque picture stretched over the whole box hides what lies beneath: the window under
@@ -17,7 +17,8 @@ void ImageBox::setPicture(const QImage& picture)
     const QSizeF device = QSizeF(size()) * devicePixelRatioF();
     const bool whole = device.width() == std::floor(device.width()) && device.height() == std::floor(device.height());
     setAttribute(Qt::WA_OpaquePaintEvent, whole && !m_picture.isNull() && !m_picture.hasAlphaChannel());
-    update();
+    if (repaint == Repaint::Now)
+        update();
 }
 
 void ImageBox::paintEvent(QPaintEvent*)

@@ -13,8 +13,10 @@ class ImageBox final : public QWidget {
 public:
     explicit ImageBox(QWidget* parent = nullptr);
 
+    // Now: the box repaints itself; ByCaller: the caller has it repainted (update()) when it sees fit.
+    enum class Repaint { Now, ByCaller };
     // A null image means "no picture": the box shows what lies beneath it.
-    void setPicture(const QImage& picture);
+    void setPicture(const QImage& picture, Repaint repaint = Repaint::Now);
     // Lets go of the picture without a repaint, for a caller that sets the next one before
     // anything is painted: the pixels it shared are then no longer held by the box.
     void releasePicture() { m_picture = QImage(); }

@@ -163,6 +163,8 @@ TEST_F(DesignerTest, ATickCopiesNoCanvasAndRepaintsOnlyWhatItChanged)
     for (ImageBox* image : w.Image)
         EXPECT_EQ(image->picture().constBits(), pixels);
     EXPECT_EQ(w.Label11->text(), QStringLiteral("2"));
+    // Right after the last pattern's repaint this one waits for the next frame of the screen.
+    w.patternRepaints().repaintPending();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::UpdateRequest);
 
     // The canvas is repainted without its border and the window beneath the canvas and the
@@ -189,6 +191,7 @@ TEST_F(DesignerTest, ATickCopiesNoCanvasAndRepaintsOnlyWhatItChanged)
     ASSERT_TRUE(exposeAndSettle(w));
     log.clear();
     w.Timer1_Timer();
+    w.patternRepaints().repaintPending();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::UpdateRequest);
     EXPECT_EQ(log.painted(w.Picture1), QRegion(w.Picture1->interior()));
     for (ImageBox* image : w.Image)
