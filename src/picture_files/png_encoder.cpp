@@ -68,37 +68,42 @@ private:
     std::vector<std::uint32_t> m_colours;
 };
 
-// The length of the run of colour `rgb` (alpha ignored) from px[0] on, at most n pixels.
-inline int runLength(const std::uint32_t* px, int n, std::uint32_t rgb)
+// Whether the eight pixels from `a` on have the colours of the eight from `b` on (alpha ignored):
+// the compiler makes this a few vector instructions.
+inline bool sameEight(const std::uint32_t* a, const std::uint32_t* b)
 {
-    int i = 0;
-    // Eight at a time while the run lasts: the compiler makes this a few vector instructions.
-    while (i + 8 <= n) {
-        std::uint32_t diff = 0;
-        for (int k = 0; k < 8; ++k)
-            diff |= (px[i + k] ^ rgb) & 0xFFFFFFu;
-        if (diff != 0)
-            break;
-        i += 8;
-    }
-    while (i < n && (px[i] & 0xFFFFFFu) == rgb)
-        ++i;
-    return i;
+    std::uint32_t diff = 0;
+    for (int k = 0; k < 8; ++k)
+        diff |= (a[k] ^ b[k]) & 0xFFFFFFu;
+    return diff == 0;
 }
 
 // Maps one row to palette indices; false when the row holds a colour the palette lacks room for.
-// Runs of one colour are the rule, so the palette is looked up once per run.
-bool indexRow(const std::uint32_t* row, int width, Palette& palette, std::uint8_t* out)
+// Most of a pattern repeats the row above it, so eight pixels that do take the indices above
+// them; the others are looked up when their colour differs from the pixel before. New colours are
+// still met in reading order (the row above holds only known ones), so the palette's order is
+// that of the colours' first appearance. `above` and `aboveIndices` are null for the first row.
+bool indexRow(const std::uint32_t* row, const std::uint32_t* above, const std::uint8_t* aboveIndices, int width,
+              Palette& palette, std::uint8_t* out)
 {
-    int x = 0;
-    while (x < width) {
-        const std::uint32_t rgb = row[x] & 0xFFFFFFu;
-        const int index = palette.indexOf(rgb);
-        if (index < 0)
-            return false;
-        const int n = 1 + runLength(row + x + 1, width - x - 1, rgb);
-        std::memset(out + x, index, static_cast<std::size_t>(n));
-        x += n;
+    std::uint32_t last = 0xFFFFFFFFu; // never a 24-bit colour
+    int lastIndex = 0;
+    for (int x = 0; x < width; x += 8) {
+        const int n = std::min(8, width - x);
+        if (above && n == 8 && sameEight(row + x, above + x)) {
+            std::memcpy(out + x, aboveIndices + x, 8);
+            continue;
+        }
+        for (int i = x; i < x + n; ++i) {
+            const std::uint32_t rgb = row[i] & 0xFFFFFFu;
+            if (rgb != last) {
+                lastIndex = palette.indexOf(rgb);
+                if (lastIndex < 0)
+                    return false;
+                last = rgb;
+            }
+            out[i] = static_cast<std::uint8_t>(lastIndex);
+        }
     }
     return true;
 }
@@ -252,7 +257,8 @@ bool compressRows(const QImage& image, Palette* palette, RowCompressor& z)
     filtered[0] = h == 1 ? kFilterNone : kFilterUp;
     for (int y = 0; y < h; ++y) {
         if (palette) {
-            if (!indexRow(rowOf(image, y), w, *palette, current.data()))
+            const std::uint32_t* pixelsAbove = y > 0 ? rowOf(image, y - 1) : nullptr;
+            if (!indexRow(rowOf(image, y), pixelsAbove, y > 0 ? above.data() : nullptr, w, *palette, current.data()))
                 return false;
         } else {
             rgbRow(rowOf(image, y), w, current.data());

@@ -13,7 +13,8 @@ TEST(RepaintPacer, RepaintsAtOnceOrOnceAtTheNextFrame)
     QWidget window;
     qint64 now = 1000;
     int repaints = 0;
-    RepaintPacer pacer(window, [&] { ++repaints; }, [&] { return now; });
+    RepaintPacer pacer(
+        window, [&] { ++repaints; }, [&] { return now; });
     const qint64 frame = pacer.frameMs();
     ASSERT_GE(frame, 2);
     ASSERT_LE(frame, 50);
