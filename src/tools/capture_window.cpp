@@ -25,6 +25,56 @@ QString captureNotSavedText(const QString& fileName, const QString& reason)
     return QStringLiteral("图像没有保存到文件“%1”：%2").arg(fileName, reason);
 }
 
+QString screenUnreadableText(ScreenFailure why, const QString& detail)
+{
+    const QString portal = QStringLiteral("桌面的截图服务（xdg-desktop-portal）");
+    QString reason;
+    QString remedy;
+    switch (why) {
+    case ScreenFailure::None:
+    case ScreenFailure::NoScreen:
+        reason = QStringLiteral("桌面没有给出屏幕的图像");
+        remedy = QStringLiteral("请确认显示器已连接、桌面正在运行，然后再选“剪裁抓图”。");
+        break;
+    case ScreenFailure::BlackImage:
+        reason = QStringLiteral("X 服务器给出的屏幕图像全是黑色，在 Wayland 桌面上的 Xwayland 读不到屏幕");
+        remedy = QStringLiteral("请确认") + portal + QStringLiteral("正在运行，然后重新启动本程序再试。");
+        break;
+    case ScreenFailure::NoPortal:
+        reason = QStringLiteral("找不到") + portal;
+        remedy = QStringLiteral("请安装 xdg-desktop-portal 和与桌面相配的后端（如 xdg-desktop-portal-gnome、"
+                                "xdg-desktop-portal-kde 或 xdg-desktop-portal-wlr），重新登录后再选“剪裁抓图”。");
+        break;
+    case ScreenFailure::Refused:
+        reason = QStringLiteral("截图被拒绝了");
+        remedy = QStringLiteral("请在桌面询问时允许本程序截图（也可以在桌面的隐私设置里允许），然后再选“剪裁抓图”。");
+        break;
+    case ScreenFailure::PortalFailed:
+        reason = portal + QStringLiteral("报告了错误");
+        remedy = QStringLiteral("请稍后再选“剪裁抓图”；如果总是这样，请检查") + portal + QStringLiteral("的设置。");
+        break;
+    case ScreenFailure::NoAnswer:
+        reason = portal + QStringLiteral("没有按时回答");
+        remedy = QStringLiteral("桌面可能在等您回答是否允许截图：请回答它，然后再选“剪裁抓图”。");
+        break;
+    case ScreenFailure::PortalGone:
+        reason = portal + QStringLiteral("在回答之前退出了");
+        remedy = QStringLiteral("请再选“剪裁抓图”；如果总是这样，请重新登录桌面。");
+        break;
+    case ScreenFailure::UnreadableFile:
+        reason = QStringLiteral("读不出") + portal + QStringLiteral("写下的图像");
+        remedy = QStringLiteral("请再选“剪裁抓图”；如果总是这样，请检查临时文件夹的空间和权限。");
+        break;
+    case ScreenFailure::WrongSize:
+        reason = QStringLiteral("桌面给出的图像与屏幕的大小不符");
+        remedy = QStringLiteral("请在屏幕设置改变之后再选“剪裁抓图”。");
+        break;
+    }
+    if (!detail.isEmpty())
+        reason += QStringLiteral("（") + detail + QStringLiteral("）");
+    return QStringLiteral("无法读取屏幕，没有抓图。原因：%1。%2").arg(reason, remedy);
+}
+
 Form20::Form20(const Services& services, QWidget* parent)
     : PictureWindow<QMainWindow>(services, parent), CommonDialog1(services.fileDialogs)
 {
@@ -82,7 +132,44 @@ void Form20::mnuFileSnap_Click()
     Screen& screen = services().screen;
     screen.setMousePointer(MousePointer::Crosshair);
     m_pointerSet = true;
-    screen.setCapture(*this);
+    if (screen.mouseReach() == MouseReach::Everywhere) {
+        screen.setCapture(*this);
+        return;
+    }
+    // The press must land on a window of the program: the screens as they are now, each under
+    // an overlay. Reading them may take a while (the desktop may ask the user first).
+    m_reading = screen.readScreens([this](ScreenShot shot) {
+        runHandler(boxes(), FailureStyle::NotAtAll, this, [&] { screensRead(std::move(shot)); });
+    });
+}
+
+void Form20::screensRead(ScreenShot shot)
+{
+    // The reading is over; it goes once this handler is done with it.
+    const std::unique_ptr<PendingScreenShot> reading = std::move(m_reading);
+    if (!CaptureArmed)
+        return;
+    if (!shot.ok()) {
+        screenUnreadable(shot.failure, shot.detail);
+        return;
+    }
+    m_frozen = std::make_unique<FrozenScreens>(std::move(shot.screens), [this](std::size_t i, const QMouseEvent& e) {
+        runHandler(boxes(), FailureStyle::NotAtAll, this,
+                   [&] { Overlay_MouseDown(i, e.button(), e.modifiers(), e.position()); });
+    });
+}
+
+void Form20::screenUnreadable(ScreenFailure why, const QString& detail)
+{
+    letGo();
+    boxes().notice(this, screenUnreadableText(why, detail));
+}
+
+SelectionSession::Finished Form20::whenFinished()
+{
+    return [this](const ScreenImage& image, const ScreenRect& rect) {
+        runHandler(boxes(), FailureStyle::NotAtAll, this, [&] { selectionFinished(image, rect); });
+    };
 }
 
 void Form20::Form_MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers, QPointF clientPos)
@@ -92,13 +179,33 @@ void Form20::Form_MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers, QPoin
     Screen& screen = services().screen;
     if (screen.mousePointer() != MousePointer::Crosshair || !CaptureArmed)
         return;
+    // Where presses reach only the program's windows, the selection starts on the overlays.
+    if (screen.mouseReach() != MouseReach::Everywhere)
+        return;
+    ScreenShot shot = screen.grab(pressScreenPoint(client(), clientPos));
+    if (!shot.ok()) {
+        screenUnreadable(shot.failure, shot.detail);
+        return;
+    }
     CaptureArmed = false;
     // The press is rounded to the nearest device pixel of the screen (halves to the even one).
-    m_selection = TrackSelectionRect(*this, client(), clientPos, screen, services().tickGate,
-                                     [this](const ScreenImage& image, const ScreenRect& rect) {
-                                         runHandler(boxes(), FailureStyle::NotAtAll, this,
-                                                    [&] { selectionFinished(image, rect); });
-                                     });
+    m_selection = TrackSelectionRect(*this, client(), clientPos, std::move(shot.screens.front()), screen,
+                                     services().tickGate, whenFinished());
+}
+
+void Form20::Overlay_MouseDown(std::size_t index, Qt::MouseButton button, Qt::KeyboardModifiers, QPointF overlayPos)
+{
+    if (button != Qt::LeftButton)
+        return;
+    Screen& screen = services().screen;
+    if (screen.mousePointer() != MousePointer::Crosshair || !CaptureArmed || !m_frozen ||
+        m_frozen->overlay(index) == nullptr)
+        return;
+    CaptureArmed = false;
+    FrozenScreens::Taken frozen = m_frozen->take(index);
+    m_frozen.reset();
+    // The press is rounded to the nearest device pixel of the screen (halves to the even one).
+    m_selection = TrackSelectionRect(*this, std::move(frozen), overlayPos, screen, services().tickGate, whenFinished());
 }
 
 void Form20::selectionFinished(const ScreenImage& screen, const ScreenRect& rect)
@@ -158,6 +265,8 @@ void Form20::letGo()
 {
     const bool selecting = m_selection && m_selection->isActive();
     m_selection.reset();
+    m_reading.reset();
+    m_frozen.reset();
     Screen& screen = services().screen;
     if (CaptureArmed || selecting)
         screen.releaseCapture();

@@ -8,6 +8,13 @@
 // picture as a BMP under the chosen name, atomically, and says so when it cannot. A selection
 // of zero width or height captures nothing: clipboard, picture and menu stay as they were.
 //
+// Where the mouse capture reaches only the program's own windows (a Wayland desktop), arming
+// reads the screens at once, without blocking (the desktop may ask the user first), and shows
+// each in a full-screen overlay with the crosshair; the next left press anywhere lands there and
+// starts the selection as above, on the screens as they were at the arming. When the screen
+// cannot be read (at the arming there, at the press elsewhere) the window disarms and says why
+// in a "Zovex提示" notice; the clipboard, the picture and "保存图像" stay as they were.
+//
 // "退出" hides the window and shows Form1; the window stays loaded with its picture, menu state
 // and dialog name. The close box unloads it, and nothing else (Form1 is left alone). Every
 // handler is a public member named after its control and event; none lets an exception out.
@@ -43,6 +50,8 @@ inline const QSize kCaptureClientSize = twipsSize(6645, 4860);
 
 // The notice of a failed save: names the file and the reason.
 QString captureNotSavedText(const QString& fileName, const QString& reason);
+// The notice of a screen that could not be read: that nothing was captured, why, and what to do.
+QString screenUnreadableText(ScreenFailure why, const QString& detail);
 
 class Form20 final : public PictureWindow<QMainWindow> {
 public:
@@ -60,6 +69,10 @@ public:
     bool captureArmed() const { return CaptureArmed; }
     // The selection being dragged out, or the last one; nullptr before the first.
     const SelectionSession* selection() const { return m_selection.get(); }
+    // The screens shown under the crosshair while armed where presses reach only the program's
+    // windows; nullptr while they are being read, and when not armed so.
+    const FrozenScreens* frozenScreens() const { return m_frozen.get(); }
+    bool readingScreens() const { return m_reading != nullptr; }
     // The client area (below the menu bar), whose pixels Form_MouseDown and Form_MouseUp get.
     QWidget& client() const;
 
@@ -68,6 +81,8 @@ public:
     void Form_Unload() override;
     void Form_MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, QPointF clientPos);
     void Form_MouseUp(Qt::MouseButton button, Qt::KeyboardModifiers shift, QPointF clientPos);
+    // A press on the overlay of frozen screen `index`, at `overlayPos` in the overlay's pixels.
+    void Overlay_MouseDown(std::size_t index, Qt::MouseButton button, Qt::KeyboardModifiers shift, QPointF overlayPos);
     void mnuFileSnap_Click();
     void mnuFileSave_Click();
     void mnuFileExit_Click();
@@ -80,6 +95,9 @@ protected:
 private:
     QPointF toClient(QPointF windowPos) const;
     void selectionFinished(const ScreenImage& screen, const ScreenRect& rect);
+    SelectionSession::Finished whenFinished();
+    void screensRead(ScreenShot shot);
+    void screenUnreadable(ScreenFailure why, const QString& detail);
     // Leaves the armed state or abandons the selection: pointer back to normal, mouse capture
     // released, ticks no longer held.
     void letGo();
@@ -87,6 +105,8 @@ private:
     bool CaptureArmed = false;
     bool m_pointerSet = false; // this window set the crosshair and has not restored it yet
     std::unique_ptr<SelectionSession> m_selection;
+    std::unique_ptr<PendingScreenShot> m_reading;
+    std::unique_ptr<FrozenScreens> m_frozen;
 };
 
 using CaptureForm = SingleWindow<Form20>;

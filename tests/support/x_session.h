@@ -110,7 +110,9 @@ public:
         m_env.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_runtimeDir.path());
         // xdotool matches UTF-8 titles.
         m_env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
+        // An X display of its own, not a Wayland desktop's Xwayland.
         m_env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+        m_env.remove(QStringLiteral("XDG_SESSION_TYPE"));
         return {};
     }
 
