@@ -2,11 +2,14 @@
 // the others hidden, as after pressing "1". Reports the patterns per second of all windows
 // together and of Form1, and how long a mouse press posted at random moments waits before the
 // window gets it (click_wait_ms mean and max), i.e. how long input can be held up by ticks.
-// WindowTick/1: one Form1 tick through its handler plus the repaint of the canvas and the five
-// previews, against Tick/1 (the tick alone) for the cost of showing it.
-// On a HiDPI screen: QT_SCALE_FACTOR=2 zovex-bench --benchmark_filter='^(Window/1|WindowTick/1)$'
-// runs them at device pixel ratio 2 (the canvas 1714 pixels square, the previews reduced
-// smoothly from it); the ratio is the screen's, fixed for the run.
+// WindowTick/1: one Form1 tick through its handler, and then the repaints that are due (the
+// canvas and the five previews stretched at the screen's pace, the count), as the event loop
+// makes them, against Tick/1 (the tick alone) for the cost of showing it.
+// WindowTickPainted/1/<100 r>: the same with every pattern painted, for the cost of one repaint.
+// WindowAtRatio/1/200 and WindowTickAtRatio/1/200: the same with Form1 on a screen of device
+// pixel ratio 2 (the canvas 1714 pixels square, the previews reduced smoothly from it), the peer
+// of TickAtRatio/1/200. bench_main gives the program a screen of each ratio, both large enough
+// for the whole window; under another platform the ratio-2 ones report an error.
 #include "designer_window.h"
 #include "bench_services.h"
 #include "window_registry.h"
@@ -18,7 +21,9 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPointer>
+#include <QScreen>
 #include <QTimer>
+#include <QWindow>
 
 #include <benchmark/benchmark.h>
 
@@ -114,12 +119,41 @@ std::int64_t totalCount(FreshProgram& program, int windows)
     return n;
 }
 
-void BM_Window(benchmark::State& state)
+QScreen* screenAtRatio(double ratio)
 {
-    const int windows = static_cast<int>(state.range(0));
-    FreshProgram program;
+    for (QScreen* screen : QGuiApplication::screens())
+        if (screen->devicePixelRatio() == ratio)
+            return screen;
+    return nullptr;
+}
+
+// Shows Form1 on the screen of `ratio` and lets the window system expose it, so that what the
+// ticks ask to be repainted is painted. False when there is no such screen.
+bool showForm1(FreshProgram& program, double ratio)
+{
+    QScreen* screen = screenAtRatio(ratio);
+    if (!screen)
+        return false;
     DesignerWindow& form1 = program.designerForm(1).window();
+    form1.setScreen(screen);
+    form1.move(screen->availableGeometry().topLeft());
     program.designerForm(1).Show();
+    QElapsedTimer t;
+    t.start();
+    while (!(form1.windowHandle() && form1.windowHandle()->isExposed()) && t.elapsed() < 5000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    QCoreApplication::processEvents();
+    return form1.devicePixelRatioF() == ratio;
+}
+
+void runWindows(benchmark::State& state, int windows, double ratio)
+{
+    FreshProgram program;
+    if (!showForm1(program, ratio)) {
+        state.SkipWithError("no screen of that device pixel ratio (run under bench_main's screens)");
+        return;
+    }
+    DesignerWindow& form1 = program.designerForm(1).window();
     if (windows > 1)
         form1.Command8_Click(); // "1": every other window is created, hidden
     for (int k = 1; k <= windows; ++k)
@@ -162,20 +196,61 @@ void BM_Window(benchmark::State& state)
         program.designerForm(k).window().Check2->click(); // paused: nothing ticks after the measurement
 }
 
-void BM_WindowTick(benchmark::State& state)
+void BM_Window(benchmark::State& state) { runWindows(state, static_cast<int>(state.range(0)), 1.0); }
+
+void BM_WindowAtRatio(benchmark::State& state)
+{
+    runWindows(state, static_cast<int>(state.range(0)), static_cast<double>(state.range(1)) / 100.0);
+}
+
+enum class EveryPattern { AtTheScreensPace, Painted };
+
+void runWindowTicks(benchmark::State& state, double ratio, EveryPattern paint)
 {
     FreshProgram program;
-    program.designerForm(1).Show();
+    if (!showForm1(program, ratio)) {
+        state.SkipWithError("no screen of that device pixel ratio (run under bench_main's screens)");
+        return;
+    }
     DesignerWindow& form1 = program.designerForm(1).window();
     form1.Check2->click(); // paused: only the ticks below run
+    QCoreApplication::processEvents();
     for (auto _ : state) {
         form1.Timer1_Timer();
-        form1.repaint(); // the canvas and the five previews, stretched
+        if (paint == EveryPattern::Painted)
+            form1.patternRepaints().repaintPending();
+        // The repaints that are due, as the event loop makes them.
+        QCoreApplication::processEvents();
     }
     state.SetItemsProcessed(state.iterations());
+    state.counters["ratio"] = form1.devicePixelRatioF();
+}
+
+void BM_WindowTick(benchmark::State& state) { runWindowTicks(state, 1.0, EveryPattern::AtTheScreensPace); }
+
+void BM_WindowTickAtRatio(benchmark::State& state)
+{
+    runWindowTicks(state, static_cast<double>(state.range(1)) / 100.0, EveryPattern::AtTheScreensPace);
+}
+
+void BM_WindowTickPainted(benchmark::State& state)
+{
+    runWindowTicks(state, static_cast<double>(state.range(1)) / 100.0, EveryPattern::Painted);
 }
 
 } // namespace
 
 BENCHMARK(BM_Window)->Name("Window")->Arg(1)->Arg(10)->UseManualTime()->Iterations(6)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_WindowAtRatio)
+    ->Name("WindowAtRatio")
+    ->Args({1, 200})
+    ->UseManualTime()
+    ->Iterations(6)
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_WindowTick)->Name("WindowTick")->Arg(1)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_WindowTickAtRatio)->Name("WindowTickAtRatio")->Args({1, 200})->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_WindowTickPainted)
+    ->Name("WindowTickPainted")
+    ->Args({1, 100})
+    ->Args({1, 200})
+    ->Unit(benchmark::kMicrosecond);

@@ -92,6 +92,11 @@ DesignerWindow::DesignerWindow(DesignerForm& form)
 
     buildControls();
     setFocusOrder();
+    m_patternRepaints = std::make_unique<RepaintPacer>(*this, [this] {
+        Picture1->updateCanvas();
+        for (ImageBox* image : Image)
+            image->update();
+    });
 
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
@@ -364,12 +369,17 @@ void DesignerWindow::Timer1_Timer()
     runHandler(boxes(), FailureStyle::StatementByStatement, this, [&] {
         // Each pattern is drawn at the device pixels of the screen the window is on now.
         Picture1->followScreenRatio();
+        // The previews let go of the last pattern first, so the canvas holds its image alone and
+        // the new pattern is drawn in place; the previews then share the finished canvas's
+        // pixels: no copy of the canvas is made for them. (Nothing is painted within a tick.)
+        for (ImageBox* image : Image)
+            image->releasePicture();
         const TickOutput out = runGenerationTick(canvas(), m_services.random, category(m_form.category()),
-                                                 m_form.DesignCount, tickInputs());
+                                                 m_form.DesignCount, tickInputs(), PreviewSnapshot::Share);
         Label11->setText(out.countCaption);
         for (ImageBox* image : Image)
-            image->setPicture(out.preview);
-        Picture1->update();
+            image->setPicture(out.preview, ImageBox::Repaint::ByCaller);
+        m_patternRepaints->request();
     });
 }
 
@@ -382,7 +392,7 @@ void DesignerWindow::Command1_Click(int)
         const std::int16_t n = textToInt16(Text1->text().toStdString());
         DrawStarRing(c, 1200, 1200, 3600, 3600, n, kRingGreen);
     });
-    Picture1->update();
+    Picture1->updateCanvas();
 }
 
 QPushButton* DesignerWindow::categoryButton(int j) const

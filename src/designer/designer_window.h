@@ -17,6 +17,7 @@
 #include "generation_tick.h"
 #include "image_box.h"
 #include "picture_box.h"
+#include "repaint_pacer.h"
 #include "services.h"
 #include "window_registry.h"
 
@@ -25,6 +26,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 
 class QCheckBox;
 class QComboBox;
@@ -94,6 +96,9 @@ public:
 
     PictureBox* Picture1 = nullptr;
     std::array<ImageBox*, 5> Image{}; // Image1..Image5
+    // Each tick's new pattern is shown on the canvas and the previews at the pace of the screen:
+    // at once, or at the next frame with the newest pattern then.
+    RepaintPacer& patternRepaints() { return *m_patternRepaints; }
     QLabel* Label2 = nullptr;
     QCheckBox* Check2 = nullptr;
     QPushButton* Command2 = nullptr; // 保存图案
@@ -164,6 +169,7 @@ private:
 
     DesignerForm& m_form;
     Services m_services; // the form's, kept here: the window may outlive the form's members
+    std::unique_ptr<RepaintPacer> m_patternRepaints;
 };
 
 // Registers Form1..Form10 with the registry of `services`, Form1 with "高速排版" as `access`

@@ -2,14 +2,23 @@
 
 #include <QPainter>
 
+#include <cmath>
+
 namespace zovex {
 
 ImageBox::ImageBox(QWidget* parent) : QWidget(parent) { setFocusPolicy(Qt::NoFocus); }
 
-void ImageBox::setPicture(const QImage& picture)
+void ImageBox::setPicture(const QImage& picture, Repaint repaint)
 {
     m_picture = picture;
-    update();
+    // An opaque picture stretched over the whole box hides what lies beneath: the window under
+    // the box is not painted there. (Where the box does not end on a whole device pixel, the
+    // window shows through the last part of one.)
+    const QSizeF device = QSizeF(size()) * devicePixelRatioF();
+    const bool whole = device.width() == std::floor(device.width()) && device.height() == std::floor(device.height());
+    setAttribute(Qt::WA_OpaquePaintEvent, whole && !m_picture.isNull() && !m_picture.hasAlphaChannel());
+    if (repaint == Repaint::Now)
+        update();
 }
 
 void ImageBox::paintEvent(QPaintEvent*)

@@ -112,6 +112,8 @@ TickOutput runGenerationTick(Canvas& canvas, RandomSource& rnd, const Category& 
     out.labelText = drawTextLayer(canvas, rnd, cat, in);
     if (snapshot == PreviewSnapshot::Take)
         attempt([&] { out.preview = canvas.Image(); });
+    else if (snapshot == PreviewSnapshot::Share)
+        attempt([&] { out.preview = canvas.persistentImage(); });
     return out;
 }
 

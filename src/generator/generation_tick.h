@@ -53,9 +53,13 @@ QString singleToText(float v);
 bool setsDrawWidth(const QString& combo1);
 bool setsDrawMode(const QString& combo2);
 
-// Whether the tick copies the finished canvas for the preview images. The batch renderer,
-// which shows nothing, skips the copy: on a print-size canvas it would be hundreds of megabytes.
-enum class PreviewSnapshot { Take, Skip };
+// What the tick hands out for the preview images. Take: a copy of the finished canvas. Share:
+// the canvas's own image, implicitly shared, so the previews show the pattern without a copy
+// (the canvas copies it only if it is drawn on while the previews still hold it; a designer
+// window lets go of its previews before the next tick, which then draws in place). Skip: nothing,
+// for the batch renderer, which shows nothing (on a print-size canvas a copy would be hundreds of
+// megabytes).
+enum class PreviewSnapshot { Take, Share, Skip };
 
 TickOutput runGenerationTick(Canvas& canvas, RandomSource& rnd, const Category& cat, std::int32_t& designCount,
                              const TickInputs& in, PreviewSnapshot snapshot = PreviewSnapshot::Take);

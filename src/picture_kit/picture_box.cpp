@@ -154,7 +154,9 @@ void PictureBox::paintEvent(QPaintEvent* event)
                 p.fillRect(r, toQColor(m_canvas.BackColor()));
         }
     }
-    qDrawWinPanel(&p, rect(), palette(), true);
+    // The border does not change when the canvas does: a repaint of the canvas alone leaves it.
+    if (!in.contains(event->rect()))
+        qDrawWinPanel(&p, rect(), palette(), true);
 }
 
 } // namespace zovex

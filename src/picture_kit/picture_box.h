@@ -6,8 +6,8 @@
 //
 // Contract:
 // - The canvas is the interior (outer size less the border); it starts filled with the box's
-//   background colour. Drawing code calls update() (or PaintPicture, which does) to have its
-//   change seen.
+//   background colour. Drawing code calls updateCanvas() (or PaintPicture, which does) to have
+//   its change seen; the border is painted only where it is exposed itself.
 // - Picture: the picture shown as the box's background, drawn at the top-left of the interior at
 //   its own size; what does not fit is cut off. With AutoSize::On assigning a picture makes the
 //   interior exactly the picture's size (the top-left corner stays) and the persistent image
@@ -46,6 +46,8 @@ public:
     const Canvas& canvas() const { return m_canvas; }
     Colour BackColor() const { return m_canvas.BackColor(); }
     QRect interior() const { return rect().adjusted(kBorderPx, kBorderPx, -kBorderPx, -kBorderPx); }
+    // Has the canvas repainted after drawing on it: its pixels only, not the border around it.
+    void updateCanvas() { update(interior()); }
 
     const QImage& picture() const { return m_picture; }
     void setPicture(QImage picture);

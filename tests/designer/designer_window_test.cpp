@@ -16,6 +16,12 @@
 #include <QTest>
 #include <QTimer>
 
+#include <QHash>
+#include <QPaintEvent>
+#include <QRegion>
+
+#include <utility>
+
 #include <optional>
 
 using namespace zovex;
@@ -99,6 +105,98 @@ TEST_F(DesignerTest, FirstTickDrawsCountsAndFillsThePreviewsWithOneSnapshot)
     for (int i = 2; i <= 10; ++i)
         w.Timer1_Timer();
     EXPECT_EQ(w.Label11->text(), QStringLiteral("10"));
+}
+
+namespace {
+
+// The regions each widget of a window is asked to paint, from the event loop's repaints.
+class PaintLog : public QObject {
+public:
+    explicit PaintLog(QWidget& window)
+    {
+        window.installEventFilter(this);
+        for (QWidget* child : window.findChildren<QWidget*>())
+            child->installEventFilter(this);
+    }
+    QRegion painted(const QObject* w) const { return m_painted.value(w); }
+    void clear() { m_painted.clear(); }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint)
+            m_painted[watched] += static_cast<QPaintEvent*>(event)->region();
+        return false;
+    }
+
+private:
+    QHash<const QObject*, QRegion> m_painted;
+};
+
+// Lets the window system show `w` and the event loop make every repaint that is due.
+bool exposeAndSettle(QWidget& w)
+{
+    if (!QTest::qWaitForWindowExposed(&w))
+        return false;
+    QCoreApplication::processEvents();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::UpdateRequest);
+    return true;
+}
+
+} // namespace
+
+TEST_F(DesignerTest, ATickCopiesNoCanvasAndRepaintsOnlyWhatItChanged)
+{
+    DesignerWindow& w = start();
+    ASSERT_TRUE(exposeAndSettle(w));
+    w.Timer1_Timer();
+    const uchar* pixels = std::as_const(w.canvas()).persistentImage().constBits();
+    for (ImageBox* image : w.Image)
+        EXPECT_EQ(image->picture().constBits(), pixels) << "the previews show the canvas's own pixels";
+    ASSERT_TRUE(exposeAndSettle(w));
+
+    PaintLog log(w);
+    w.Timer1_Timer();
+    // The next pattern is drawn in place: the previews let go of the last one first, so the canvas
+    // makes no copy of itself, and they share the new one.
+    EXPECT_EQ(std::as_const(w.canvas()).persistentImage().constBits(), pixels);
+    for (ImageBox* image : w.Image)
+        EXPECT_EQ(image->picture().constBits(), pixels);
+    EXPECT_EQ(w.Label11->text(), QStringLiteral("2"));
+    // Right after the last pattern's repaint this one waits for the next frame of the screen.
+    w.patternRepaints().repaintPending();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::UpdateRequest);
+
+    // The canvas is repainted without its border and the window beneath the canvas and the
+    // previews not at all. The window is maximised on a screen smaller than it: only what lies on
+    // the screen is painted, and the previews, off it, not at all.
+    const QRect onScreen = w.rect();
+    EXPECT_EQ(log.painted(w.Picture1), QRegion(w.Picture1->interior() & onScreen.translated(-w.Picture1->pos())));
+    for (ImageBox* image : w.Image) {
+        if (!image->geometry().intersects(onScreen)) {
+            EXPECT_TRUE(log.painted(image).isEmpty());
+        }
+    }
+    const auto paintedUnderneath = [&] {
+        QRegion under = w.Picture1->geometry();
+        for (ImageBox* image : w.Image)
+            under += image->geometry();
+        return log.painted(&w).intersected(under);
+    };
+    EXPECT_TRUE(paintedUnderneath().isEmpty());
+
+    // With room for the whole window, each preview is repainted over its whole box.
+    w.setWindowState(Qt::WindowNoState);
+    w.resize(w.childrenRect().united(QRect(0, 0, 1, 1)).size() + QSize(20, 20));
+    ASSERT_TRUE(exposeAndSettle(w));
+    log.clear();
+    w.Timer1_Timer();
+    w.patternRepaints().repaintPending();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::UpdateRequest);
+    EXPECT_EQ(log.painted(w.Picture1), QRegion(w.Picture1->interior()));
+    for (ImageBox* image : w.Image)
+        EXPECT_EQ(log.painted(image), QRegion(image->rect()));
+    EXPECT_TRUE(paintedUnderneath().isEmpty());
 }
 
 struct WindowCase {

@@ -5,6 +5,11 @@
 #include <QRandomGenerator>
 
 #include <gtest/gtest.h>
+#include <png.h>
+
+#include <algorithm>
+#include <csetjmp>
+#include <vector>
 
 using namespace zovex;
 
@@ -97,6 +102,123 @@ TEST(PngEncoder, EveryFileDecodesToExactlyThePicturesPixels)
         ASSERT_TRUE(decoded.loadFromData(e.bytes, "PNG")) << c.what;
         EXPECT_EQ(decoded.convertToFormat(QImage::Format_RGB32), c.image.convertToFormat(QImage::Format_RGB32))
             << c.what;
+    }
+}
+
+namespace {
+
+// The standard PNG library writing the same picture with the same settings (8-bit palette in
+// first-appearance order up to 256 colours, else 8-bit RGB; level 1, run-length matching, the
+// up filter): the files must be the same bytes.
+void appendBytes(png_structp png, png_bytep data, png_size_t n)
+{
+    auto* out = static_cast<QByteArray*>(png_get_io_ptr(png));
+    out->append(reinterpret_cast<const char*>(data), static_cast<qsizetype>(n));
+}
+void noFlush(png_structp) {}
+
+// Holds no object with a destructor: libpng reports errors by jumping out of it.
+bool writeWithLibrary(QByteArray* out, int w, int h, const png_color* palette, int colours, png_bytep* rows)
+{
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    if (setjmp(png_jmpbuf(png))) {
+        png_destroy_write_struct(&png, &info);
+        return false;
+    }
+    png_set_write_fn(png, out, appendBytes, noFlush);
+    png_set_compression_level(png, 1);
+    png_set_compression_strategy(png, 3); // Z_RLE
+    png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_UP);
+    png_set_IHDR(png, info, static_cast<png_uint_32>(w), static_cast<png_uint_32>(h), 8,
+                 palette ? PNG_COLOR_TYPE_PALETTE : PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    if (palette)
+        png_set_PLTE(png, info, palette, colours);
+    png_write_info(png, info);
+    for (int y = 0; y < h; ++y)
+        png_write_row(png, rows[y]);
+    png_write_end(png, info);
+    png_destroy_write_struct(&png, &info);
+    return true;
+}
+
+QByteArray libraryPng(const QImage& source)
+{
+    const QImage image = source.convertToFormat(QImage::Format_RGB32);
+    const int w = image.width(), h = image.height();
+    std::vector<QRgb> colours;
+    bool indexed = true;
+    std::vector<std::vector<png_byte>> rows(static_cast<std::size_t>(h));
+    for (int y = 0; y < h && indexed; ++y)
+        for (int x = 0; x < w && indexed; ++x) {
+            const QRgb c = image.pixel(x, y) & 0xFFFFFFu;
+            if (std::find(colours.begin(), colours.end(), c) == colours.end()) {
+                if (colours.size() == 256)
+                    indexed = false;
+                else
+                    colours.push_back(c);
+            }
+        }
+    for (int y = 0; y < h; ++y) {
+        auto& row = rows[static_cast<std::size_t>(y)];
+        for (int x = 0; x < w; ++x) {
+            const QRgb c = image.pixel(x, y) & 0xFFFFFFu;
+            if (indexed)
+                row.push_back(static_cast<png_byte>(std::find(colours.begin(), colours.end(), c) - colours.begin()));
+            else
+                row.insert(row.end(), {static_cast<png_byte>(qRed(c)), static_cast<png_byte>(qGreen(c)),
+                                       static_cast<png_byte>(qBlue(c))});
+        }
+    }
+    std::vector<png_color> entries;
+    for (const QRgb c : colours)
+        entries.push_back(
+            {static_cast<png_byte>(qRed(c)), static_cast<png_byte>(qGreen(c)), static_cast<png_byte>(qBlue(c))});
+    std::vector<png_bytep> rowPointers;
+    for (auto& row : rows)
+        rowPointers.push_back(row.data());
+    QByteArray out;
+    if (!writeWithLibrary(&out, w, h, indexed ? entries.data() : nullptr, static_cast<int>(entries.size()),
+                          rowPointers.data()))
+        return {};
+    return out;
+}
+
+} // namespace
+
+TEST(PngEncoder, WritesTheSameBytesAsTheStandardLibraryWithTheSameSettings)
+{
+    // Small pictures (a smaller window, a header that says so), one row (not filtered), streams
+    // of several IDAT chunks, an exact multiple of nothing in particular, palette and true colour.
+    struct Case {
+        const char* what;
+        QImage image;
+    };
+    QImage tooMany = withColours(64, 64, 256);
+    tooMany.setPixel(63, 63, qRgb(1, 2, 3));
+    QImage solid(857, 857, QImage::Format_RGB32);
+    solid.fill(qRgb(162, 123, 133));
+    const Case cases[] = {
+        {"one pixel", withColours(1, 1, 1)},
+        {"one row", withColours(300, 1, 9)},
+        {"one column", withColours(1, 500, 12)},
+        {"tiny", withColours(7, 5, 3)},
+        {"small, true colour", noise(9, 9)},
+        {"near the small-picture limit", withColours(127, 128, 40)},
+        {"just above it", withColours(128, 128, 40)},
+        {"pattern size, one colour", solid},
+        {"pattern size, runs", runs(857, 857)},
+        {"many chunks, true colour", noise(200, 150)},
+        {"257 colours", tooMany},
+    };
+    for (const Case& c : cases) {
+        const Encoded e = encode(c.image);
+        ASSERT_TRUE(e.ok) << c.what << ": " << e.why.toStdString();
+        const QByteArray expected = libraryPng(c.image);
+        ASSERT_FALSE(expected.isEmpty()) << c.what;
+        EXPECT_EQ(e.bytes.size(), expected.size()) << c.what;
+        EXPECT_TRUE(e.bytes == expected) << c.what;
     }
 }
 
